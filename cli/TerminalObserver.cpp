@@ -1,0 +1,83 @@
+#include "TerminalObserver.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "ConversionJob.h"
+
+namespace {
+
+size_t TerminalWidth() {
+    winsize ws{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20)
+        return ws.ws_col;
+    return 80;
+}
+
+} // namespace
+
+CTerminalObserver::CTerminalObserver(bool showProgress)
+    : m_bShowProgress(showProgress), m_start(std::chrono::steady_clock::now()) {}
+
+void CTerminalObserver::ShowMessage(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ClearLocked();
+    fprintf(stderr, "%s\n", text.c_str());
+    fflush(stderr);
+}
+
+void CTerminalObserver::SetFileNameLabel(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strName = text;
+}
+
+void CTerminalObserver::SetFileCountLabel(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strCount = text;
+}
+
+std::string CTerminalObserver::ProgressLine(const std::string& name, const std::string& count,
+                                            int percent, long long elapsedSeconds, size_t width) {
+    char tail[64];
+    snprintf(tail, sizeof tail, " %3d%%  %02lld:%02lld:%02lld", percent, elapsedSeconds / 3600,
+             elapsedSeconds / 60 % 60, elapsedSeconds % 60);
+    std::string head = name + "  " + count + "  ";
+    const size_t barWidth = 20;
+    std::string bar(barWidth, '.');
+    const int clamped = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    bar.replace(0, barWidth * size_t(clamped) / 100, barWidth * size_t(clamped) / 100, '#');
+    const size_t fixed = bar.size() + 2 + std::string(tail).size();
+    // Long file names give way, so the line never wraps.
+    if (head.size() + fixed >= width)
+        head = head.substr(0, width > fixed + 1 ? width - fixed - 1 : 0);
+    return head + "[" + bar + "]" + tail;
+}
+
+void CTerminalObserver::DrawProgress(const CConversionJob& job) {
+    if (!m_bShowProgress)
+        return;
+    const long long elapsed = std::chrono::duration_cast<std::chrono::seconds>(
+                                  std::chrono::steady_clock::now() - m_start)
+                                  .count();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const std::string line =
+        ProgressLine(m_strName, m_strCount, job.m_nPercent.load(std::memory_order_relaxed),
+                     elapsed, TerminalWidth());
+    fprintf(stderr, "\r\033[K%s", line.c_str());
+    fflush(stderr);
+    m_bLineShown = true;
+}
+
+void CTerminalObserver::ClearProgress() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ClearLocked();
+}
+
+void CTerminalObserver::ClearLocked() {
+    if (m_bLineShown) {
+        fprintf(stderr, "\r\033[K");
+        m_bLineShown = false;
+    }
+}

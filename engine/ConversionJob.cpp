@@ -1,0 +1,31 @@
+#include "ConversionJob.h"
+
+#include <cmath>
+
+bool CConversionJob::SetJob(const std::string& sourceImage, const std::string& sourceProfile,
+                            const std::string& destProfile, const std::string& destImage,
+                            int intent, bool multipleFiles) {
+    m_strSourceImage = sourceImage;
+    m_strSourceProfile = sourceProfile;
+    m_strDestProfile = destProfile;
+    m_strDestImage = destImage;
+    m_nIntent = intent;
+    m_bMultipleFiles = multipleFiles;
+    return true;
+}
+
+unsigned ConversionThreadProc(CConversionJob* job) {
+    job->RunConversion();
+    // Everything the run wrote is visible to whoever sees the flag.
+    job->m_bFinished.store(true, std::memory_order_release);
+    return 0;
+}
+
+int32_t RoundToInt(double value) {
+    const double whole = std::floor(value);
+    const double frac = value - whole;
+    const int32_t f = static_cast<int32_t>(whole);
+    if (value > 0)
+        return frac >= 0.5 ? f + 1 : f;
+    return frac > 0.5 ? f + 1 : f;
+}

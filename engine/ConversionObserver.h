@@ -1,0 +1,15 @@
+#pragma once
+// What a run asks of whoever shows it: the status window, the command-line
+// tool or a test. Called on the worker thread; each call returns only when
+// the request has been carried out.
+
+#include <string>
+
+class IConversionObserver {
+public:
+    virtual ~IConversionObserver() = default;
+    // Shows the text with the error icon; returns once it has been dismissed.
+    virtual void ShowMessage(const std::string& text) = 0;
+    virtual void SetFileNameLabel(const std::string& text) = 0;
+    virtual void SetFileCountLabel(const std::string& text) = 0;
+};

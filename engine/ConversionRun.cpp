@@ -1,0 +1,171 @@
+#include "ConversionRun.h"
+
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <thread>
+
+#include "ConversionJob.h"
+#include "ConversionObserver.h"
+#include "FolderScan.h"
+#include "JobChecks.h"
+#include "Messages.h"
+#include "PathUtils.h"
+
+void CConversionJob::RunConversion() {
+    if (m_bCancelRequested.load(std::memory_order_relaxed)) {
+        m_bSucceeded.store(false, std::memory_order_relaxed);
+        m_bStop.store(false, std::memory_order_relaxed);
+        return;
+    }
+    CConversionRun run(*this, *m_pObserver);
+    run.Run();
+}
+
+CConversionRun::CConversionRun(CConversionJob& job, IConversionObserver& observer)
+    : m_job(job), m_observer(observer) {}
+
+void CConversionRun::Run() {
+    ReadProfileBytes();
+    BuildFileList();
+    ScreenFileList();
+    if (!ConvertAll()) {
+        m_job.m_bStop.store(false, std::memory_order_relaxed);
+        m_job.m_bSucceeded.store(false, std::memory_order_relaxed);
+    }
+    // The two images are destroyed with the run, which completes the last
+    // destination file before the caller hears that the run has finished.
+}
+
+void CConversionRun::ReadProfileBytes() {
+    if (!m_job.m_bEmbedProfile)
+        return;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(m_job.m_strDestProfile.c_str(), "rb"),
+                                               fclose);
+    if (!file)
+        return;
+    // The whole profile or nothing: a short read must not put half a
+    // profile into every image.
+    std::vector<unsigned char> bytes;
+    unsigned char chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+        if (bytes.size() > std::numeric_limits<uint32_t>::max())
+            return;
+    }
+    if (ferror(file.get()))
+        return;
+    m_profileBytes.swap(bytes);
+    m_bHaveProfile = true;
+}
+
+void CConversionRun::BuildFileList() {
+    if (m_job.m_bMultipleFiles) {
+        ScanFolder(m_job.m_strSourceImage, m_list);
+        FilterTiffFiles(m_list);
+    } else {
+        m_list.push_back(m_job.m_strSourceImage);
+    }
+}
+
+void CConversionRun::ScreenFileList() {
+    for (size_t i = m_list.size(); i-- > 0;) {
+        const std::string path = m_list[i];
+        if (!m_source.OpenForRead(path.c_str())) {
+            ShowMessage(FormatText(msg::kInvalidTiff, path.c_str()));
+            m_list.erase(m_list.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        if (m_source.GetBitsPerSample() != 8) {
+            ShowMessage(FormatText(msg::kScreenNot8Bit, GetFileName(path).c_str()));
+            m_list.erase(m_list.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            m_nTotalRows += m_source.GetHeight();
+        }
+        m_source.Close();
+    }
+}
+
+std::string CConversionRun::DestinationFor(const std::string& destFolder,
+                                           const std::string& source) {
+    std::string dest = destFolder;
+    if (!dest.empty() && dest.back() != '/')
+        dest += '/';
+    return dest + GetFileName(source);
+}
+
+std::string CConversionRun::FileNameLabel(const std::string& source) {
+    std::string name = GetFileName(source);
+    const size_t dot = name.find('.');
+    if (dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}
+
+bool CConversionRun::ConvertAll() {
+    const size_t n = m_list.size();
+    if (n == 0)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        m_strMessage.clear();
+        const std::string& source = m_list[i];
+        const std::string dest =
+            m_job.m_bMultipleFiles ? DestinationFor(m_job.m_strDestImage, source)
+                                   : m_job.m_strDestImage;
+        m_observer.SetFileNameLabel(FileNameLabel(source));
+        m_observer.SetFileCountLabel(FormatText(msg::kFileCount, int(i + 1), int(n)));
+
+        // Writing a destination over its own source would destroy the image
+        // being read, whatever way the two paths are spelled.
+        if (IsSamePath(source, dest)) {
+            ShowMessage(FormatText(msg::kSameSourceAndDest, msg::kNounImages));
+            return false;
+        }
+
+        m_bPausedAt100 = false;
+        ImageResources res{m_source,
+                           m_dest,
+                           m_bHaveProfile ? m_profileBytes.data() : nullptr,
+                           static_cast<uint32_t>(m_profileBytes.size()),
+                           m_bXyzDestination,
+                           m_strMessage,
+                           *this};
+        switch (ConvertImage(m_job, res, source, dest)) {
+        case ImageOutcome::Converted:
+            m_job.m_bSucceeded.store(true, std::memory_order_relaxed);
+            break;
+        case ImageOutcome::FailedBeforeRows:
+            return false;
+        case ImageOutcome::StoppedInRows:
+            if (!m_strMessage.empty())
+                ShowMessage(m_strMessage);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CConversionRun::ShowMessage(const std::string& text) { m_observer.ShowMessage(text); }
+
+void CConversionRun::AdvanceProgress() {
+    ++m_nRowsDone;
+    const double fraction = m_nTotalRows ? double(m_nRowsDone) / double(m_nTotalRows) : 1.0;
+    const int32_t percent = RoundToInt(fraction * 100.0);
+    m_job.m_nPercent.store(percent, std::memory_order_relaxed);
+    if (percent == 100 && !m_bPausedAt100) {
+        m_bPausedAt100 = true;
+        Pause();
+    }
+}
+
+void CConversionRun::EndOfImagePauseCheck() {
+    if (m_job.m_nPercent.load(std::memory_order_relaxed) == 100 && !m_bPausedAt100)
+        Pause();
+}
+
+void CConversionRun::Pause() {
+    if (m_job.m_nPauseMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_job.m_nPauseMs));
+}

@@ -1,0 +1,50 @@
+#pragma once
+// One run over a single image or a folder: the file list, its screening,
+// the images one after another, and the progress shared with the display.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ImageConversion.h"
+#include "TiffImage.h"
+
+class CConversionJob;
+class IConversionObserver;
+
+class CConversionRun : public IImageHooks {
+public:
+    CConversionRun(CConversionJob& job, IConversionObserver& observer);
+    void Run();
+
+    // Where each source of a folder run is written: the destination folder,
+    // one separator, the source's file name.
+    static std::string DestinationFor(const std::string& destFolder, const std::string& source);
+    // The file-name label: the name cut before its first period, unless the
+    // period is the name's first character.
+    static std::string FileNameLabel(const std::string& source);
+
+    void ShowMessage(const std::string& text) override;
+    void AdvanceProgress() override;
+    void EndOfImagePauseCheck() override;
+
+private:
+    void ReadProfileBytes();
+    void BuildFileList();
+    void ScreenFileList();
+    bool ConvertAll();
+    void Pause();
+
+    CConversionJob& m_job;
+    IConversionObserver& m_observer;
+    std::vector<std::string> m_list;
+    std::string m_strMessage;
+    std::vector<unsigned char> m_profileBytes;
+    bool m_bHaveProfile = false;
+    uint64_t m_nTotalRows = 0;
+    uint64_t m_nRowsDone = 0;
+    bool m_bPausedAt100 = false;
+    bool m_bXyzDestination = false;
+    CTiffImage m_source;
+    CTiffImage m_dest;
+};

@@ -1,0 +1,218 @@
+#include "ImageConversion.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "ConversionJob.h"
+#include "IccCmm.h"
+#include "Messages.h"
+#include "PixelCodec.h"
+
+icRenderingIntent SourceIntentFor(int intentIndex) {
+    if (intentIndex >= 1 && intentIndex <= 3)
+        return static_cast<icRenderingIntent>(intentIndex - 1);
+    return icUnknownIntent;
+}
+
+bool SourceAgreesWithSpace(icColorSpaceSignature space, uint16_t samples, TiffColorModel model) {
+    switch (space) {
+    case icSigRgbData:
+        return samples == 3 && model == TCM_ADDITIVE;
+    case icSigLabData:
+    case icSigXYZData:
+        return samples == 3 && model == TCM_LAB;
+    case icSigCmykData:
+    case icSig4colorData:
+        return samples == 4 && model == TCM_SUBTRACTIVE;
+    case icSig5colorData:
+        return samples == 5 && model == TCM_SUBTRACTIVE;
+    case icSig6colorData:
+        return samples == 6 && model == TCM_SUBTRACTIVE;
+    default:
+        return false;
+    }
+}
+
+bool DestinationLayoutFor(icColorSpaceSignature space, TiffColorModel& model, uint16_t& samples) {
+    switch (space) {
+    case icSigRgbData:
+        model = TCM_ADDITIVE;
+        samples = 3;
+        return true;
+    case icSigCmyData:
+        model = TCM_SUBTRACTIVE;
+        samples = 3;
+        return true;
+    case icSigCmykData:
+    case icSig4colorData:
+        model = TCM_SUBTRACTIVE;
+        samples = 4;
+        return true;
+    case icSig5colorData:
+    case icSig6colorData:
+    case icSig7colorData:
+    case icSig8colorData:
+        model = TCM_SUBTRACTIVE;
+        // The first character of 'nCLR' is the ink count.
+        samples = static_cast<uint16_t>(((space >> 24) & 0xFF) - '0');
+        return true;
+    case icSigLabData:
+    case icSigXYZData:
+        model = TCM_LAB;
+        samples = 3;
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+// Converts the pixels of one row until a cancel is noticed; returns false
+// when the cancel came before the last pixel.
+bool ConvertRowPixels(CConversionJob& job, CIccCmm& cmm, const PixelLayout& layout,
+                      uint32_t width) {
+    icFloatNumber v[icMaxChannels];
+    const unsigned char* src = job.m_pSourceRow;
+    unsigned char* dst = job.m_pDestRow;
+    for (uint32_t x = 0; x < width; ++x) {
+        if (job.m_bCancelRequested.load(std::memory_order_relaxed))
+            return false;
+        DecodePixel(layout, src + size_t(x) * layout.sourceSamples, v);
+        cmm.Apply(v, v);
+        EncodePixel(layout, v, dst + size_t(x) * layout.destSamples);
+    }
+    return true;
+}
+
+void FreeRowBuffers(CConversionJob& job) {
+    free(job.m_pSourceRow);
+    free(job.m_pDestRow);
+    job.m_pSourceRow = nullptr;
+    job.m_pDestRow = nullptr;
+}
+
+// Steps up to the creation of the destination; shows the message of the
+// first check that fails.
+class ImageSetup {
+public:
+    ImageSetup(CConversionJob& job, ImageResources& res) : m_job(job), m_res(res) {}
+
+    std::unique_ptr<CIccCmm> BuildTransform() {
+        auto cmm = std::make_unique<CIccCmm>(icSigUnknownData, icSigUnknownData, true);
+        if (cmm->AddXform(m_job.m_strSourceProfile.c_str(), SourceIntentFor(m_job.m_nIntent),
+                          icInterpLinear) != icCmmStatOk ||
+            cmm->AddXform(m_job.m_strDestProfile.c_str(), icUnknownIntent, icInterpLinear) !=
+                icCmmStatOk ||
+            cmm->Begin() != icCmmStatOk) {
+            Fail(FormatText(msg::kInvalidProfile, m_job.m_strSourceProfile.c_str(),
+                            m_job.m_strDestProfile.c_str()));
+            return nullptr;
+        }
+        return cmm;
+    }
+
+    bool CheckSource(const CIccCmm& cmm, const std::string& sourcePath, PixelLayout& layout) {
+        CTiffImage& src = m_res.source;
+        if (!src.OpenForRead(sourcePath.c_str()))
+            return Fail(FormatText(msg::kInvalidTiff, sourcePath.c_str()));
+        if (src.GetBitsPerSample() != 8)
+            return Fail(msg::kSourceNot8Bit);
+        if (!SourceAgreesWithSpace(cmm.GetSourceSpace(), src.GetSamplesPerPixel(),
+                                   src.GetColorModel()))
+            return Fail(msg::kDataTypeMismatch);
+        layout.sourceModel = src.GetColorModel();
+        layout.sourceSamples = src.GetSamplesPerPixel();
+        layout.sourceXyz = cmm.GetSourceSpace() == icSigXYZData;
+        return true;
+    }
+
+    bool CreateDestination(const CIccCmm& cmm, const std::string& destPath, PixelLayout& layout) {
+        TiffColorModel model;
+        uint16_t samples = 0;
+        if (!DestinationLayoutFor(cmm.GetDestSpace(), model, samples))
+            return Fail(msg::kInvalidDestination);
+        if (cmm.GetDestSpace() == icSigXYZData)
+            m_res.xyzDestination = true;
+        layout.destModel = model;
+        layout.destSamples = samples;
+        layout.destXyz = m_res.xyzDestination;
+
+        const CTiffImage& src = m_res.source;
+        if (!m_res.dest.CreateForWrite(destPath.c_str(), src.GetWidth(), src.GetHeight(), 8, model,
+                                       samples, src.GetXResolution(), src.GetYResolution(),
+                                       m_res.profileBytes, m_res.profileSize))
+            return Fail(FormatText(msg::kCannotCreateTiff, destPath.c_str()));
+        return true;
+    }
+
+    bool TakeRowBuffers() {
+        m_job.m_pSourceRow = static_cast<unsigned char*>(malloc(m_res.source.GetRowBytes()));
+        m_job.m_pDestRow = static_cast<unsigned char*>(malloc(m_res.dest.GetRowBytes()));
+        if (!m_job.m_pSourceRow || !m_job.m_pDestRow) {
+            FreeRowBuffers(m_job);
+            return Fail(msg::kOutOfMemory);
+        }
+        // A cancel in the first row leaves the pixels it did not reach black
+        // rather than whatever the allocator handed out.
+        memset(m_job.m_pDestRow, 0, m_res.dest.GetRowBytes());
+        return true;
+    }
+
+private:
+    bool Fail(const std::string& text) {
+        m_res.hooks.ShowMessage(text);
+        m_res.source.Close();
+        return false;
+    }
+
+    CConversionJob& m_job;
+    ImageResources& m_res;
+};
+
+void ConvertRows(CConversionJob& job, ImageResources& res, CIccCmm& cmm,
+                 const PixelLayout& layout, const std::string& destPath) {
+    const uint32_t height = res.source.GetHeight();
+    const uint32_t width = res.source.GetWidth();
+    for (uint32_t row = 0; row < height; ++row) {
+        if (job.m_bStop.load(std::memory_order_relaxed))
+            break;
+        if (!res.source.ReadRow(job.m_pSourceRow)) {
+            res.messageText = msg::kReadFailed;
+            job.m_bStop.store(true, std::memory_order_relaxed);
+            break;
+        }
+        if (!ConvertRowPixels(job, cmm, layout, width)) {
+            res.messageText.clear();
+            job.m_bStop.store(true, std::memory_order_relaxed);
+        }
+        if (!res.dest.WriteRow(job.m_pDestRow)) {
+            res.messageText = FormatText(msg::kWriteFailed, destPath.c_str());
+            job.m_bStop.store(true, std::memory_order_relaxed);
+            break;
+        }
+        res.hooks.AdvanceProgress();
+    }
+}
+
+} // namespace
+
+ImageOutcome ConvertImage(CConversionJob& job, ImageResources& res, const std::string& sourcePath,
+                          const std::string& destPath) {
+    ImageSetup setup(job, res);
+    std::unique_ptr<CIccCmm> cmm = setup.BuildTransform();
+    PixelLayout layout;
+    if (!cmm || !setup.CheckSource(*cmm, sourcePath, layout) ||
+        !setup.CreateDestination(*cmm, destPath, layout) || !setup.TakeRowBuffers())
+        return ImageOutcome::FailedBeforeRows;
+
+    ConvertRows(job, res, *cmm, layout, destPath);
+
+    res.hooks.EndOfImagePauseCheck();
+    res.source.Close();
+    FreeRowBuffers(job);
+    cmm.reset();
+    return job.m_bStop.load(std::memory_order_relaxed) ? ImageOutcome::StoppedInRows
+                                                       : ImageOutcome::Converted;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Every text the engine, the run and the checks before a run show to the
+// user, each once. printf-style slots are filled with FormatText.
+
+#include <string>
+
+namespace msg {
+
+// One image
+constexpr const char* kInvalidProfile = "Invalid Profile:\n  %s\n  %s'";
+constexpr const char* kInvalidTiff = "Invalid Tiff file - '%s'";
+constexpr const char* kSourceNot8Bit = "Error: Source image must be 8-bit.";
+constexpr const char* kDataTypeMismatch =
+    "Error: Data type mismatch between source image and profile.";
+constexpr const char* kInvalidDestination = "Invalid destination profile or image pixel format";
+constexpr const char* kCannotCreateTiff = "Unable to create Tiff file - '%s'";
+constexpr const char* kOutOfMemory = "Out of Memory!";
+constexpr const char* kReadFailed =
+    "Error: Source image must be 8-bit and only have standard layers.";
+constexpr const char* kWriteFailed = "Error: Could not write to %s.";
+
+// The run
+constexpr const char* kScreenNot8Bit = "Error: Source image %s must be 8-bit.";
+constexpr const char* kFileCount = "File %i of %i";
+constexpr const char* kConversionComplete = "Profile conversion complete.";
+constexpr const char* kConversionCancelled = "Conversion cancelled.";
+
+// Checks before a run
+constexpr const char* kMissingFields =
+    "Both source and destination %s and profiles must be specified";
+constexpr const char* kSameSourceAndDest = "Source and destination %s are the same. Don't be dumb.";
+constexpr const char* kNounImages = "images";
+constexpr const char* kNounFolders = "folders";
+
+} // namespace msg
+
+// printf-style formatting into a string of any length.
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,228 @@
+#include "IccCmm.h"
+
+#include <lcms2.h>
+
+#include <vector>
+
+#include "IccPcs.h"
+
+namespace {
+
+struct ProfileCloser {
+    void operator()(void* h) const { cmsCloseProfile(h); }
+};
+using ProfilePtr = std::unique_ptr<void, ProfileCloser>;
+
+struct TransformDeleter {
+    void operator()(void* h) const { cmsDeleteTransform(h); }
+};
+using TransformPtr = std::unique_ptr<void, TransformDeleter>;
+
+// How the values of one colour space cross between the ICC float
+// conventions and Little CMS's own double formats.
+enum class Encoding { Plain, Ink, Lab, Xyz };
+
+struct SpaceFormat {
+    cmsUInt32Number format = 0;
+    Encoding encoding = Encoding::Plain;
+    int channels = 0;
+};
+
+// Little CMS scales the doubles of ink spaces to 0..100.
+bool IsInkSpace(int pt) {
+    return pt == PT_CMY || pt == PT_CMYK || (pt >= PT_MCH5 && pt <= PT_MCH15);
+}
+
+bool DescribeSpace(icColorSpaceSignature sig, SpaceFormat& out) {
+    const int channels = icGetSpaceSamples(sig);
+    if (channels < 1)
+        return false;
+    out.channels = channels;
+    if (sig == icSigLabData) {
+        out.format = TYPE_Lab_DBL;
+        out.encoding = Encoding::Lab;
+        return true;
+    }
+    if (sig == icSigXYZData) {
+        out.format = TYPE_XYZ_DBL;
+        out.encoding = Encoding::Xyz;
+        return true;
+    }
+    const int pt = _cmsLCMScolorSpace(static_cast<cmsColorSpaceSignature>(sig));
+    if (pt <= 0)
+        return false;
+    out.format = FLOAT_SH(1) | COLORSPACE_SH(pt) | CHANNELS_SH(channels) | BYTES_SH(0);
+    out.encoding = IsInkSpace(pt) ? Encoding::Ink : Encoding::Plain;
+    return true;
+}
+
+void ToLcms(const SpaceFormat& f, const icFloatNumber* in, double* out) {
+    switch (f.encoding) {
+    case Encoding::Lab:
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        icLabFromPcs(out);
+        return;
+    case Encoding::Xyz:
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        icXyzFromPcs(out);
+        return;
+    case Encoding::Ink:
+        for (int i = 0; i < f.channels; ++i)
+            out[i] = in[i] * 100.0;
+        return;
+    case Encoding::Plain:
+        for (int i = 0; i < f.channels; ++i)
+            out[i] = in[i];
+        return;
+    }
+}
+
+void FromLcms(const SpaceFormat& f, const double* in, icFloatNumber* out) {
+    switch (f.encoding) {
+    case Encoding::Lab:
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        icLabToPcs(out);
+        return;
+    case Encoding::Xyz:
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        icXyzToPcs(out);
+        return;
+    case Encoding::Ink:
+        for (int i = 0; i < f.channels; ++i)
+            out[i] = in[i] / 100.0;
+        return;
+    case Encoding::Plain:
+        for (int i = 0; i < f.channels; ++i)
+            out[i] = in[i];
+        return;
+    }
+}
+
+bool IsSupportedClass(cmsProfileClassSignature cls) {
+    return cls == cmsSigInputClass || cls == cmsSigDisplayClass || cls == cmsSigOutputClass ||
+           cls == cmsSigColorSpaceClass;
+}
+
+} // namespace
+
+int icGetSpaceSamples(icColorSpaceSignature sig) {
+    const cmsInt32Number n = cmsChannelsOfColorSpace(static_cast<cmsColorSpaceSignature>(sig));
+    return (n >= 1 && n <= icMaxChannels) ? n : 0;
+}
+
+struct CIccCmm::Impl {
+    struct Step {
+        ProfilePtr profile;
+        cmsUInt32Number intent;
+    };
+    std::vector<Step> steps;
+    TransformPtr transform;
+    SpaceFormat src, dst;
+    icColorSpaceSignature srcSpace = icSigUnknownData;
+    icColorSpaceSignature dstSpace = icSigUnknownData;
+    icRenderingIntent intent = icUnknownIntent;
+    std::vector<double> inBuf, outBuf;
+};
+
+CIccCmm::CIccCmm(icColorSpaceSignature, icColorSpaceSignature, bool) : m_pImpl(new Impl) {}
+
+CIccCmm::~CIccCmm() = default;
+
+icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nIntent,
+                              icXformInterp) {
+    if (!szProfilePath || m_pImpl->transform)
+        return icCmmStatBadXform;
+    ProfilePtr profile(cmsOpenProfileFromFile(szProfilePath, "r"));
+    if (!profile)
+        return icCmmStatCantOpenProfile;
+    if (!IsSupportedClass(cmsGetDeviceClass(profile.get())))
+        return icCmmStatBadSpaceLink;
+    SpaceFormat f;
+    if (!DescribeSpace(cmsGetColorSpace(profile.get()), f) ||
+        !DescribeSpace(cmsGetPCS(profile.get()), f))
+        return icCmmStatInvalidProfile;
+
+    cmsUInt32Number intent = nIntent;
+    if (nIntent == icUnknownIntent) {
+        intent = m_pImpl->steps.empty() ? cmsGetHeaderRenderingIntent(profile.get())
+                                        : m_pImpl->steps.back().intent;
+    }
+    if (intent > icAbsoluteColorimetric)
+        return icCmmStatInvalidProfile;
+    m_pImpl->steps.push_back({std::move(profile), intent});
+    return icCmmStatOk;
+}
+
+icStatusCMM CIccCmm::Begin() {
+    Impl& d = *m_pImpl;
+    if (d.steps.empty() || d.transform)
+        return icCmmStatBadXform;
+
+    void* first = d.steps.front().profile.get();
+    void* last = d.steps.back().profile.get();
+    d.srcSpace = cmsGetColorSpace(first);
+    d.dstSpace = d.steps.size() == 1 ? cmsGetPCS(last) : cmsGetColorSpace(last);
+    if (!DescribeSpace(d.srcSpace, d.src) || !DescribeSpace(d.dstSpace, d.dst))
+        return icCmmStatBadSpaceLink;
+
+    const cmsUInt32Number n = static_cast<cmsUInt32Number>(d.steps.size());
+    std::vector<cmsHPROFILE> profiles;
+    std::vector<cmsBool> bpc(n, FALSE);
+    std::vector<cmsUInt32Number> intents;
+    std::vector<cmsFloat64Number> adaptation(n, 1.0);
+    for (const Impl::Step& s : d.steps) {
+        profiles.push_back(s.profile.get());
+        intents.push_back(s.intent);
+    }
+    // Floating-point formats keep Little CMS on its full-precision pipeline:
+    // no 16-bit tables are precalculated, and nothing is cached between pixels.
+    d.transform.reset(cmsCreateExtendedTransform(nullptr, n, profiles.data(), bpc.data(),
+                                                 intents.data(), adaptation.data(), nullptr, 0,
+                                                 d.src.format, d.dst.format, cmsFLAGS_NOCACHE));
+    if (!d.transform)
+        return icCmmStatBadXform;
+    d.intent = d.steps.front().intent;
+    return icCmmStatOk;
+}
+
+icStatusCMM CIccCmm::Apply(icFloatNumber* DstPixel, const icFloatNumber* SrcPixel) {
+    if (!m_pImpl->transform)
+        return icCmmStatIncorrectApply;
+    double in[icMaxChannels];
+    double out[icMaxChannels];
+    ToLcms(m_pImpl->src, SrcPixel, in);
+    cmsDoTransform(m_pImpl->transform.get(), in, out, 1);
+    FromLcms(m_pImpl->dst, out, DstPixel);
+    return icCmmStatOk;
+}
+
+icStatusCMM CIccCmm::Apply(icFloatNumber* DstPixels, const icFloatNumber* SrcPixels,
+                           icUInt32Number nPixels) {
+    Impl& d = *m_pImpl;
+    if (!d.transform)
+        return icCmmStatIncorrectApply;
+    const size_t ns = static_cast<size_t>(d.src.channels);
+    const size_t nd = static_cast<size_t>(d.dst.channels);
+    d.inBuf.resize(ns * nPixels);
+    d.outBuf.resize(nd * nPixels);
+    for (size_t i = 0; i < nPixels; ++i)
+        ToLcms(d.src, SrcPixels + i * ns, d.inBuf.data() + i * ns);
+    cmsDoTransform(d.transform.get(), d.inBuf.data(), d.outBuf.data(), nPixels);
+    for (size_t i = 0; i < nPixels; ++i)
+        FromLcms(d.dst, d.outBuf.data() + i * nd, DstPixels + i * nd);
+    return icCmmStatOk;
+}
+
+icColorSpaceSignature CIccCmm::GetSourceSpace() const { return m_pImpl->srcSpace; }
+icColorSpaceSignature CIccCmm::GetDestSpace() const { return m_pImpl->dstSpace; }
+int CIccCmm::GetSourceSamples() const { return m_pImpl->src.channels; }
+int CIccCmm::GetDestSamples() const { return m_pImpl->dst.channels; }
+icRenderingIntent CIccCmm::GetIntent() const { return m_pImpl->intent; }

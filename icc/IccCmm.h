@@ -1,0 +1,48 @@
+#pragma once
+// The colour transform: profiles are added one step at a time by path, the
+// first in the input direction and the rest in the output direction; Begin
+// links them, and Apply converts pixels in the ICC float conventions:
+// device values 0..1, Lab as L*/100, (a*+128)/255, (b*+128)/255, and XYZ
+// scaled by 32768/65535.
+
+#include <memory>
+
+#include "IccDefs.h"
+
+class CIccCmm {
+public:
+    CIccCmm(icColorSpaceSignature nSrcSpace = icSigUnknownData,
+            icColorSpaceSignature nDestSpace = icSigUnknownData, bool bFirstInput = true);
+    ~CIccCmm();
+    CIccCmm(const CIccCmm&) = delete;
+    CIccCmm& operator=(const CIccCmm&) = delete;
+
+    // Reads the profile at the path and appends it as the next step.
+    // icUnknownIntent takes the source profile's header intent for the first
+    // step and the previous step's intent for later ones.
+    icStatusCMM AddXform(const char* szProfilePath, icRenderingIntent nIntent = icUnknownIntent,
+                         icXformInterp nInterp = icInterpLinear);
+    // Links the steps; Apply may be called once this returned icCmmStatOk.
+    icStatusCMM Begin();
+
+    // Converts one pixel; dst and src may be the same buffer.
+    icStatusCMM Apply(icFloatNumber* DstPixel, const icFloatNumber* SrcPixel);
+    // Converts nPixels interleaved pixels; each gives exactly the values a
+    // single-pixel Apply would. dst and src may be the same buffer.
+    icStatusCMM Apply(icFloatNumber* DstPixels, const icFloatNumber* SrcPixels,
+                      icUInt32Number nPixels);
+
+    icColorSpaceSignature GetSourceSpace() const;
+    icColorSpaceSignature GetDestSpace() const;
+    int GetSourceSamples() const;
+    int GetDestSamples() const;
+    // The intent every step uses once the transform has begun.
+    icRenderingIntent GetIntent() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_pImpl;
+};
+
+// Channels of a colour space, or 0 when the layer does not know the space.
+int icGetSpaceSamples(icColorSpaceSignature sig);

@@ -1,0 +1,322 @@
+#include <gtest/gtest.h>
+#include <lcms2.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "ConversionHarness.h"
+#include "Messages.h"
+#include "ProfileFixtures.h"
+#include "TempDir.h"
+#include "TiffFixtures.h"
+
+namespace {
+
+struct Profiles {
+    fx::TempDir dir;
+    std::string srgb = fx::MakeSrgbProfile(dir.path());
+    std::string lab = fx::MakeLabProfile(dir.path());
+    std::string xyz = fx::MakeXyzProfile(dir.path());
+    std::string gray = fx::MakeGrayProfile(dir.path());
+    std::string cmy = fx::MakeCmyProfile(dir.path());
+    std::string cmyk = fx::MakeCmykProfile(dir.path());
+    std::string ink5 = fx::MakeInkProfile(dir.path(), 5);
+    std::string ink6 = fx::MakeInkProfile(dir.path(), 6);
+    std::string ink7 = fx::MakeInkProfile(dir.path(), 7);
+};
+
+Profiles& P() {
+    static Profiles p;
+    return p;
+}
+
+std::string WriteSource(const std::string& path, const fx::TiffSpec& spec) {
+    EXPECT_TRUE(fx::WriteTiff(path, spec));
+    return path;
+}
+
+} // namespace
+
+TEST(ImageConversion, EveryEarlyFailureShowsItsMessageAndCreatesNothing) {
+    fx::TempDir dir;
+    const std::string rgb = WriteSource(dir.file("rgb.tif"), fx::RgbSpec(6, 4));
+    fx::TiffSpec sixteen = fx::RgbSpec(6, 4);
+    sixteen.bitsPerSample = 16;
+    const std::string deep = WriteSource(dir.file("deep.tif"), sixteen);
+    fx::TiffSpec alpha = fx::RgbSpec(6, 4);
+    alpha.samplesPerPixel = 4;
+    alpha.extraSamples = 1;
+    const std::string withAlpha = WriteSource(dir.file("alpha.tif"), alpha);
+    ASSERT_TRUE(fx::WriteFileBytes(dir.file("text.tif"), {'n', 'o', 't'}));
+    const std::string out = dir.file("out.tif");
+
+    struct Case {
+        std::string srcProfile, dstProfile, source, dest, message;
+    } cases[] = {
+        {P().srgb, dir.file("gone.icc"), rgb, out,
+         "Invalid Profile:\n  " + P().srgb + "\n  " + dir.file("gone.icc") + "'"},
+        {dir.file("gone.icc"), P().srgb, rgb, out,
+         "Invalid Profile:\n  " + dir.file("gone.icc") + "\n  " + P().srgb + "'"},
+        {P().srgb, P().cmyk, dir.file("text.tif"), out,
+         "Invalid Tiff file - '" + dir.file("text.tif") + "'"},
+        {P().srgb, P().cmyk, deep, out, "Error: Source image must be 8-bit."},
+        {P().cmyk, P().srgb, rgb, out, "Error: Data type mismatch between source image and profile."},
+        {P().srgb, P().cmyk, withAlpha, out,
+         "Error: Data type mismatch between source image and profile."},
+        {P().gray, P().srgb, rgb, out, "Error: Data type mismatch between source image and profile."},
+        {P().srgb, P().gray, rgb, out, "Invalid destination profile or image pixel format"},
+        {P().srgb, P().cmyk, rgb, dir.file("none/out.tif"),
+         "Unable to create Tiff file - '" + dir.file("none/out.tif") + "'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        ImageHarness h(c.srcProfile, c.dstProfile);
+        EXPECT_EQ(h.Convert(c.source, c.dest), ImageOutcome::FailedBeforeRows);
+        ASSERT_EQ(h.hooks.messages.size(), 1u);
+        EXPECT_EQ(h.hooks.messages[0], c.message);
+        EXPECT_EQ(h.hooks.rows, 0);
+        EXPECT_FALSE(fx::PathExists(out));
+        EXPECT_EQ(h.job.m_pSourceRow, nullptr);
+        EXPECT_EQ(h.job.m_pDestRow, nullptr);
+        EXPECT_FALSE(h.job.m_bStop);
+    }
+}
+
+TEST(ImageConversion, AcceptedSourcesAndDestinationLayouts) {
+    fx::TempDir dir;
+    fx::TiffSpec grayRgb = fx::GraySpec(5, 3, 3, fx::kPhotometricMinIsBlack);
+    fx::TiffSpec minIsWhite = fx::GraySpec(5, 3, 4, fx::kPhotometricMinIsWhite);
+    struct Case {
+        const char* name;
+        fx::TiffSpec spec;
+        std::string srcProfile, dstProfile;
+        uint16_t photometric, samples;
+    } cases[] = {
+        {"rgb-cmyk", fx::RgbSpec(5, 3), P().srgb, P().cmyk, fx::kPhotometricSeparated, 4},
+        {"minisblack3-rgb", grayRgb, P().srgb, P().srgb, fx::kPhotometricRgb, 3},
+        {"rgb-cmy", fx::RgbSpec(5, 3), P().srgb, P().cmy, fx::kPhotometricMinIsWhite, 3},
+        {"rgb-6clr", fx::RgbSpec(5, 3), P().srgb, P().ink6, fx::kPhotometricMinIsWhite, 6},
+        {"rgb-7clr", fx::RgbSpec(5, 3), P().srgb, P().ink7, fx::kPhotometricMinIsWhite, 7},
+        {"rgb-lab", fx::RgbSpec(5, 3), P().srgb, P().lab, fx::kPhotometricCieLab, 3},
+        {"rgb-xyz", fx::RgbSpec(5, 3), P().srgb, P().xyz, fx::kPhotometricCieLab, 3},
+        {"lab-rgb", fx::LabSpec(5, 3), P().lab, P().srgb, fx::kPhotometricRgb, 3},
+        {"labimage-xyzprofile", fx::LabSpec(5, 3), P().xyz, P().srgb, fx::kPhotometricRgb, 3},
+        {"cmyk-rgb", fx::CmykSpec(5, 3), P().cmyk, P().srgb, fx::kPhotometricRgb, 3},
+        {"miniswhite4-cmyk", minIsWhite, P().cmyk, P().srgb, fx::kPhotometricRgb, 3},
+        {"5ink-rgb", fx::InkSpec(5, 3, 5), P().ink5, P().srgb, fx::kPhotometricRgb, 3},
+        {"6ink-rgb", fx::InkSpec(5, 3, 6), P().ink6, P().srgb, fx::kPhotometricRgb, 3},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.spec.xResolution = 300;
+        c.spec.yResolution = 300;
+        c.spec.resolutionUnit = fx::kResUnitCentimeter;
+        const std::string src = WriteSource(dir.file(std::string(c.name) + ".tif"), c.spec);
+        const std::string dst = dir.file(std::string(c.name) + "-out.tif");
+        ImageHarness h(c.srcProfile, c.dstProfile);
+        ASSERT_EQ(h.Convert(src, dst), ImageOutcome::Converted);
+        EXPECT_TRUE(h.hooks.messages.empty());
+        EXPECT_EQ(h.hooks.rows, 3);
+        EXPECT_EQ(h.hooks.pauseChecks, 1);
+        fx::TiffContents got = fx::ReadTiff(dst);
+        ASSERT_TRUE(got.ok);
+        EXPECT_EQ(got.photometric, c.photometric);
+        EXPECT_EQ(got.samplesPerPixel, c.samples);
+        EXPECT_EQ(got.width, 5u);
+        EXPECT_EQ(got.height, 3u);
+        EXPECT_EQ(got.compression, fx::kCompressionNone);
+        // Resolution numbers travel; the unit does not.
+        EXPECT_FLOAT_EQ(got.xResolution, 300);
+        EXPECT_FLOAT_EQ(got.yResolution, 300);
+        EXPECT_FALSE(got.hasResolutionUnit);
+        EXPECT_FALSE(got.hasIcc);
+        EXPECT_EQ(h.xyzDestination, c.srcProfile != P().xyz && c.dstProfile == P().xyz);
+    }
+}
+
+TEST(ImageConversion, MatchesLittleCmsPixelForPixel) {
+    if (!fx::SystemProfileExists("ghostscript/default_cmyk.icc"))
+        GTEST_SKIP() << "Debian's ghostscript profiles are not installed";
+    fx::TempDir dir;
+    const std::string srgb = fx::SystemProfile("colord/sRGB.icc");
+    const std::string cmyk = fx::SystemProfile("ghostscript/default_cmyk.icc");
+    fx::TiffSpec spec = fx::RgbSpec(61, 47); // odd width, noise and gradients
+    spec.rowsPerStrip = 8;
+    spec.pixels = fx::PatternPixels(spec);
+    const std::string src = WriteSource(dir.file("photo.tif"), spec);
+    ImageHarness h(srgb, cmyk, 3);
+    ASSERT_EQ(h.Convert(src, dir.file("out.tif")), ImageOutcome::Converted);
+    fx::TiffContents got = fx::ReadTiff(dir.file("out.tif"));
+    ASSERT_TRUE(got.ok);
+
+    cmsHPROFILE in = cmsOpenProfileFromFile(srgb.c_str(), "r");
+    cmsHPROFILE out = cmsOpenProfileFromFile(cmyk.c_str(), "r");
+    cmsHTRANSFORM xf = cmsCreateTransform(in, TYPE_RGB_DBL, out, TYPE_CMYK_DBL, INTENT_SATURATION,
+                                          cmsFLAGS_NOCACHE);
+    ASSERT_NE(xf, nullptr);
+    const size_t pixels = size_t(spec.width) * spec.height;
+    ASSERT_EQ(got.pixels.size(), pixels * 4);
+    for (size_t i = 0; i < pixels; ++i) {
+        double rgb[3], ink[4];
+        for (int c = 0; c < 3; ++c)
+            rgb[c] = spec.pixels[i * 3 + c] * 0.00392156862745098;
+        cmsDoTransform(xf, rgb, ink, 1);
+        for (int c = 0; c < 4; ++c) {
+            double t = ink[c] / 100.0;
+            t = t < 0 ? 0 : (t > 1 ? 1 : t);
+            ASSERT_EQ(got.pixels[i * 4 + c], (unsigned char)(int)(t * 255.0 + 0.5))
+                << "pixel " << i << " ink " << c;
+        }
+    }
+    cmsDeleteTransform(xf);
+    cmsCloseProfile(in);
+    cmsCloseProfile(out);
+}
+
+TEST(ImageConversion, LabThroughALabProfileKeepsEveryByte) {
+    fx::TempDir dir;
+    fx::TiffSpec spec = fx::LabSpec(64, 8);
+    spec.pixels = fx::AllBytesPixels(3, 64, 8);
+    const std::string src = WriteSource(dir.file("lab.tif"), spec);
+    ImageHarness h(P().lab, P().lab);
+    ASSERT_EQ(h.Convert(src, dir.file("out.tif")), ImageOutcome::Converted);
+    fx::TiffContents got = fx::ReadTiff(dir.file("out.tif"));
+    ASSERT_TRUE(got.ok);
+    EXPECT_EQ(got.pixels, spec.pixels);
+
+    if (fx::SystemProfileExists("ITULab.icc")) {
+        ImageHarness real(fx::SystemProfile("LCMSLABI.ICM"), fx::SystemProfile("LCMSLABI.ICM"));
+        if (fx::SystemProfileExists("LCMSLABI.ICM")) {
+            ASSERT_EQ(real.Convert(src, dir.file("real.tif")), ImageOutcome::Converted);
+            EXPECT_EQ(fx::ReadTiff(dir.file("real.tif")).pixels, spec.pixels);
+        }
+    }
+}
+
+TEST(ImageConversion, XyzSourceAndDestinationGoThroughLab) {
+    fx::TempDir dir;
+    fx::TiffSpec spec = fx::LabSpec(40, 6);
+    spec.pixels = fx::AllBytesPixels(3, 40, 6);
+    // Keep the colours inside what XYZ can hold without clipping: real
+    // surface colours, not the corners of the Lab cube.
+    for (size_t i = 0; i < spec.pixels.size(); i += 3) {
+        spec.pixels[i] = static_cast<unsigned char>(20 + spec.pixels[i] % 200);
+        spec.pixels[i + 1] = static_cast<unsigned char>(int8_t(spec.pixels[i + 1]) / 4);
+        spec.pixels[i + 2] = static_cast<unsigned char>(int8_t(spec.pixels[i + 2]) / 4);
+    }
+    const std::string src = WriteSource(dir.file("lab.tif"), spec);
+    ImageHarness h(P().xyz, P().xyz);
+    ASSERT_EQ(h.Convert(src, dir.file("out.tif")), ImageOutcome::Converted);
+    EXPECT_TRUE(h.xyzDestination);
+    fx::TiffContents got = fx::ReadTiff(dir.file("out.tif"));
+    ASSERT_TRUE(got.ok);
+    ASSERT_EQ(got.pixels.size(), spec.pixels.size());
+    for (size_t i = 0; i < got.pixels.size(); ++i) {
+        const int want = (i % 3) ? int8_t(spec.pixels[i]) : spec.pixels[i];
+        const int have = (i % 3) ? int8_t(got.pixels[i]) : got.pixels[i];
+        EXPECT_LE(std::abs(want - have), 1) << "byte " << i;
+    }
+}
+
+TEST(ImageConversion, IntentIndexZeroFollowsTheSourceProfileHeader) {
+    fx::TempDir dir;
+    const std::string probe = fx::MakeIntentProbeProfile(dir.path(), fx::kIntentSaturation);
+    const std::string src = WriteSource(dir.file("in.tif"), fx::RgbSpec(16, 4));
+    std::vector<unsigned char> results[4];
+    for (int index = 0; index < 4; ++index) {
+        ImageHarness h(probe, P().srgb, index);
+        const std::string out = dir.file("out" + std::to_string(index) + ".tif");
+        ASSERT_EQ(h.Convert(src, out), ImageOutcome::Converted);
+        results[index] = fx::ReadTiff(out).pixels;
+    }
+    EXPECT_EQ(results[0], results[3]);
+    EXPECT_NE(results[0], results[1]);
+    EXPECT_NE(results[0], results[2]);
+    EXPECT_NE(results[1], results[2]);
+}
+
+TEST(ImageConversion, EmbedsExactlyTheProfileBytesItIsGiven) {
+    fx::TempDir dir;
+    const std::string src = WriteSource(dir.file("in.tif"), fx::RgbSpec(4, 2));
+    ImageHarness h(P().srgb, P().cmyk);
+    h.profile = fx::ReadFileBytes(P().cmyk);
+    h.embed = true;
+    ASSERT_EQ(h.Convert(src, dir.file("out.tif")), ImageOutcome::Converted);
+    fx::TiffContents got = fx::ReadTiff(dir.file("out.tif"));
+    ASSERT_TRUE(got.hasIcc);
+    EXPECT_EQ(got.icc, h.profile);
+}
+
+TEST(ImageConversion, ACancelWritesTheRowInProgressAndStops) {
+    fx::TempDir dir;
+    fx::TiffSpec spec = fx::RgbSpec(9, 10);
+    spec.pixels = fx::PatternPixels(spec);
+    const std::string src = WriteSource(dir.file("in.tif"), spec);
+
+    // Cancel noticed at the first pixel of row 4: rows 0-4 are written, row 4
+    // still holds row 3's converted bytes, and row 4 is counted.
+    ImageHarness full(P().srgb, P().cmyk);
+    ASSERT_EQ(full.Convert(src, dir.file("full.tif")), ImageOutcome::Converted);
+    const std::vector<unsigned char> whole = fx::ReadTiff(dir.file("full.tif")).pixels;
+
+    ImageHarness h(P().srgb, P().cmyk);
+    h.message = "left over";
+    // Only the cancel request: the stop flag that Cancel also sets would be
+    // seen first by the row loop; this models a cancel arriving inside row 4.
+    h.hooks.onRow = [&](int rows) {
+        if (rows == 4)
+            h.job.m_bCancelRequested = true;
+    };
+    ASSERT_EQ(h.Convert(src, dir.file("cut.tif")), ImageOutcome::StoppedInRows);
+    EXPECT_TRUE(h.message.empty());
+    EXPECT_TRUE(h.hooks.messages.empty());
+    EXPECT_EQ(h.hooks.rows, 5);
+    EXPECT_TRUE(h.job.m_bStop);
+    fx::TiffContents cut = fx::ReadTiff(dir.file("cut.tif"));
+    const size_t rowBytes = 9 * 4;
+    ASSERT_GE(cut.pixels.size(), 5 * rowBytes);
+    EXPECT_TRUE(std::equal(cut.pixels.begin(), cut.pixels.begin() + 4 * rowBytes, whole.begin()));
+    EXPECT_TRUE(std::equal(cut.pixels.begin() + 4 * rowBytes, cut.pixels.begin() + 5 * rowBytes,
+                           whole.begin() + 3 * rowBytes));
+
+    // A cancel before the first pixel leaves row 0 black (all zero).
+    ImageHarness early(P().srgb, P().cmyk);
+    early.job.m_bCancelRequested = true;
+    ASSERT_EQ(early.Convert(src, dir.file("early.tif")), ImageOutcome::StoppedInRows);
+    EXPECT_EQ(early.hooks.rows, 1);
+    fx::TiffContents e = fx::ReadTiff(dir.file("early.tif"));
+    ASSERT_GE(e.pixels.size(), rowBytes);
+    EXPECT_TRUE(std::all_of(e.pixels.begin(), e.pixels.begin() + rowBytes,
+                            [](unsigned char b) { return b == 0; }));
+
+    // A stop already set converts no row at all.
+    ImageHarness stopped(P().srgb, P().cmyk);
+    stopped.job.m_bStop = true;
+    EXPECT_EQ(stopped.Convert(src, dir.file("none.tif")), ImageOutcome::StoppedInRows);
+    EXPECT_EQ(stopped.hooks.rows, 0);
+    EXPECT_TRUE(fx::PathExists(dir.file("none.tif")));
+}
+
+TEST(ImageConversion, AStripThatCannotBeDecodedStopsWithItsMessage) {
+    fx::TempDir dir;
+    fx::TiffSpec spec = fx::RgbSpec(32, 32);
+    spec.rowsPerStrip = 8;
+    spec.compression = fx::kCompressionLzw;
+    const std::string src = WriteSource(dir.file("in.tif"), spec);
+    // Damage the second half of the file: the strips there no longer decode.
+    std::vector<unsigned char> bytes = fx::ReadFileBytes(src);
+    const fx::TiffContents before = fx::ReadTiff(src);
+    ASSERT_TRUE(before.ok);
+    ASSERT_TRUE(fx::TruncateFile(src, bytes.size() * 2 / 3));
+    ImageHarness h(P().srgb, P().cmyk);
+    const ImageOutcome outcome = h.Convert(src, dir.file("out.tif"));
+    if (outcome == ImageOutcome::FailedBeforeRows) {
+        // libtiff may already refuse the directory of a file cut this short.
+        ASSERT_EQ(h.hooks.messages.size(), 1u);
+        return;
+    }
+    ASSERT_EQ(outcome, ImageOutcome::StoppedInRows);
+    EXPECT_EQ(h.message, "Error: Source image must be 8-bit and only have standard layers.");
+    EXPECT_GT(h.hooks.rows, 0);
+    EXPECT_LT(h.hooks.rows, 32);
+}
