@@ -95,7 +95,7 @@ TEST(ConversionRun, NamesLabelsAndDestinationsAfterTheSource) {
     TestRun run;
     // No trailing separator: the files still land inside the folder.
     run.Start(in, out, true);
-    EXPECT_EQ(run.observer.names, (std::vector<std::string>{".x.tif", "Scan", "scan"}));
+    EXPECT_EQ(run.observer.names, (std::vector<std::string>{".x.tif", "scan", "Scan"}));
     EXPECT_EQ(run.observer.counts,
               (std::vector<std::string>{"File 1 of 3", "File 2 of 3", "File 3 of 3"}));
     EXPECT_TRUE(fx::ReadTiff(out + "/.x.tif").ok);
