@@ -26,8 +26,8 @@ public:
 
     // The one-line display, fitted to a width: name, count, bar, percentage
     // and elapsed time.
-    static std::string ProgressLine(const std::string& name, const std::string& count,
-                                    int percent, long long elapsedSeconds, size_t width);
+    static std::string ProgressLine(const std::string& name, const std::string& count, int percent,
+                                    long long elapsedSeconds, size_t width);
 
 private:
     void ClearLocked();

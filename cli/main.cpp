@@ -13,6 +13,7 @@
 #include "JobChecks.h"
 #include "Messages.h"
 #include "TerminalObserver.h"
+#include "TiffImage.h"
 
 namespace {
 
@@ -80,9 +81,10 @@ int main(int argc, char** argv) {
         printf("chromaport-cli %s\n", CHROMAPORT_VERSION);
         return 0;
     }
-    const JobCheckResult check = CheckJob(options.source, options.sourceProfile,
-                                          options.destination, options.destProfile,
-                                          options.multiple);
+    SilenceTiffLibraryMessages();
+    const JobCheckResult check =
+        CheckJob(options.source, options.sourceProfile, options.destination, options.destProfile,
+                 options.multiple);
     if (!check.ok) {
         fprintf(stderr, "%s\n", check.message.c_str());
         return 2;

@@ -41,8 +41,7 @@ void CConversionRun::Run() {
 void CConversionRun::ReadProfileBytes() {
     if (!m_job.m_bEmbedProfile)
         return;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(m_job.m_strDestProfile.c_str(), "rb"),
-                                               fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(m_job.m_strDestProfile.c_str(), "rb"), fclose);
     if (!file)
         return;
     // The whole profile or nothing: a short read must not put half a
@@ -111,9 +110,9 @@ bool CConversionRun::ConvertAll() {
     for (size_t i = 0; i < n; ++i) {
         m_strMessage.clear();
         const std::string& source = m_list[i];
-        const std::string dest =
-            m_job.m_bMultipleFiles ? DestinationFor(m_job.m_strDestImage, source)
-                                   : m_job.m_strDestImage;
+        const std::string dest = m_job.m_bMultipleFiles
+                                     ? DestinationFor(m_job.m_strDestImage, source)
+                                     : m_job.m_strDestImage;
         m_observer.SetFileNameLabel(FileNameLabel(source));
         m_observer.SetFileCountLabel(FormatText(msg::kFileCount, int(i + 1), int(n)));
 
@@ -147,7 +146,9 @@ bool CConversionRun::ConvertAll() {
     return true;
 }
 
-void CConversionRun::ShowMessage(const std::string& text) { m_observer.ShowMessage(text); }
+void CConversionRun::ShowMessage(const std::string& text) {
+    m_observer.ShowMessage(text);
+}
 
 void CConversionRun::AdvanceProgress() {
     ++m_nRowsDone;

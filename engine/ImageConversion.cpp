@@ -171,8 +171,8 @@ private:
     ImageResources& m_res;
 };
 
-void ConvertRows(CConversionJob& job, ImageResources& res, CIccCmm& cmm,
-                 const PixelLayout& layout, const std::string& destPath) {
+void ConvertRows(CConversionJob& job, ImageResources& res, CIccCmm& cmm, const PixelLayout& layout,
+                 const std::string& destPath) {
     const uint32_t height = res.source.GetHeight();
     const uint32_t width = res.source.GetWidth();
     for (uint32_t row = 0; row < height; ++row) {

@@ -71,8 +71,7 @@ JobCheckResult CheckJob(const std::string& sourceImage, const std::string& sourc
                         bool multipleFiles) {
     JobCheckResult result;
     const char* noun = multipleFiles ? msg::kNounFolders : msg::kNounImages;
-    if (sourceImage.empty() || destImage.empty() || sourceProfile.empty() ||
-        destProfile.empty()) {
+    if (sourceImage.empty() || destImage.empty() || sourceProfile.empty() || destProfile.empty()) {
         result.message = FormatText(msg::kMissingFields, noun);
         return result;
     }

@@ -11,11 +11,18 @@ namespace {
 constexpr uint32_t kNoStrip = 0xFFFFFFFFu;
 }
 
+void SilenceTiffLibraryMessages() {
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+}
+
 CTiffImage::CTiffImage()
     : m_pTiff(nullptr), m_nWidth(0), m_nHeight(0), m_nBitsPerSample(0), m_nSamplesPerPixel(0),
       m_pStripBuffer(nullptr) {}
 
-CTiffImage::~CTiffImage() { Close(); }
+CTiffImage::~CTiffImage() {
+    Close();
+}
 
 void CTiffImage::Close() {
     m_nWidth = 0;
@@ -56,7 +63,9 @@ uint16_t CTiffImage::PhotometricFor(TiffColorModel model, uint16_t samplesPerPix
     return PHOTOMETRIC_MINISWHITE;
 }
 
-TiffColorModel CTiffImage::GetColorModel() const { return ColorModelOf(m_nPhotometric); }
+TiffColorModel CTiffImage::GetColorModel() const {
+    return ColorModelOf(m_nPhotometric);
+}
 
 bool CTiffImage::OpenForRead(const char* path) {
     Close();
@@ -69,7 +78,9 @@ bool CTiffImage::OpenForRead(const char* path) {
 
     uint16_t planar = PLANARCONFIG_CONTIG;
     uint16_t orientation = ORIENTATION_TOPLEFT;
-    // Tags the file does not carry: no resolution, one strip for the image.
+    // Tags the file does not carry: no resolution, one strip for the image,
+    // and no photometric value left over from an earlier file.
+    m_nPhotometric = PHOTOMETRIC_MINISWHITE;
     m_fXResolution = 0;
     m_fYResolution = 0;
     m_nRowsPerStrip = 0;
@@ -103,8 +114,7 @@ bool CTiffImage::PrepareRowReading() {
 
     // 64-bit arithmetic: a row or strip that does not fit our 32-bit sizes
     // is refused rather than wrapped around.
-    const uint64_t rowBytes =
-        (uint64_t(m_nSamplesPerPixel) * m_nBitsPerSample * m_nWidth + 7) / 8;
+    const uint64_t rowBytes = (uint64_t(m_nSamplesPerPixel) * m_nBitsPerSample * m_nWidth + 7) / 8;
     const uint64_t stripSize = static_cast<uint64_t>(TIFFStripSize64(m_pTiff));
     constexpr uint64_t kMax = std::numeric_limits<uint32_t>::max();
     if (rowBytes == 0 || rowBytes > kMax || stripSize == 0 || stripSize > kMax ||
@@ -146,8 +156,7 @@ bool CTiffImage::WriteRow(const unsigned char* row) {
         return false;
     if (m_nStrip >= m_nHeight)
         return true;
-    if (TIFFWriteEncodedStrip(m_pTiff, m_nStrip, const_cast<unsigned char*>(row), m_nRowBytes) <
-        0)
+    if (TIFFWriteEncodedStrip(m_pTiff, m_nStrip, const_cast<unsigned char*>(row), m_nRowBytes) < 0)
         return false;
     ++m_nStrip;
     return true;

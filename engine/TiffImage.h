@@ -12,6 +12,11 @@ enum TiffColorModel {
     TCM_LAB = 2,         // CIE L*a*b*
 };
 
+// Stops libtiff from printing its own errors and warnings (process-wide).
+// The command-line tool does this so that standard error carries only the
+// program's own messages.
+void SilenceTiffLibraryMessages();
+
 class CTiffImage {
 public:
     CTiffImage();

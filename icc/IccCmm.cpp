@@ -136,8 +136,7 @@ CIccCmm::CIccCmm(icColorSpaceSignature, icColorSpaceSignature, bool) : m_pImpl(n
 
 CIccCmm::~CIccCmm() = default;
 
-icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nIntent,
-                              icXformInterp) {
+icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nIntent, icXformInterp) {
     if (!szProfilePath || m_pImpl->transform)
         return icCmmStatBadXform;
     ProfilePtr profile(cmsOpenProfileFromFile(szProfilePath, "r"));
@@ -221,8 +220,18 @@ icStatusCMM CIccCmm::Apply(icFloatNumber* DstPixels, const icFloatNumber* SrcPix
     return icCmmStatOk;
 }
 
-icColorSpaceSignature CIccCmm::GetSourceSpace() const { return m_pImpl->srcSpace; }
-icColorSpaceSignature CIccCmm::GetDestSpace() const { return m_pImpl->dstSpace; }
-int CIccCmm::GetSourceSamples() const { return m_pImpl->src.channels; }
-int CIccCmm::GetDestSamples() const { return m_pImpl->dst.channels; }
-icRenderingIntent CIccCmm::GetIntent() const { return m_pImpl->intent; }
+icColorSpaceSignature CIccCmm::GetSourceSpace() const {
+    return m_pImpl->srcSpace;
+}
+icColorSpaceSignature CIccCmm::GetDestSpace() const {
+    return m_pImpl->dstSpace;
+}
+int CIccCmm::GetSourceSamples() const {
+    return m_pImpl->src.channels;
+}
+int CIccCmm::GetDestSamples() const {
+    return m_pImpl->dst.channels;
+}
+icRenderingIntent CIccCmm::GetIntent() const {
+    return m_pImpl->intent;
+}

@@ -63,7 +63,8 @@ Result RunCli(const std::vector<std::string>& args) {
 TEST(Cli, HelpVersionAndUsageErrors) {
     Result help = RunCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("Usage: chromaport-cli [options] SOURCE DESTINATION"), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: chromaport-cli [options] SOURCE DESTINATION"),
+              std::string::npos);
     EXPECT_NE(help.out.find("--source-profile"), std::string::npos);
 
     Result version = RunCli({"--version"});
@@ -108,11 +109,12 @@ TEST(Cli, ConvertsReportsAndRefusesWithTheProgramsOwnWords) {
     ASSERT_TRUE(fx::WriteFileBytes(dir.file("junk.tif"), {'j'}));
     Result bad = RunCli({"-q", "-s", srgb, "-d", cmyk, dir.file("junk.tif"), dir.file("x.tif")});
     EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_EQ(bad.err, "Invalid Tiff file - '" + dir.file("junk.tif") + "'\nConversion cancelled.\n");
+    EXPECT_EQ(bad.err,
+              "Invalid Tiff file - '" + dir.file("junk.tif") + "'\nConversion cancelled.\n");
     EXPECT_EQ(bad.out, "");
 
-    Result profile = RunCli({"-s", dir.file("none.icc"), "-d", cmyk, dir.file("in.tif"),
-                             dir.file("y.tif")});
+    Result profile =
+        RunCli({"-s", dir.file("none.icc"), "-d", cmyk, dir.file("in.tif"), dir.file("y.tif")});
     EXPECT_EQ(profile.exitCode, 1);
     EXPECT_EQ(profile.err, "Invalid Profile:\n  " + dir.file("none.icc") + "\n  " + cmyk +
                                "'\nConversion cancelled.\n");

@@ -10,6 +10,10 @@
 #include "ImageConversion.h"
 #include "TiffImage.h"
 
+// The rows a destination holds, read strip by strip from the top up to the
+// first strip that was never written (a cancelled or failed image).
+std::vector<unsigned char> WrittenRows(const std::string& path);
+
 struct RecordingHooks : IImageHooks {
     std::vector<std::string> messages;
     int rows = 0;
@@ -39,8 +43,13 @@ struct ImageHarness {
     }
 
     ImageOutcome Convert(const std::string& src, const std::string& dst) {
-        ImageResources res{source,  dest,    embed ? profile.data() : nullptr,
-                           uint32_t(profile.size()), xyzDestination, message, hooks};
+        ImageResources res{source,
+                           dest,
+                           embed ? profile.data() : nullptr,
+                           uint32_t(profile.size()),
+                           xyzDestination,
+                           message,
+                           hooks};
         ImageOutcome outcome = ConvertImage(job, res, src, dst);
         dest.Close(); // complete the file, as the run does at its end
         return outcome;

@@ -197,8 +197,9 @@ TEST(ConversionRun, AFailingImageStopsTheRunAndLeavesTheRestUntouched) {
     ASSERT_TRUE(fx::WriteTiff(in + "/c.tif", fx::RgbSpec(4, 4)));
     TestRun run;
     run.Start(in, out, true);
-    EXPECT_EQ(run.observer.messages,
-              std::vector<std::string>{"Error: Data type mismatch between source image and profile."});
+    EXPECT_EQ(
+        run.observer.messages,
+        std::vector<std::string>{"Error: Data type mismatch between source image and profile."});
     EXPECT_TRUE(fx::ReadTiff(out + "/a.tif").ok);
     EXPECT_FALSE(fx::PathExists(out + "/b.tif"));
     EXPECT_FALSE(fx::PathExists(out + "/c.tif"));
@@ -225,8 +226,9 @@ TEST(ConversionRun, EmbedsTheDestinationProfileInEveryFile) {
     TestRun missing;
     const std::string gone = dir.file("gone.icc");
     missing.Start(in, dir.mkdir("out2"), true, true, gone);
-    EXPECT_EQ(missing.observer.messages,
-              std::vector<std::string>{"Invalid Profile:\n  " + missing.srgb + "\n  " + gone + "'"});
+    EXPECT_EQ(
+        missing.observer.messages,
+        std::vector<std::string>{"Invalid Profile:\n  " + missing.srgb + "\n  " + gone + "'"});
 }
 
 TEST(ConversionRun, ADestinationThatIsItsSourceIsRefusedPerImage) {
@@ -237,8 +239,9 @@ TEST(ConversionRun, ADestinationThatIsItsSourceIsRefusedPerImage) {
     const std::string before = fx::FileDigest(in + "/a.tif");
     TestRun run;
     run.Start(in, out, true);
-    EXPECT_EQ(run.observer.messages,
-              std::vector<std::string>{"Source and destination images are the same. Don't be dumb."});
+    EXPECT_EQ(
+        run.observer.messages,
+        std::vector<std::string>{"Source and destination images are the same. Don't be dumb."});
     EXPECT_EQ(fx::FileDigest(in + "/a.tif"), before);
     EXPECT_FALSE(run.job.m_bSucceeded);
 }

@@ -14,8 +14,12 @@ TEST(PixelCodec, EveryByteSurvivesDecodeAndEncode) {
     PixelLayout device{TCM_SUBTRACTIVE, 6, false, TCM_SUBTRACTIVE, 6, false};
     PixelLayout lab{TCM_LAB, 3, false, TCM_LAB, 3, false};
     for (int b = 0; b < 256; ++b) {
-        const unsigned char in[6] = {(unsigned char)b, (unsigned char)(255 - b), (unsigned char)b,
-                                     (unsigned char)(b ^ 0x55), 0, 255};
+        const unsigned char in[6] = {(unsigned char)b,
+                                     (unsigned char)(255 - b),
+                                     (unsigned char)b,
+                                     (unsigned char)(b ^ 0x55),
+                                     0,
+                                     255};
         icFloatNumber v[icMaxChannels];
         unsigned char out[6];
         DecodePixel(device, in, v);

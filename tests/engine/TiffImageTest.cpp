@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ConversionHarness.h"
 #include "TempDir.h"
 #include "TiffFixtures.h"
 #include "TiffImage.h"
@@ -36,8 +37,8 @@ TEST(TiffImage, ReadsEveryRowOfEveryStripLayout) {
         uint32_t rowsPerStrip;
         uint16_t compression;
     } cases[] = {
-        {"one-row.tif", 1, fx::kCompressionNone},   {"sixteen.tif", 16, fx::kCompressionNone},
-        {"lzw.tif", 7, fx::kCompressionLzw},        {"no-tag.tif", 0, fx::kCompressionNone},
+        {"one-row.tif", 1, fx::kCompressionNone},      {"sixteen.tif", 16, fx::kCompressionNone},
+        {"lzw.tif", 7, fx::kCompressionLzw},           {"no-tag.tif", 0, fx::kCompressionNone},
         {"bogus-rps.tif", 5000, fx::kCompressionNone},
     };
     for (const Case& c : cases) {
@@ -139,9 +140,12 @@ TEST(TiffImage, WritesTheLayoutAndTagsItWasGiven) {
         uint16_t samples;
         uint16_t photometric;
     } cases[] = {
-        {TCM_ADDITIVE, 3, fx::kPhotometricRgb},        {TCM_ADDITIVE, 1, fx::kPhotometricMinIsBlack},
-        {TCM_SUBTRACTIVE, 4, fx::kPhotometricSeparated}, {TCM_SUBTRACTIVE, 3, fx::kPhotometricMinIsWhite},
-        {TCM_SUBTRACTIVE, 6, fx::kPhotometricMinIsWhite}, {TCM_LAB, 3, fx::kPhotometricCieLab},
+        {TCM_ADDITIVE, 3, fx::kPhotometricRgb},
+        {TCM_ADDITIVE, 1, fx::kPhotometricMinIsBlack},
+        {TCM_SUBTRACTIVE, 4, fx::kPhotometricSeparated},
+        {TCM_SUBTRACTIVE, 3, fx::kPhotometricMinIsWhite},
+        {TCM_SUBTRACTIVE, 6, fx::kPhotometricMinIsWhite},
+        {TCM_LAB, 3, fx::kPhotometricCieLab},
     };
     const std::vector<unsigned char> icc = {'i', 'c', 'c', 0, 1, 2, 3, 255};
     for (const Case& c : cases) {
@@ -210,17 +214,22 @@ TEST(TiffImage, StateChangesCloseAndCompleteEarlierFiles) {
     ASSERT_TRUE(img.WriteRow(row));
     ASSERT_TRUE(img.WriteRow(row));
     // Creating the next destination completes the first one.
-    ASSERT_TRUE(img.CreateForWrite(dir.file("second.tif").c_str(), 4, 2, 8, TCM_ADDITIVE, 3, 0,
-                                   0, nullptr, 0));
+    ASSERT_TRUE(img.CreateForWrite(dir.file("second.tif").c_str(), 4, 2, 8, TCM_ADDITIVE, 3, 0, 0,
+                                   nullptr, 0));
     EXPECT_TRUE(fx::ReadTiff(dir.file("first.tif")).ok);
 
+    const unsigned char other[12] = {1, 2, 3};
+    ASSERT_TRUE(img.WriteRow(other));
     // A destination that cannot be created leaves the object empty of files.
-    EXPECT_FALSE(img.CreateForWrite(dir.file("no/such/folder.tif").c_str(), 4, 2, 8, TCM_LAB, 3,
-                                    0, 0, nullptr, 0));
+    EXPECT_FALSE(img.CreateForWrite(dir.file("no/such/folder.tif").c_str(), 4, 2, 8, TCM_LAB, 3, 0,
+                                    0, nullptr, 0));
     EXPECT_EQ(img.GetWidth(), 4u);
     EXPECT_EQ(img.GetPhotometric(), fx::kPhotometricCieLab);
     EXPECT_FALSE(img.WriteRow(row));
-    EXPECT_TRUE(fx::ReadTiff(dir.file("second.tif")).ok);
+    // The second file was completed by the failed create: one row written.
+    const std::vector<unsigned char> second = WrittenRows(dir.file("second.tif"));
+    ASSERT_EQ(second.size(), 12u);
+    EXPECT_EQ(second[2], 3);
 }
 
 TEST(TiffImage, HostileFilesNeverReadOutsideTheirStrip) {
