@@ -55,6 +55,11 @@ public:
     IConversionObserver* m_pObserver = nullptr;
     // The pause once the run reaches 100 %, so the full bar is seen.
     unsigned m_nPauseMs = 1000;
+    // Threads that convert rows; 0 means one per core.
+    unsigned m_nThreads = 0;
+    // Convert pixel by pixel on the run's thread, the simplest and slowest
+    // way; the fast way writes the same bytes.
+    bool m_bPlainPixelPath = false;
 };
 
 // The worker thread's procedure: runs the job, then sets m_bFinished.

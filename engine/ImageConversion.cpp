@@ -8,6 +8,7 @@
 #include "IccCmm.h"
 #include "Messages.h"
 #include "PixelCodec.h"
+#include "RowPipeline.h"
 
 icRenderingIntent SourceIntentFor(int intentIndex) {
     if (intentIndex >= 1 && intentIndex <= 3)
@@ -171,8 +172,8 @@ private:
     ImageResources& m_res;
 };
 
-void ConvertRows(CConversionJob& job, ImageResources& res, CIccCmm& cmm, const PixelLayout& layout,
-                 const std::string& destPath) {
+void ConvertRowsPlain(CConversionJob& job, ImageResources& res, CIccCmm& cmm,
+                      const PixelLayout& layout, const std::string& destPath) {
     const uint32_t height = res.source.GetHeight();
     const uint32_t width = res.source.GetWidth();
     for (uint32_t row = 0; row < height; ++row) {
@@ -194,6 +195,24 @@ void ConvertRows(CConversionJob& job, ImageResources& res, CIccCmm& cmm, const P
         }
         res.hooks.AdvanceProgress();
     }
+}
+
+void ConvertRows(CConversionJob& job, ImageResources& res, CIccCmm& cmm, const PixelLayout& layout,
+                 const std::string& destPath) {
+    if (!job.m_bPlainPixelPath) {
+        std::unique_ptr<CRowPipeline> pipeline;
+        try {
+            pipeline = std::make_unique<CRowPipeline>(job, res, cmm, layout, destPath,
+                                                      ConversionThreadCount(job.m_nThreads));
+        } catch (const std::exception&) {
+            // No memory or threads for the fast way: the plain loop needs none.
+        }
+        if (pipeline) {
+            pipeline->Run();
+            return;
+        }
+    }
+    ConvertRowsPlain(job, res, cmm, layout, destPath);
 }
 
 } // namespace

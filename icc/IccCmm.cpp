@@ -2,6 +2,7 @@
 
 #include <lcms2.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "IccPcs.h"
@@ -129,7 +130,6 @@ struct CIccCmm::Impl {
     icColorSpaceSignature srcSpace = icSigUnknownData;
     icColorSpaceSignature dstSpace = icSigUnknownData;
     icRenderingIntent intent = icUnknownIntent;
-    std::vector<double> inBuf, outBuf;
 };
 
 CIccCmm::CIccCmm(icColorSpaceSignature, icColorSpaceSignature, bool) : m_pImpl(new Impl) {}
@@ -192,7 +192,7 @@ icStatusCMM CIccCmm::Begin() {
     return icCmmStatOk;
 }
 
-icStatusCMM CIccCmm::Apply(icFloatNumber* DstPixel, const icFloatNumber* SrcPixel) {
+icStatusCMM CIccCmm::Apply(icFloatNumber* DstPixel, const icFloatNumber* SrcPixel) const {
     if (!m_pImpl->transform)
         return icCmmStatIncorrectApply;
     double in[icMaxChannels];
@@ -204,19 +204,26 @@ icStatusCMM CIccCmm::Apply(icFloatNumber* DstPixel, const icFloatNumber* SrcPixe
 }
 
 icStatusCMM CIccCmm::Apply(icFloatNumber* DstPixels, const icFloatNumber* SrcPixels,
-                           icUInt32Number nPixels) {
-    Impl& d = *m_pImpl;
+                           icUInt32Number nPixels) const {
+    const Impl& d = *m_pImpl;
     if (!d.transform)
         return icCmmStatIncorrectApply;
+    // Works through stack buffers in chunks, so several threads may convert
+    // with one transform at the same time.
+    constexpr icUInt32Number kChunk = 128;
+    double in[kChunk * icMaxChannels];
+    double out[kChunk * icMaxChannels];
     const size_t ns = static_cast<size_t>(d.src.channels);
     const size_t nd = static_cast<size_t>(d.dst.channels);
-    d.inBuf.resize(ns * nPixels);
-    d.outBuf.resize(nd * nPixels);
-    for (size_t i = 0; i < nPixels; ++i)
-        ToLcms(d.src, SrcPixels + i * ns, d.inBuf.data() + i * ns);
-    cmsDoTransform(d.transform.get(), d.inBuf.data(), d.outBuf.data(), nPixels);
-    for (size_t i = 0; i < nPixels; ++i)
-        FromLcms(d.dst, d.outBuf.data() + i * nd, DstPixels + i * nd);
+    for (icUInt32Number done = 0; done < nPixels;) {
+        const icUInt32Number n = std::min(kChunk, nPixels - done);
+        for (size_t i = 0; i < n; ++i)
+            ToLcms(d.src, SrcPixels + (done + i) * ns, in + i * ns);
+        cmsDoTransform(d.transform.get(), in, out, n);
+        for (size_t i = 0; i < n; ++i)
+            FromLcms(d.dst, out + i * nd, DstPixels + (done + i) * nd);
+        done += n;
+    }
     return icCmmStatOk;
 }
 

@@ -25,12 +25,14 @@ public:
     // Links the steps; Apply may be called once this returned icCmmStatOk.
     icStatusCMM Begin();
 
-    // Converts one pixel; dst and src may be the same buffer.
-    icStatusCMM Apply(icFloatNumber* DstPixel, const icFloatNumber* SrcPixel);
+    // Converts one pixel; dst and src may be the same buffer. Once begun, a
+    // transform may be applied from several threads at once.
+    icStatusCMM Apply(icFloatNumber* DstPixel, const icFloatNumber* SrcPixel) const;
     // Converts nPixels interleaved pixels; each gives exactly the values a
-    // single-pixel Apply would. dst and src may be the same buffer.
+    // single-pixel Apply would. dst and src may be the same buffer only when
+    // both ends have the same number of channels.
     icStatusCMM Apply(icFloatNumber* DstPixels, const icFloatNumber* SrcPixels,
-                      icUInt32Number nPixels);
+                      icUInt32Number nPixels) const;
 
     icColorSpaceSignature GetSourceSpace() const;
     icColorSpaceSignature GetDestSpace() const;

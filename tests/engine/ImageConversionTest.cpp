@@ -249,6 +249,7 @@ TEST(ImageConversion, EmbedsExactlyTheProfileBytesItIsGiven) {
     EXPECT_EQ(got.icc, h.profile);
 }
 
+// The per-pixel loop, which defines what a cancel leaves behind.
 TEST(ImageConversion, ACancelWritesTheRowInProgressAndStops) {
     fx::TempDir dir;
     fx::TiffSpec spec = fx::RgbSpec(9, 10);
@@ -262,6 +263,7 @@ TEST(ImageConversion, ACancelWritesTheRowInProgressAndStops) {
     const std::vector<unsigned char> whole = fx::ReadTiff(dir.file("full.tif")).pixels;
 
     ImageHarness h(P().srgb, P().cmyk);
+    h.job.m_bPlainPixelPath = true;
     h.message = "left over";
     // Only the cancel request: the stop flag that Cancel also sets would be
     // seen first by the row loop; this models a cancel arriving inside row 4.
@@ -282,6 +284,7 @@ TEST(ImageConversion, ACancelWritesTheRowInProgressAndStops) {
 
     // A cancel before the first pixel leaves row 0 black (all zero).
     ImageHarness early(P().srgb, P().cmyk);
+    early.job.m_bPlainPixelPath = true;
     early.job.m_bCancelRequested = true;
     ASSERT_EQ(early.Convert(src, dir.file("early.tif")), ImageOutcome::StoppedInRows);
     EXPECT_EQ(early.hooks.rows, 1);

@@ -1,0 +1,48 @@
+#pragma once
+// Remembers the destination bytes of source colours already converted in an
+// image. A pixel's result depends on its bytes alone, so a remembered result
+// is exactly what converting it again would give.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+class CColourCache {
+public:
+    // 2^bits slots of 16 bytes, direct-mapped: a new colour replaces the one
+    // in its slot, so memory never grows and recent colours stay.
+    explicit CColourCache(unsigned bits = 18) : m_nShift(64 - bits), m_table(size_t(1) << bits) {}
+
+    // Source pixels of up to seven bytes make one key; the top bit marks a
+    // used slot, so no key is ever zero.
+    static uint64_t KeyOf(const unsigned char* pixel, int samples) {
+        uint64_t key = 0;
+        memcpy(&key, pixel, static_cast<size_t>(samples));
+        return key | (uint64_t(1) << 63);
+    }
+
+    bool Find(uint64_t key, uint64_t& value) const {
+        const Entry& e = m_table[Slot(key)];
+        if (e.key != key)
+            return false;
+        value = e.value;
+        return true;
+    }
+
+    void Insert(uint64_t key, uint64_t value) { m_table[Slot(key)] = {key, value}; }
+
+    size_t Bytes() const { return m_table.size() * sizeof(Entry); }
+
+private:
+    struct Entry {
+        uint64_t key = 0;
+        uint64_t value = 0;
+    };
+    size_t Slot(uint64_t key) const {
+        return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> m_nShift);
+    }
+
+    unsigned m_nShift;
+    std::vector<Entry> m_table;
+};

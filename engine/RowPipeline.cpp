@@ -1,0 +1,227 @@
+#include "RowPipeline.h"
+
+#include <algorithm>
+
+#include "ConversionJob.h"
+#include "IccCmm.h"
+#include "ImageConversion.h"
+#include "Messages.h"
+
+namespace {
+
+// Rows in flight per worker: enough to keep every core busy while the run's
+// thread reads and writes, few enough that memory stays a handful of rows.
+constexpr unsigned kRowsPerWorker = 4;
+// Pixels converted between two looks at the cancel request.
+constexpr uint32_t kCancelPollPixels = 256;
+
+uint64_t PackDest(const unsigned char* bytes, int samples) {
+    uint64_t value = 0;
+    memcpy(&value, bytes, static_cast<size_t>(samples));
+    return value;
+}
+
+// Converts the pixels that missed the cache in batches, stores their bytes
+// and remembers them.
+class MissBatch {
+public:
+    MissBatch(const CIccCmm& cmm, const PixelLayout& layout, const unsigned char* src,
+              unsigned char* dst, CColourCache& cache)
+        : m_cmm(cmm), m_layout(layout), m_src(src), m_dst(dst), m_cache(cache) {}
+
+    void Add(uint32_t x) {
+        m_x[m_n++] = x;
+        if (m_n == kBatch)
+            Flush();
+    }
+
+    void Flush() {
+        const size_t ns = size_t(m_layout.sourceSamples);
+        const size_t nd = size_t(m_layout.destSamples);
+        for (uint32_t i = 0; i < m_n; ++i)
+            DecodePixel(m_layout, m_src + m_x[i] * ns, m_in + i * ns);
+        m_cmm.Apply(m_out, m_in, m_n);
+        for (uint32_t i = 0; i < m_n; ++i) {
+            unsigned char* out = m_dst + m_x[i] * nd;
+            EncodePixel(m_layout, m_out + i * nd, out);
+            m_cache.Insert(CColourCache::KeyOf(m_src + m_x[i] * ns, m_layout.sourceSamples),
+                           PackDest(out, m_layout.destSamples));
+        }
+        m_n = 0;
+    }
+
+private:
+    static constexpr uint32_t kBatch = 128;
+    const CIccCmm& m_cmm;
+    const PixelLayout& m_layout;
+    const unsigned char* m_src;
+    unsigned char* m_dst;
+    CColourCache& m_cache;
+    uint32_t m_x[kBatch];
+    uint32_t m_n = 0;
+    icFloatNumber m_in[kBatch * icMaxChannels];
+    icFloatNumber m_out[kBatch * icMaxChannels];
+};
+
+} // namespace
+
+unsigned ConversionThreadCount(unsigned setting) {
+    if (setting > 0)
+        return setting;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(cores, 1u, 8u);
+}
+
+bool CRowPipeline::ConvertRow(const CConversionJob& job, const CIccCmm& cmm,
+                              const PixelLayout& layout, uint32_t width, const unsigned char* src,
+                              unsigned char* dst, WorkerState& state) {
+    const size_t ns = size_t(layout.sourceSamples);
+    const size_t nd = size_t(layout.destSamples);
+    CColourCache& cache = state.cache;
+    MissBatch misses(cmm, layout, src, dst, cache);
+    // Runs of one colour copy the first pixel of the run once it is known.
+    std::vector<std::pair<uint32_t, uint32_t>>& copies = state.copies;
+    copies.clear();
+    uint64_t prevKey = 0;
+    uint32_t prevX = 0;
+    for (uint32_t x = 0; x < width; ++x) {
+        if (x % kCancelPollPixels == 0 && job.m_bCancelRequested.load(std::memory_order_relaxed))
+            return false;
+        const uint64_t key = CColourCache::KeyOf(src + x * ns, layout.sourceSamples);
+        if (key == prevKey) {
+            copies.emplace_back(x, prevX);
+            continue;
+        }
+        prevKey = key;
+        prevX = x;
+        uint64_t value;
+        if (cache.Find(key, value))
+            memcpy(dst + x * nd, &value, nd);
+        else
+            misses.Add(x);
+    }
+    misses.Flush();
+    for (const auto& [x, from] : copies)
+        memcpy(dst + x * nd, dst + from * nd, nd);
+    return true;
+}
+
+CRowPipeline::CRowPipeline(CConversionJob& job, ImageResources& res, const CIccCmm& cmm,
+                           const PixelLayout& layout, const std::string& destPath, unsigned threads)
+    : m_job(job), m_res(res), m_cmm(cmm), m_layout(layout), m_strDestPath(destPath),
+      m_nWidth(res.source.GetWidth()), m_nHeight(res.source.GetHeight()) {
+    const unsigned workers = std::max(1u, threads);
+    m_slots.resize(workers * kRowsPerWorker);
+    for (Slot& slot : m_slots) {
+        slot.src.resize(res.source.GetRowBytes());
+        slot.dst.assign(res.dest.GetRowBytes(), 0);
+    }
+    for (unsigned i = 0; i < workers; ++i)
+        m_states.push_back(std::make_unique<WorkerState>(m_nWidth));
+    try {
+        for (unsigned i = 0; i < workers; ++i)
+            m_workers.emplace_back(&CRowPipeline::Worker, this, std::ref(*m_states[i]));
+    } catch (...) {
+        Shutdown(); // the threads already started must not outlive the object
+        throw;
+    }
+}
+
+CRowPipeline::~CRowPipeline() {
+    Shutdown();
+}
+
+void CRowPipeline::Shutdown() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bQuit = true;
+    }
+    m_workReady.notify_all();
+    for (std::thread& t : m_workers)
+        t.join();
+    m_workers.clear();
+}
+
+void CRowPipeline::Worker(WorkerState& state) {
+    for (;;) {
+        uint32_t row;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_workReady.wait(lock, [&] { return m_bQuit || m_nClaimed < m_nPublished; });
+            if (m_bQuit)
+                return;
+            row = m_nClaimed++;
+        }
+        Slot& slot = m_slots[row % m_slots.size()];
+        const bool complete =
+            ConvertRow(m_job, m_cmm, m_layout, m_nWidth, slot.src.data(), slot.dst.data(), state);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            slot.complete = complete;
+            slot.state = SlotState::Done;
+        }
+        m_rowDone.notify_all();
+    }
+}
+
+// Reads rows into free slots and hands them to the workers; false when the
+// next row could not be read.
+bool CRowPipeline::FillAhead(uint32_t& nextRead, uint32_t nextWrite) {
+    while (nextRead < m_nHeight && nextRead - nextWrite < m_slots.size()) {
+        Slot& slot = m_slots[nextRead % m_slots.size()];
+        if (!m_res.source.ReadRow(slot.src.data()))
+            return false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            slot.state = SlotState::Ready;
+            ++m_nPublished;
+        }
+        m_workReady.notify_one();
+        ++nextRead;
+    }
+    return true;
+}
+
+void CRowPipeline::WaitUntilDone(Slot& slot) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_rowDone.wait(lock, [&] { return slot.state == SlotState::Done; });
+}
+
+void CRowPipeline::Run() {
+    uint32_t nextRead = 0;
+    bool readable = true;
+    for (uint32_t row = 0; row < m_nHeight; ++row) {
+        if (m_job.m_bStop.load(std::memory_order_relaxed))
+            break;
+        if (readable)
+            readable = FillAhead(nextRead, row);
+        if (row == nextRead) { // the row due is the one that could not be read
+            m_res.messageText = msg::kReadFailed;
+            m_job.m_bStop.store(true, std::memory_order_relaxed);
+            break;
+        }
+        Slot& slot = m_slots[row % m_slots.size()];
+        WaitUntilDone(slot);
+        // A cancel stops after the row in progress, as in the per-pixel loop,
+        // even when workers have already converted rows beyond it.
+        const bool cancelled =
+            !slot.complete || m_job.m_bCancelRequested.load(std::memory_order_relaxed);
+        if (cancelled) {
+            m_res.messageText.clear();
+            m_job.m_bStop.store(true, std::memory_order_relaxed);
+        }
+        if (!m_res.dest.WriteRow(slot.dst.data())) {
+            m_res.messageText = FormatText(msg::kWriteFailed, m_strDestPath.c_str());
+            m_job.m_bStop.store(true, std::memory_order_relaxed);
+            break;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            slot.state = SlotState::Free;
+        }
+        m_res.hooks.AdvanceProgress();
+        if (cancelled)
+            break;
+    }
+    Shutdown();
+}

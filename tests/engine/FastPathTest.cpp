@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "ConversionHarness.h"
+#include "IccCmm.h"
+#include "ProfileFixtures.h"
+#include "RowPipeline.h"
+#include "TempDir.h"
+#include "TiffFixtures.h"
+
+namespace {
+
+struct Profiles {
+    fx::TempDir dir;
+    std::string srgb = fx::MakeSrgbProfile(dir.path());
+    std::string lab = fx::MakeLabProfile(dir.path());
+    std::string xyz = fx::MakeXyzProfile(dir.path());
+    std::string cmyk = fx::MakeCmykProfile(dir.path());
+    std::string ink6 = fx::MakeInkProfile(dir.path(), 6);
+};
+
+Profiles& P() {
+    static Profiles p;
+    return p;
+}
+
+// Noise with flat patches: every third row block repeats one colour, so the
+// runs, the cache and the misses all take their turn.
+fx::TiffSpec Mixed(fx::TiffSpec spec) {
+    spec.pixels = fx::PatternPixels(spec, 7);
+    const size_t rowBytes = fx::RowBytes(spec);
+    const size_t pixelBytes = spec.samplesPerPixel;
+    for (uint32_t y = 0; y < spec.height; ++y) {
+        if ((y / 3) % 3 != 0)
+            continue;
+        unsigned char* row = &spec.pixels[y * rowBytes];
+        for (size_t x = pixelBytes; x + pixelBytes <= rowBytes / 2; x += pixelBytes)
+            memcpy(row + x, row, pixelBytes);
+    }
+    return spec;
+}
+
+std::vector<unsigned char> ConvertWith(const std::string& src, const std::string& dst,
+                                       const std::string& srcProfile, const std::string& dstProfile,
+                                       bool plain, unsigned threads, int intent = 2) {
+    ImageHarness h(srcProfile, dstProfile, intent);
+    h.job.m_bPlainPixelPath = plain;
+    h.job.m_nThreads = threads;
+    EXPECT_EQ(h.Convert(src, dst), ImageOutcome::Converted);
+    return fx::ReadFileBytes(dst);
+}
+
+} // namespace
+
+TEST(FastPath, WritesExactlyTheBytesOfThePerPixelLoop) {
+    fx::TempDir dir;
+    fx::TiffSpec lzw = fx::RgbSpec(97, 41);
+    lzw.compression = fx::kCompressionLzw;
+    lzw.rowsPerStrip = 8;
+    struct Case {
+        const char* name;
+        fx::TiffSpec spec;
+        std::string from, to;
+        int intent;
+    } cases[] = {
+        {"rgb-cmyk", Mixed(fx::RgbSpec(131, 37)), P().srgb, P().cmyk, 2},
+        {"rgb-cmyk-perceptual", Mixed(fx::RgbSpec(64, 20)), P().srgb, P().cmyk, 1},
+        {"lzw-rgb-6ink", Mixed(lzw), P().srgb, P().ink6, 3},
+        {"gray3-rgb", Mixed(fx::GraySpec(33, 17, 3)), P().srgb, P().srgb, 0},
+        {"lab-lab", Mixed(fx::LabSpec(77, 23)), P().lab, P().lab, 2},
+        {"lab-cmyk", Mixed(fx::LabSpec(77, 23)), P().lab, P().cmyk, 2},
+        {"lab-via-xyz", Mixed(fx::LabSpec(51, 19)), P().xyz, P().xyz, 2},
+        {"rgb-xyz", Mixed(fx::RgbSpec(51, 19)), P().srgb, P().xyz, 2},
+        {"cmyk-rgb", Mixed(fx::CmykSpec(45, 21)), P().cmyk, P().srgb, 2},
+        {"6ink-rgb", Mixed(fx::InkSpec(29, 13, 6)), P().ink6, P().srgb, 2},
+        {"one-pixel", fx::RgbSpec(1, 1), P().srgb, P().cmyk, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string src = dir.file(std::string(c.name) + ".tif");
+        ASSERT_TRUE(fx::WriteTiff(src, c.spec));
+        const auto plain = ConvertWith(src, dir.file("plain.tif"), c.from, c.to, true, 1, c.intent);
+        ASSERT_FALSE(plain.empty());
+        for (unsigned threads : {1u, 2u, 3u}) {
+            const auto fast =
+                ConvertWith(src, dir.file("fast.tif"), c.from, c.to, false, threads, c.intent);
+            EXPECT_TRUE(fast == plain) << threads << " threads";
+        }
+    }
+}
+
+TEST(FastPath, AFullCacheStillGivesExactBytes) {
+    fx::TempDir dir;
+    fx::TiffSpec spec = Mixed(fx::RgbSpec(500, 1));
+    CIccCmm cmm;
+    ASSERT_EQ(cmm.AddXform(P().srgb.c_str(), icRelativeColorimetric), icCmmStatOk);
+    ASSERT_EQ(cmm.AddXform(P().cmyk.c_str()), icCmmStatOk);
+    ASSERT_EQ(cmm.Begin(), icCmmStatOk);
+    const PixelLayout layout{TCM_ADDITIVE, 3, false, TCM_SUBTRACTIVE, 4, false};
+    std::vector<unsigned char> expected(500 * 4);
+    for (uint32_t x = 0; x < 500; ++x) {
+        icFloatNumber v[icMaxChannels];
+        DecodePixel(layout, &spec.pixels[x * 3], v);
+        cmm.Apply(v, v);
+        EncodePixel(layout, v, &expected[x * 4]);
+    }
+    CConversionJob job;
+    CRowPipeline::WorkerState tiny(500, 2); // four slots: constant collisions
+    std::vector<unsigned char> out(500 * 4);
+    for (int pass = 0; pass < 3; ++pass) {
+        std::fill(out.begin(), out.end(), 0xEE);
+        ASSERT_TRUE(
+            CRowPipeline::ConvertRow(job, cmm, layout, 500, spec.pixels.data(), out.data(), tiny));
+        EXPECT_EQ(out, expected) << "pass " << pass;
+    }
+    job.m_bCancelRequested = true;
+    EXPECT_FALSE(
+        CRowPipeline::ConvertRow(job, cmm, layout, 500, spec.pixels.data(), out.data(), tiny));
+}
+
+TEST(FastPath, ACancelWritesTheRowsUpToTheOneInProgress) {
+    fx::TempDir dir;
+    fx::TiffSpec spec = Mixed(fx::RgbSpec(200, 300));
+    const std::string src = dir.file("in.tif");
+    ASSERT_TRUE(fx::WriteTiff(src, spec));
+    ConvertWith(src, dir.file("full.tif"), P().srgb, P().cmyk, true, 1);
+    const std::vector<unsigned char> whole = WrittenRows(dir.file("full.tif"));
+    const size_t rowBytes = 200 * 4;
+
+    // Cancel noticed after row 9 was counted: row 10 is the row in progress.
+    for (unsigned threads : {1u, 2u, 4u}) {
+        ImageHarness h(P().srgb, P().cmyk);
+        h.job.m_nThreads = threads;
+        h.hooks.onRow = [&](int rows) {
+            if (rows == 10)
+                h.job.m_bCancelRequested = true;
+        };
+        ASSERT_EQ(h.Convert(src, dir.file("cut.tif")), ImageOutcome::StoppedInRows);
+        EXPECT_EQ(h.hooks.rows, 11);
+        EXPECT_TRUE(h.message.empty());
+        const std::vector<unsigned char> cut = WrittenRows(dir.file("cut.tif"));
+        ASSERT_EQ(cut.size(), 11 * rowBytes);
+        EXPECT_TRUE(std::equal(cut.begin(), cut.begin() + 10 * rowBytes, whole.begin()));
+    }
+
+    // A cancel from another thread, as the Cancel button sends it: every row
+    // counted is written whole and matches the full conversion.
+    ImageHarness h(P().srgb, P().cmyk);
+    std::atomic<bool> go{false};
+    h.hooks.onRow = [&](int rows) {
+        if (rows == 50)
+            go = true;
+    };
+    std::thread canceller([&] {
+        while (!go)
+            std::this_thread::yield();
+        h.job.RequestCancel();
+    });
+    ASSERT_EQ(h.Convert(src, dir.file("cut2.tif")), ImageOutcome::StoppedInRows);
+    canceller.join();
+    const std::vector<unsigned char> cut = WrittenRows(dir.file("cut2.tif"));
+    ASSERT_EQ(cut.size(), size_t(h.hooks.rows) * rowBytes);
+    EXPECT_GE(h.hooks.rows, 50);
+    EXPECT_LT(h.hooks.rows, 300);
+    EXPECT_TRUE(std::equal(cut.begin(), cut.end() - rowBytes, whole.begin()));
+}
+
+TEST(FastPath, AnUnreadableStripStopsAtTheSameRowAsThePerPixelLoop) {
+    fx::TempDir dir;
+    fx::TiffSpec spec = fx::RgbSpec(64, 64);
+    spec.rowsPerStrip = 8;
+    spec.compression = fx::kCompressionLzw;
+    const std::string src = dir.file("in.tif");
+    ASSERT_TRUE(fx::WriteTiff(src, spec));
+    ASSERT_TRUE(fx::TruncateFile(src, fx::ReadFileBytes(src).size() * 2 / 3));
+    ImageHarness plain(P().srgb, P().cmyk), fast(P().srgb, P().cmyk);
+    plain.job.m_bPlainPixelPath = true;
+    fast.job.m_nThreads = 2;
+    const ImageOutcome a = plain.Convert(src, dir.file("plain.tif"));
+    const ImageOutcome b = fast.Convert(src, dir.file("fast.tif"));
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(plain.message, fast.message);
+    EXPECT_EQ(plain.hooks.rows, fast.hooks.rows);
+    EXPECT_EQ(WrittenRows(dir.file("plain.tif")), WrittenRows(dir.file("fast.tif")));
+}
