@@ -227,6 +227,12 @@ ImageOutcome ConvertImage(CConversionJob& job, ImageResources& res, const std::s
         return ImageOutcome::FailedBeforeRows;
 
     ConvertRows(job, res, *cmm, layout, destPath);
+    // All rows are written: make sure the file is whole on disk before the
+    // image counts as converted.
+    if (!job.m_bStop.load(std::memory_order_relaxed) && !res.dest.Flush()) {
+        res.messageText = FormatText(msg::kWriteFailed, destPath.c_str());
+        job.m_bStop.store(true, std::memory_order_relaxed);
+    }
 
     res.hooks.EndOfImagePauseCheck();
     res.source.Close();

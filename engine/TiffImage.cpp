@@ -162,6 +162,12 @@ bool CTiffImage::WriteRow(const unsigned char* row) {
     return true;
 }
 
+bool CTiffImage::Flush() {
+    if (m_bRead || !m_pTiff)
+        return false;
+    return TIFFFlush(m_pTiff) == 1;
+}
+
 bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t height,
                                 uint16_t bitsPerSample, TiffColorModel model,
                                 uint16_t samplesPerPixel, float xResolution, float yResolution,

@@ -34,6 +34,10 @@ public:
                         float yResolution, const void* iccData, uint32_t iccSize);
     bool ReadRow(unsigned char* row);
     bool WriteRow(const unsigned char* row);
+    // Writes out what the library still holds of a file being written (its
+    // directory above all); false when that fails, so a full disk is not
+    // taken for a finished image.
+    bool Flush();
 
     TiffColorModel GetColorModel() const;
     uint32_t GetWidth() const { return m_nWidth; }
