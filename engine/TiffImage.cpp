@@ -70,7 +70,10 @@ TiffColorModel CTiffImage::GetColorModel() const {
 bool CTiffImage::OpenForRead(const char* path) {
     Close();
     m_bRead = true;
-    m_pTiff = TIFFOpen(path, "r");
+    // "m": read through the file, not a memory map, so a source that shrinks
+    // while it is read gives a read error instead of a crash, and the image
+    // does not count towards the process's memory.
+    m_pTiff = TIFFOpen(path, "rm");
     if (!m_pTiff) {
         TIFFError(path, "Can not open input image");
         return false;
