@@ -8,7 +8,16 @@
 
 #include "ConversionJob.h"
 #include "ImageConversion.h"
+#include "TempDir.h"
 #include "TiffImage.h"
+
+// Profiles made once for all the tests of a program.
+struct TestProfiles {
+    TestProfiles();
+    fx::TempDir dir;
+    std::string srgb, lab, xyz, gray, cmy, cmyk, ink5, ink6, ink7;
+};
+TestProfiles& P();
 
 // The rows a destination holds, read strip by strip from the top up to the
 // first strip that was never written (a cancelled or failed image).

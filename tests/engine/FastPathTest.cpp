@@ -12,20 +12,6 @@
 
 namespace {
 
-struct Profiles {
-    fx::TempDir dir;
-    std::string srgb = fx::MakeSrgbProfile(dir.path());
-    std::string lab = fx::MakeLabProfile(dir.path());
-    std::string xyz = fx::MakeXyzProfile(dir.path());
-    std::string cmyk = fx::MakeCmykProfile(dir.path());
-    std::string ink6 = fx::MakeInkProfile(dir.path(), 6);
-};
-
-Profiles& P() {
-    static Profiles p;
-    return p;
-}
-
 // Noise with flat patches: every third row block repeats one colour, so the
 // runs, the cache and the misses all take their turn.
 fx::TiffSpec Mixed(fx::TiffSpec spec) {

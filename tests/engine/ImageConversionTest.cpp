@@ -12,24 +12,6 @@
 
 namespace {
 
-struct Profiles {
-    fx::TempDir dir;
-    std::string srgb = fx::MakeSrgbProfile(dir.path());
-    std::string lab = fx::MakeLabProfile(dir.path());
-    std::string xyz = fx::MakeXyzProfile(dir.path());
-    std::string gray = fx::MakeGrayProfile(dir.path());
-    std::string cmy = fx::MakeCmyProfile(dir.path());
-    std::string cmyk = fx::MakeCmykProfile(dir.path());
-    std::string ink5 = fx::MakeInkProfile(dir.path(), 5);
-    std::string ink6 = fx::MakeInkProfile(dir.path(), 6);
-    std::string ink7 = fx::MakeInkProfile(dir.path(), 7);
-};
-
-Profiles& P() {
-    static Profiles p;
-    return p;
-}
-
 std::string WriteSource(const std::string& path, const fx::TiffSpec& spec) {
     EXPECT_TRUE(fx::WriteTiff(path, spec));
     return path;
