@@ -1,5 +1,6 @@
 #include "ConversionRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <limits>
@@ -153,7 +154,9 @@ void CConversionRun::ShowMessage(const std::string& text) {
 void CConversionRun::AdvanceProgress() {
     ++m_nRowsDone;
     const double fraction = m_nTotalRows ? double(m_nRowsDone) / double(m_nTotalRows) : 1.0;
-    const int32_t percent = RoundToInt(fraction * 100.0);
+    // A source that grew after the screening counted its rows must not take the
+    // percentage past 100.
+    const int32_t percent = std::min(RoundToInt(fraction * 100.0), 100);
     m_job.m_nPercent.store(percent, std::memory_order_relaxed);
     if (percent == 100 && !m_bPausedAt100) {
         m_bPausedAt100 = true;

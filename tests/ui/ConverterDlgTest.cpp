@@ -1,0 +1,310 @@
+// The main window without running the engine: its start state, the refusals,
+// the folder-mode switch, the held values, the choosers and their remembered
+// folders, the keys and the secondary windows.
+
+#include "AboutDlg.h"
+#include "Controls.h"
+#include "HelpDlg.h"
+#include "UiTestSupport.h"
+
+#include "TempDir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include <fstream>
+#include <memory>
+
+namespace {
+
+void Touch(const std::string& path) {
+    std::ofstream(path) << "x";
+}
+
+// Runs the check once the next modal window is up, then closes that window.
+void OnNextModal(std::function<void(QWidget*)> check) {
+    QTimer::singleShot(0, [check] {
+        QWidget* modal = QApplication::activeModalWidget();
+        check(modal);
+        if (modal) {
+            modal->close();
+        }
+    });
+}
+
+} // namespace
+
+class ConverterDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_sandbox = std::make_unique<UiSandbox>(); }
+    void startState();
+    void refusalsNameImagesOrFolders();
+    void modeSwitchTurnsPathsIntoFolders();
+    void browsingKeepsIntentAndEmbedButShowsHeldPaths();
+    void imageFoldersAreRememberedAcrossInstances();
+    void profileChoosersStartAtTheColorFolder();
+    void enterConvertsAndEscapeCloses();
+    void helpAndAboutWindows();
+
+private:
+    std::unique_ptr<UiSandbox> m_sandbox;
+};
+
+void ConverterDlgTest::startState() {
+    MainWindow window;
+    CConverterDlg& dialog = window.dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Chromaport"));
+    for (const char* edit :
+         {"sourceImageEdit", "sourceProfileEdit", "destImageEdit", "destProfileEdit"}) {
+        QVERIFY2(window.Edit(edit)->text().isEmpty(), edit);
+    }
+    QStringList intents;
+    for (int i = 0; i < window.Intent()->count(); ++i) {
+        intents << window.Intent()->itemText(i);
+    }
+    QCOMPARE(intents, QStringList({"Defined by Source Profile", "Perceptual ",
+                                   "Relative Colorimetric", "Saturation"}));
+    QCOMPARE(window.Intent()->currentText(), QStringLiteral("Relative Colorimetric"));
+    QVERIFY(!window.Check("embedCheck")->isChecked());
+    QVERIFY(!window.Check("multipleFilesCheck")->isChecked());
+    QCOMPARE(window.Label("sourceLabel")->text(), QStringLiteral("Source Image"));
+    QCOMPARE(window.Label("destLabel")->text(), QStringLiteral("Destination Image"));
+    QCOMPARE(window.Check("embedCheck")->text(), QStringLiteral("Embed profile in image"));
+    QCOMPARE(window.Check("multipleFilesCheck")->text(), QStringLiteral("Process Multiple Files"));
+    QCOMPARE(window.Edit("sourceImageEdit")->toolTip(),
+             QStringLiteral("Image you want to convert"));
+    QCOMPARE(window.Edit("destImageEdit")->toolTip(), QStringLiteral("Name of converted image"));
+    QCOMPARE(window.Button("browseSourceProfileButton")->toolTip(),
+             QStringLiteral("Click to browse Windows profiles"));
+    QCOMPARE(window.Button("convertButton")->toolTip(), QStringLiteral("Convert the image(s)"));
+    QVERIFY(window.Button("quitButton")->toolTip().isEmpty());
+    QVERIFY(window.Button("convertButton")->isDefault());
+
+    // The tab order, from the source field round to the folder box.
+    const QStringList expected = {"sourceImageEdit",   "browseSourceImageButton",
+                                  "sourceProfileEdit", "browseSourceProfileButton",
+                                  "destImageEdit",     "browseDestImageButton",
+                                  "destProfileEdit",   "browseDestProfileButton",
+                                  "intentCombo",       "embedCheck",
+                                  "convertButton",     "quitButton",
+                                  "helpButton",        "multipleFilesCheck"};
+    QStringList order;
+    QWidget* widget = window.Edit("sourceImageEdit");
+    for (int i = 0; i < expected.size(); ++i) {
+        order << widget->objectName();
+        do {
+            widget = widget->nextInFocusChain();
+        } while (!(widget->focusPolicy() & Qt::TabFocus) || widget->isHidden());
+    }
+    QCOMPARE(order, expected);
+    QCOMPARE(window.Label("textLink")->focusPolicy(), Qt::NoFocus);
+    QVERIFY(!window.Label("logoLink")->pixmap().isNull());
+    QCOMPARE(FindControl(&dialog, 1021), static_cast<QWidget*>(window.Label("logoLink")));
+    QCOMPARE(FindControl(&dialog, 1002), static_cast<QWidget*>(window.Edit("sourceImageEdit")));
+    QCOMPARE(FindControl(&dialog, 1), static_cast<QWidget*>(window.Button("convertButton")));
+    QCOMPARE(window.Label("textLink")->text(), QStringLiteral("https://larkspur.example/"));
+}
+
+void ConverterDlgTest::refusalsNameImagesOrFolders() {
+    MainWindow window;
+    window.Fill("/in/a.tif", "/p/srgb.icc", "", "/p/cmyk.icc");
+    window.Click("convertButton");
+    window.Check("multipleFilesCheck")->setChecked(true);
+    window.Fill("/in/", "", "/out/", "/p/cmyk.icc");
+    window.Click("convertButton");
+    window.Check("multipleFilesCheck")->setChecked(false);
+
+    // Identical after the destination gets ".tif": refused, the field keeps its text.
+    window.Fill("/in/a.tif", "/p/srgb.icc", "/in/a.jpg", "/p/cmyk.icc");
+    window.Click("convertButton");
+    QCOMPARE(window.Edit("destImageEdit")->text(), QStringLiteral("/in/a.jpg"));
+    window.Check("multipleFilesCheck")->setChecked(true);
+    window.Fill("/in/", "/p/srgb.icc", "/in/", "/p/cmyk.icc");
+    window.Click("convertButton");
+
+    QCOMPARE(window.Texts(),
+             std::vector<std::string>(
+                 {"Both source and destination images and profiles must be specified",
+                  "Both source and destination folders and profiles must be specified",
+                  "Source and destination images are the same. Don't be dumb.",
+                  "Source and destination folders are the same. Don't be dumb."}));
+    for (const auto& shown : window.boxes.shown) {
+        QVERIFY(shown.icon == IMessageBoxes::Icon::Error);
+        QCOMPARE(shown.parent, static_cast<QWidget*>(&window.dialog));
+    }
+}
+
+void ConverterDlgTest::modeSwitchTurnsPathsIntoFolders() {
+    fx::TempDir temp;
+    const std::string image = temp.file("scan.tif");
+    Touch(image);
+    const std::string folder = temp.mkdir("prints");
+    MainWindow window;
+    QCheckBox* box = window.Check("multipleFilesCheck");
+
+    window.Edit("sourceImageEdit")->setText(QString::fromStdString(image));
+    window.Edit("destImageEdit")->setText(QString::fromStdString(folder));
+    QTest::mouseClick(box, Qt::LeftButton);
+    QVERIFY(box->isChecked());
+    QCOMPARE(window.Edit("sourceImageEdit")->text().toStdString(), temp.path() + "/");
+    QCOMPARE(window.Edit("destImageEdit")->text().toStdString(), folder + "/");
+    QCOMPARE(window.Label("sourceLabel")->text(), QStringLiteral("Source Folder"));
+    QCOMPARE(window.Label("destLabel")->text(), QStringLiteral("Destination Folder"));
+    QCOMPARE(window.Edit("sourceImageEdit")->toolTip(),
+             QStringLiteral("Folder containing images to convert."));
+    QCOMPARE(window.Edit("destImageEdit")->toolTip(),
+             QStringLiteral("Destination folder for converted images."));
+
+    // Back and forth with a path that does not exist: left as typed.
+    QTest::mouseClick(box, Qt::LeftButton);
+    window.Edit("sourceImageEdit")->setText(QStringLiteral("/no/such/place"));
+    window.Edit("sourceProfileEdit")->setText(QStringLiteral("/p/srgb.icc"));
+    QTest::mouseClick(box, Qt::LeftButton);
+    QCOMPARE(window.Edit("sourceImageEdit")->text(), QStringLiteral("/no/such/place"));
+
+    // Clearing the box empties both image fields and nothing else.
+    QTest::mouseClick(box, Qt::LeftButton);
+    QVERIFY(window.Edit("sourceImageEdit")->text().isEmpty());
+    QVERIFY(window.Edit("destImageEdit")->text().isEmpty());
+    QCOMPARE(window.Edit("sourceProfileEdit")->text(), QStringLiteral("/p/srgb.icc"));
+    QCOMPARE(window.Label("sourceLabel")->text(), QStringLiteral("Source Image"));
+    QCOMPARE(window.Edit("destImageEdit")->toolTip(), QStringLiteral("Name of converted image"));
+}
+
+void ConverterDlgTest::browsingKeepsIntentAndEmbedButShowsHeldPaths() {
+    MainWindow window;
+    window.Intent()->setCurrentIndex(0);
+    window.Check("embedCheck")->setChecked(true);
+    window.Edit("destImageEdit")->setText(QStringLiteral("/typed/not/taken.tif"));
+
+    window.Click("browseSourceProfileButton"); // cancelled
+    QCOMPARE(window.Intent()->currentIndex(), 0);
+    QVERIFY(window.Check("embedCheck")->isChecked());
+    QVERIFY(window.Edit("destImageEdit")->text().isEmpty());
+
+    window.Intent()->setCurrentIndex(3);
+    window.Check("embedCheck")->setChecked(false);
+    window.Edit("sourceImageEdit")->setText(QStringLiteral("/typed/too.tif"));
+    window.choosers.fileAnswers.push_back(std::string("/p/cmyk.icc"));
+    window.Click("browseDestProfileButton");
+    QCOMPARE(window.Edit("destProfileEdit")->text(), QStringLiteral("/p/cmyk.icc"));
+    QCOMPARE(window.Intent()->currentIndex(), 3);
+    QVERIFY(!window.Check("embedCheck")->isChecked());
+    QVERIFY(window.Edit("sourceImageEdit")->text().isEmpty());
+
+    // In folder mode a profile browse leaves the box checked.
+    QTest::mouseClick(window.Check("multipleFilesCheck"), Qt::LeftButton);
+    window.Click("browseSourceProfileButton");
+    QVERIFY(window.Check("multipleFilesCheck")->isChecked());
+}
+
+void ConverterDlgTest::imageFoldersAreRememberedAcrossInstances() {
+    fx::TempDir temp;
+    const std::string in = temp.mkdir("in");
+    const std::string out = temp.mkdir("out");
+    {
+        MainWindow first;
+        first.choosers.fileAnswers.push_back(in + "/a.tif");
+        first.Click("browseSourceImageButton");
+        QCOMPARE(first.Edit("sourceImageEdit")->text().toStdString(), in + "/a.tif");
+        QCOMPARE(first.choosers.fileRequests.at(0).title, std::string("Select source image"));
+        QVERIFY(!first.choosers.fileRequests.at(0).save);
+        QTest::mouseClick(first.Check("multipleFilesCheck"), Qt::LeftButton);
+        first.choosers.folderAnswers.push_back(out + "/");
+        first.Click("browseDestImageButton");
+        QCOMPARE(first.Edit("destImageEdit")->text().toStdString(), out + "/");
+        QCOMPARE(first.choosers.folderRequests.at(0).title,
+                 std::string("Select destination folder"));
+    }
+    QFile file(m_sandbox->SettingsFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray stored = file.readAll();
+    QVERIFY(stored.contains(QByteArray("Source%20Path=") + QByteArray::fromStdString(in + "/")));
+
+    MainWindow second;
+    second.Click("browseSourceImageButton");
+    QCOMPARE(second.choosers.fileRequests.at(0).initialFolder, in + "/");
+    second.Click("browseDestImageButton");
+    QCOMPARE(second.choosers.fileRequests.at(1).initialFolder, out + "/");
+    QVERIFY(second.choosers.fileRequests.at(1).save);
+    QCOMPARE(second.choosers.fileRequests.at(1).title, std::string("Specify output image"));
+    QTest::mouseClick(second.Check("multipleFilesCheck"), Qt::LeftButton);
+    second.Click("browseSourceImageButton");
+    QCOMPARE(second.choosers.folderRequests.at(0).initialFolder, in + "/");
+    QCOMPARE(second.choosers.folderRequests.at(0).title,
+             std::string("Select folder to load images from"));
+
+    // A remembered folder that is gone is not offered.
+    QVERIFY(QDir(QString::fromStdString(in)).removeRecursively());
+    second.Click("browseSourceImageButton");
+    QCOMPARE(second.choosers.folderRequests.at(1).initialFolder, std::string());
+}
+
+void ConverterDlgTest::profileChoosersStartAtTheColorFolder() {
+    MainWindow window;
+    window.Click("browseSourceProfileButton");
+    const FileChooserRequest& first = window.choosers.fileRequests.at(0);
+    QCOMPARE(first.initialFolder, m_sandbox->ColorFolder());
+    QCOMPARE(first.title, std::string("Select profile for source image"));
+    QCOMPARE(first.filter, std::string("ICC Files (*.icc *.icm)"));
+
+    window.choosers.fileAnswers.push_back(std::string("/somewhere/profiles/a.icc"));
+    window.Click("browseSourceProfileButton");
+    window.Click("browseSourceProfileButton");
+    QCOMPARE(window.choosers.fileRequests.at(2).initialFolder, std::string("/somewhere/profiles/"));
+    QCOMPARE(window.choosers.fileRequests.at(2).initialName,
+             std::string("/somewhere/profiles/a.icc"));
+    window.Click("browseDestProfileButton");
+    QCOMPARE(window.choosers.fileRequests.at(3).initialFolder, m_sandbox->ColorFolder());
+    QCOMPARE(window.choosers.fileRequests.at(3).title,
+             std::string("Select profile for output image"));
+}
+
+void ConverterDlgTest::enterConvertsAndEscapeCloses() {
+    MainWindow window;
+    window.dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window.dialog));
+    window.Edit("sourceImageEdit")->setFocus();
+    QTest::keyClick(window.Edit("sourceImageEdit"), Qt::Key_Return);
+    QCOMPARE(window.Texts(),
+             std::vector<std::string>(
+                 {"Both source and destination images and profiles must be specified"}));
+    QVERIFY(window.dialog.isVisible());
+    QTest::keyClick(&window.dialog, Qt::Key_Escape);
+    QVERIFY(!window.dialog.isVisible());
+    QCOMPARE(window.dialog.result(), int(QDialog::Rejected));
+}
+
+void ConverterDlgTest::helpAndAboutWindows() {
+    MainWindow window;
+    window.dialog.show();
+    QString helpTitle;
+    OnNextModal([&](QWidget* modal) {
+        QVERIFY(qobject_cast<CHelpDlg*>(modal));
+        helpTitle = modal->windowTitle();
+    });
+    window.Click("helpButton");
+    QCOMPARE(helpTitle, QStringLiteral("Chromaport Help"));
+
+    QAction* about = window.dialog.findChild<QAction*>(QStringLiteral("aboutAction"));
+    QVERIFY(about);
+    QCOMPARE(about->text(), QStringLiteral("&About Chromaport..."));
+    QVERIFY(window.dialog.actions().contains(about));
+    QCOMPARE(window.dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
+    QString version;
+    OnNextModal([&](QWidget* modal) {
+        QVERIFY(qobject_cast<CAboutDlg*>(modal));
+        version = modal->findChild<QLabel*>(QStringLiteral("versionLabel"))->text();
+    });
+    about->trigger();
+    QVERIFY(version.startsWith(QStringLiteral("Chromaport version: ")));
+}
+
+QTEST_MAIN(ConverterDlgTest)
+#include "ConverterDlgTest.moc"

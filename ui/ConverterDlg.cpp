@@ -1,0 +1,140 @@
+#include "ConverterDlg.h"
+
+#include "AboutDlg.h"
+#include "AppNames.h"
+#include "Choosers.h"
+#include "ColorDirectory.h"
+#include "ControlIds.h"
+#include "Controls.h"
+#include "ConversionDlg.h"
+#include "HelpDlg.h"
+#include "JobChecks.h"
+#include "MessageBoxes.h"
+#include "Messages.h"
+#include "Resources.h"
+#include "StaticLink.h"
+#include "UiTexts.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+CConverterDlg::CConverterDlg(QWidget* parent, IMessageBoxes* boxes, IChoosers* choosers)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      m_boxes(boxes ? *boxes : StandardMessageBoxes()),
+      m_ownChoosers(choosers ? nullptr : std::make_unique<CStandardChoosers>(m_boxes)),
+      m_choosers(choosers ? *choosers : *m_ownChoosers), m_hIcon(AppIcon()),
+      m_strColorDirectory(GetColorDirectory()) {
+    setWindowTitle(QString::fromLatin1(app::kAppName));
+    CreateControls();
+    OnInitDialog();
+}
+
+CConverterDlg::~CConverterDlg() = default;
+
+void CConverterDlg::OnInitDialog() {
+    DoDataExchange(false);
+
+    auto* aboutAction = new QAction(QString::fromLatin1(txt::kAboutMenu), this);
+    aboutAction->setObjectName(QStringLiteral("aboutAction"));
+    aboutAction->setData(ids::IDM_ABOUTBOX);
+    connect(aboutAction, &QAction::triggered, this, &CConverterDlg::OnAboutBox);
+    addAction(aboutAction);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    setWindowIcon(m_hIcon);
+    m_logoLink->SetLink(std::string());
+    m_textLink->SetLink(std::string());
+    SetToolTips();
+    m_sourceImageEdit->setFocus();
+}
+
+void CConverterDlg::SetToolTips() {
+    const std::pair<QWidget*, const char*> tips[] = {
+        {m_sourceImageEdit, txt::kTipSourceImage},
+        {m_browseSourceImageButton, txt::kTipBrowse},
+        {m_sourceProfileEdit, txt::kTipSourceProfile},
+        {m_browseSourceProfileButton, txt::kTipBrowseProfiles},
+        {m_destImageEdit, txt::kTipDestImage},
+        {m_browseDestImageButton, txt::kTipBrowse},
+        {m_destProfileEdit, txt::kTipDestProfile},
+        {m_browseDestProfileButton, txt::kTipBrowseProfiles},
+        {m_embedCheck, txt::kTipEmbed},
+        {m_intentCombo, txt::kTipIntent},
+        {m_convertButton, txt::kTipConvert},
+        {m_multipleFilesCheck, txt::kTipMultipleFiles},
+    };
+    for (const auto& [control, tip] : tips) {
+        control->setToolTip(QString::fromLatin1(tip));
+        control->setToolTipDuration(10000);
+    }
+}
+
+void CConverterDlg::DoDataExchange(bool saveAndValidate) {
+    if (saveAndValidate) {
+        m_strSourceImage = m_sourceImageEdit->text().toStdString();
+        m_strDestImage = m_destImageEdit->text().toStdString();
+        m_strSourceProfile = m_sourceProfileEdit->text().toStdString();
+        m_strDestProfile = m_destProfileEdit->text().toStdString();
+        m_nIntent = m_intentCombo->currentIndex();
+        m_bEmbedProfile = m_embedCheck->isChecked() ? 1 : 0;
+        m_bMultipleFiles = m_multipleFilesCheck->isChecked() ? 1 : 0;
+        return;
+    }
+    m_sourceImageEdit->setText(QString::fromStdString(m_strSourceImage));
+    m_destImageEdit->setText(QString::fromStdString(m_strDestImage));
+    m_sourceProfileEdit->setText(QString::fromStdString(m_strSourceProfile));
+    m_destProfileEdit->setText(QString::fromStdString(m_strDestProfile));
+    m_intentCombo->setCurrentIndex(m_nIntent);
+    m_embedCheck->setChecked(m_bEmbedProfile != 0);
+    m_multipleFilesCheck->setChecked(m_bMultipleFiles != 0);
+}
+
+void CConverterDlg::RefreshHeldValues() {
+    const int intent = m_intentCombo->currentIndex();
+    m_nIntent = intent == -1 ? txt::kDefaultIntent : intent;
+    m_bEmbedProfile = m_embedCheck->isChecked() ? 1 : 0;
+    m_bMultipleFiles = m_multipleFilesCheck->isChecked() ? 1 : 0;
+    DoDataExchange(false);
+}
+
+void CConverterDlg::accept() {
+    DoDataExchange(true);
+    const bool multipleFiles = m_bMultipleFiles != 0;
+    const JobCheckResult check = CheckJob(m_strSourceImage, m_strSourceProfile, m_strDestImage,
+                                          m_strDestProfile, multipleFiles);
+    if (!check.ok) {
+        m_boxes.Show(this, check.message, IMessageBoxes::Icon::Error);
+        return;
+    }
+    if (!multipleFiles) {
+        m_strDestImage = check.destination;
+        DoDataExchange(false);
+    }
+
+    CConversionDlg status(this, m_boxes);
+    status.m_bEmbedProfile = m_bEmbedProfile != 0;
+    status.SetJob(m_strSourceImage, m_strSourceProfile, m_strDestProfile, m_strDestImage, m_nIntent,
+                  multipleFiles);
+    if (status.exec() == QDialog::Accepted) {
+        m_boxes.Show(this, msg::kConversionComplete, IMessageBoxes::Icon::None);
+        m_strDestImage.clear();
+    } else {
+        m_boxes.Show(this, msg::kConversionCancelled, IMessageBoxes::Icon::Error);
+    }
+    DoDataExchange(false);
+}
+
+void CConverterDlg::OnAboutBox() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CConverterDlg::OnHelpButton() {
+    CHelpDlg help(this);
+    help.exec();
+}

@@ -1,0 +1,99 @@
+#pragma once
+// The main window: source and destination images (or folders) with their
+// colour profiles, the rendering intent, embedding and folder mode, and the
+// Convert command that checks the job and runs it in the status window.
+
+#include <QDialog>
+#include <QIcon>
+
+#include <memory>
+#include <string>
+
+class CStaticLink;
+class IChoosers;
+class IMessageBoxes;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class CConverterDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // Without boxes or choosers the window uses the real ones.
+    explicit CConverterDlg(QWidget* parent = nullptr, IMessageBoxes* boxes = nullptr,
+                           IChoosers* choosers = nullptr);
+    ~CConverterDlg() override;
+
+    // Convert (the button or Enter); the window stays open.
+    void accept() override;
+
+private:
+    // One side of the image browse handlers.
+    struct ImageSide;
+    // One side of the profile browse handlers.
+    struct ProfileSide;
+
+    void CreateControls();
+    QLayout* CreateBottomRow();
+    void OnInitDialog();
+    void SetToolTips();
+    // Moves the held values to the controls, or back when saveAndValidate.
+    void DoDataExchange(bool saveAndValidate);
+    // R1 to R4: takes intent, embed and folder mode from the controls and
+    // shows all held values again.
+    void RefreshHeldValues();
+
+    void OnAboutBox();
+    void OnBrowseSourceImage();
+    void OnBrowseDestImage();
+    void OnBrowseSourceProfile();
+    void OnBrowseDestProfile();
+    void OnHelpButton();
+    void OnMultipleFiles();
+    void BrowseImage(const ImageSide& side);
+    void BrowseProfile(const ProfileSide& side);
+
+    IMessageBoxes& m_boxes;
+    std::unique_ptr<IChoosers> m_ownChoosers;
+    IChoosers& m_choosers;
+
+    QIcon m_hIcon;
+    std::string m_strColorDirectory;
+    // Held values
+    std::string m_strSourceImage;
+    std::string m_strDestImage;
+    std::string m_strSourceProfile;
+    std::string m_strDestProfile;
+    int m_nIntent = 2;
+    CStaticLink* m_logoLink = nullptr;
+    CStaticLink* m_textLink = nullptr;
+    int m_bEmbedProfile = 0;
+    QCheckBox* m_embedCheck = nullptr;
+    QComboBox* m_intentCombo = nullptr;
+    QCheckBox* m_multipleFilesCheck = nullptr;
+    int m_bMultipleFiles = 0;
+    QLabel* m_sourceLabel = nullptr;
+    QLabel* m_destLabel = nullptr;
+    QLineEdit* m_sourceImageEdit = nullptr;
+    QLineEdit* m_destImageEdit = nullptr;
+    // The other controls
+    QLineEdit* m_sourceProfileEdit = nullptr;
+    QLineEdit* m_destProfileEdit = nullptr;
+    QPushButton* m_browseSourceImageButton = nullptr;
+    QPushButton* m_browseSourceProfileButton = nullptr;
+    QPushButton* m_browseDestImageButton = nullptr;
+    QPushButton* m_browseDestProfileButton = nullptr;
+    QPushButton* m_convertButton = nullptr;
+    QPushButton* m_quitButton = nullptr;
+    QPushButton* m_helpButton = nullptr;
+    QLabel* m_sourceProfileLabel = nullptr;
+    QLabel* m_destProfileLabel = nullptr;
+    QLabel* m_intentLabel = nullptr;
+    // The folders the profile choosers last used; they start at the colour
+    // profile folder and are not kept between runs of the program.
+    std::string m_strSourceProfileFolder;
+    std::string m_strDestProfileFolder;
+};

@@ -1,0 +1,99 @@
+// Grabs the main window and the status window into PNG files for the README,
+// without a display: run with QT_QPA_PLATFORM=offscreen and the output folder
+// as the argument (scripts/screenshots.sh does this).
+
+#include "AboutDlg.h"
+#include "ConversionDlg.h"
+#include "ConverterDlg.h"
+#include "HelpDlg.h"
+#include "MessageBoxes.h"
+#include "ToolTipStyle.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+void Settle() {
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+    }
+}
+
+bool Save(QWidget* window, const QString& path) {
+    Settle();
+    const bool saved = window->grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+void FillMainWindow(CConverterDlg& window) {
+    window.findChild<QLineEdit*>(QStringLiteral("sourceImageEdit"))
+        ->setText(QStringLiteral("/home/ann/Pictures/harbour.tif"));
+    window.findChild<QLineEdit*>(QStringLiteral("sourceProfileEdit"))
+        ->setText(QStringLiteral("/usr/share/color/icc/colord/AdobeRGB1998.icc"));
+    window.findChild<QLineEdit*>(QStringLiteral("destImageEdit"))
+        ->setText(QStringLiteral("/home/ann/Print/harbour-cmyk.tif"));
+    window.findChild<QLineEdit*>(QStringLiteral("destProfileEdit"))
+        ->setText(QStringLiteral("/usr/share/color/icc/ghostscript/default_cmyk.icc"));
+    window.findChild<QCheckBox*>(QStringLiteral("embedCheck"))->setChecked(true);
+}
+
+// The first field has the focus; its text should not look selected.
+void ClearSelection(CConverterDlg& window) {
+    window.findChild<QLineEdit*>(QStringLiteral("sourceImageEdit"))->deselect();
+}
+
+// The status window halfway through a folder run; the worker only waits.
+bool GrabStatusWindow(QWidget* owner, const QString& path) {
+    CConversionDlg status(owner, StandardMessageBoxes());
+    status.m_clock = [] { return int64_t(1000); };
+    status.m_threadProc = [](CConversionJob* job) {
+        while (!job->m_bCancelRequested.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        job->m_bFinished.store(true, std::memory_order_release);
+    };
+    status.show();
+    status.m_clock = [] { return int64_t(1000 + 2 * 60 + 17); };
+    status.SetFileNameLabel("harbour");
+    status.SetFileCountLabel("File 3 of 8");
+    status.m_nPercent.store(42);
+    status.OnTimer();
+    return Save(&status, path);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setStyle(new CToolTipStyle);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+
+    CConverterDlg window;
+    FillMainWindow(window);
+    window.show();
+    Settle();
+    ClearSelection(window);
+    bool ok = Save(&window, folder + QStringLiteral("/main-window.png"));
+    ok = GrabStatusWindow(&window, folder + QStringLiteral("/status-window.png")) && ok;
+    CHelpDlg help(&window);
+    help.show();
+    ok = Save(&help, folder + QStringLiteral("/help-window.png")) && ok;
+    CAboutDlg about(&window);
+    about.show();
+    ok = Save(&about, folder + QStringLiteral("/about-window.png")) && ok;
+    return ok ? 0 : 1;
+}
