@@ -12,7 +12,11 @@ class CColourCache {
 public:
     // 2^bits slots of 16 bytes, direct-mapped: a new colour replaces the one
     // in its slot, so memory never grows and recent colours stay.
-    explicit CColourCache(unsigned bits = 18) : m_nShift(64 - bits), m_table(size_t(1) << bits) {}
+    static constexpr unsigned kDefaultBits = 18;
+    explicit CColourCache(unsigned bits = kDefaultBits)
+        : m_nShift(64 - bits), m_table(size_t(1) << bits) {}
+
+    static constexpr size_t BytesFor(unsigned bits) { return (size_t(1) << bits) * 16; }
 
     // Source pixels of up to seven bytes make one key; the top bit marks a
     // used slot, so no key is ever zero.
@@ -32,13 +36,12 @@ public:
 
     void Insert(uint64_t key, uint64_t value) { m_table[Slot(key)] = {key, value}; }
 
-    size_t Bytes() const { return m_table.size() * sizeof(Entry); }
-
 private:
     struct Entry {
         uint64_t key = 0;
         uint64_t value = 0;
     };
+    static_assert(sizeof(Entry) == 16, "BytesFor counts 16 bytes a slot");
     size_t Slot(uint64_t key) const {
         return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> m_nShift);
     }

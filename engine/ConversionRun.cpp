@@ -9,7 +9,9 @@
 
 #include "ConversionJob.h"
 #include "ConversionObserver.h"
+#include "FileRead.h"
 #include "FolderScan.h"
+#include "IccCmm.h"
 #include "JobChecks.h"
 #include "Messages.h"
 #include "PathUtils.h"
@@ -42,23 +44,9 @@ void CConversionRun::Run() {
 void CConversionRun::ReadProfileBytes() {
     if (!m_job.m_bEmbedProfile)
         return;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(m_job.m_strDestProfile.c_str(), "rb"), fclose);
-    if (!file)
-        return;
-    // The whole profile or nothing: a short read must not put half a
-    // profile into every image.
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (bytes.size() > std::numeric_limits<uint32_t>::max())
-            return;
-    }
-    if (ferror(file.get()))
-        return;
-    m_profileBytes.swap(bytes);
-    m_bHaveProfile = true;
+    // The whole profile or nothing: a short read must not put half a profile
+    // into every image.
+    m_bHaveProfile = ReadRegularFile(m_job.m_strDestProfile, m_profileBytes, icMaxProfileBytes);
 }
 
 void CConversionRun::BuildFileList() {

@@ -104,14 +104,22 @@ public:
         auto cmm = std::make_unique<CIccCmm>(icSigUnknownData, icSigUnknownData, true);
         if (cmm->AddXform(m_job.m_strSourceProfile.c_str(), SourceIntentFor(m_job.m_nIntent),
                           icInterpLinear) != icCmmStatOk ||
-            cmm->AddXform(m_job.m_strDestProfile.c_str(), icUnknownIntent, icInterpLinear) !=
-                icCmmStatOk ||
-            cmm->Begin() != icCmmStatOk) {
+            AddDestinationStep(*cmm) != icCmmStatOk || cmm->Begin() != icCmmStatOk) {
             Fail(FormatText(msg::kInvalidProfile, m_job.m_strSourceProfile.c_str(),
                             m_job.m_strDestProfile.c_str()));
             return nullptr;
         }
         return cmm;
+    }
+
+    // When the run embeds the destination profile, the pixels are converted
+    // with exactly the bytes that are embedded, even if the file has changed
+    // on disk since the run read it.
+    icStatusCMM AddDestinationStep(CIccCmm& cmm) const {
+        if (m_res.profileBytes)
+            return cmm.AddXform(m_res.profileBytes, m_res.profileSize, icUnknownIntent,
+                                icInterpLinear);
+        return cmm.AddXform(m_job.m_strDestProfile.c_str(), icUnknownIntent, icInterpLinear);
     }
 
     bool CheckSource(const CIccCmm& cmm, const std::string& sourcePath, PixelLayout& layout) {
@@ -150,14 +158,15 @@ public:
 
     bool TakeRowBuffers() {
         m_job.m_pSourceRow = static_cast<unsigned char*>(malloc(m_res.source.GetRowBytes()));
-        m_job.m_pDestRow = static_cast<unsigned char*>(malloc(m_res.dest.GetRowBytes()));
+        // Zeroed: a cancel in the first row leaves the pixels it did not reach
+        // black rather than whatever the allocator handed out. calloc touches
+        // no memory until a row is really converted, which matters for files
+        // that claim rows far larger than they hold.
+        m_job.m_pDestRow = static_cast<unsigned char*>(calloc(1, m_res.dest.GetRowBytes()));
         if (!m_job.m_pSourceRow || !m_job.m_pDestRow) {
             FreeRowBuffers(m_job);
             return Fail(msg::kOutOfMemory);
         }
-        // A cancel in the first row leaves the pixels it did not reach black
-        // rather than whatever the allocator handed out.
-        memset(m_job.m_pDestRow, 0, m_res.dest.GetRowBytes());
         return true;
     }
 
@@ -199,11 +208,13 @@ void ConvertRowsPlain(CConversionJob& job, ImageResources& res, CIccCmm& cmm,
 
 void ConvertRows(CConversionJob& job, ImageResources& res, CIccCmm& cmm, const PixelLayout& layout,
                  const std::string& destPath) {
-    if (!job.m_bPlainPixelPath) {
+    const unsigned workers =
+        PipelineWorkersFor(ConversionThreadCount(job.m_nThreads), res.source.GetRowBytes(),
+                           res.dest.GetRowBytes(), res.source.GetWidth());
+    if (!job.m_bPlainPixelPath && workers > 0) {
         std::unique_ptr<CRowPipeline> pipeline;
         try {
-            pipeline = std::make_unique<CRowPipeline>(job, res, cmm, layout, destPath,
-                                                      ConversionThreadCount(job.m_nThreads));
+            pipeline = std::make_unique<CRowPipeline>(job, res, cmm, layout, destPath, workers);
         } catch (const std::exception&) {
             // No memory or threads for the fast way: the plain loop needs none.
         }

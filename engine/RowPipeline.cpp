@@ -72,6 +72,17 @@ unsigned ConversionThreadCount(unsigned setting) {
     return std::clamp(cores, 1u, 8u);
 }
 
+unsigned PipelineWorkersFor(unsigned wanted, uint32_t sourceRowBytes, uint32_t destRowBytes,
+                            uint32_t width) {
+    // Memory for the fast way stays within a fixed budget whatever rows a
+    // file claims; a wider image gets fewer workers, a huge one none.
+    constexpr uint64_t kBudget = uint64_t(96) << 20;
+    const uint64_t perWorker = kRowsPerWorker * (uint64_t(sourceRowBytes) + destRowBytes) +
+                               uint64_t(width) * sizeof(std::pair<uint32_t, uint32_t>) +
+                               CColourCache::BytesFor(CColourCache::kDefaultBits);
+    return static_cast<unsigned>(std::min<uint64_t>(wanted, kBudget / perWorker));
+}
+
 bool CRowPipeline::ConvertRow(const CConversionJob& job, const CIccCmm& cmm,
                               const PixelLayout& layout, uint32_t width, const unsigned char* src,
                               unsigned char* dst, WorkerState& state) {

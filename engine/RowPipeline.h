@@ -34,7 +34,8 @@ public:
     // Scratch of one worker, taken before any thread starts so that
     // converting never allocates.
     struct WorkerState {
-        explicit WorkerState(uint32_t width, unsigned cacheBits = 18) : cache(cacheBits) {
+        explicit WorkerState(uint32_t width, unsigned cacheBits = CColourCache::kDefaultBits)
+            : cache(cacheBits) {
             copies.reserve(width);
         }
         CColourCache cache;
@@ -78,3 +79,8 @@ private:
 
 // Worker threads for a conversion: the setting when given, else one per core.
 unsigned ConversionThreadCount(unsigned setting);
+
+// How many of the wanted workers fit the pipeline's memory budget for rows
+// of these sizes; 0 when not even one does and the plain loop must serve.
+unsigned PipelineWorkersFor(unsigned wanted, uint32_t sourceRowBytes, uint32_t destRowBytes,
+                            uint32_t width);

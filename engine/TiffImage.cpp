@@ -1,7 +1,5 @@
 #include "TiffImage.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -10,24 +8,20 @@
 #include <cstring>
 #include <limits>
 
+#include "FileRead.h"
+
 namespace {
 constexpr uint32_t kNoStrip = 0xFFFFFFFFu;
 
-// Opens regular files only: opening a named pipe would wait for a writer that may never
-// come, with no way to cancel, and folders and devices hold no image.
-// "m": read through the file, not a memory map, so a source that shrinks while it is
-// read gives a read error instead of a crash, and the image does not count towards the
-// process's memory.
-TIFF* OpenRegularFile(const char* path) {
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+// Regular files only: a named pipe would keep the run waiting for a writer
+// that may never come, and folders and devices hold no image. "m": read
+// through the file, not a memory map, so a source that shrinks while it is
+// read gives a read error instead of a crash, and the image does not count
+// towards the process's memory.
+TIFF* OpenSourceFile(const char* path) {
+    const int fd = OpenRegularFile(path);
     if (fd < 0)
         return nullptr;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        close(fd);
-        return nullptr;
-    }
     TIFF* tif = TIFFFdOpen(fd, path, "rm");
     if (!tif)
         close(fd);
@@ -94,7 +88,7 @@ TiffColorModel CTiffImage::GetColorModel() const {
 bool CTiffImage::OpenForRead(const char* path) {
     Close();
     m_bRead = true;
-    m_pTiff = OpenRegularFile(path);
+    m_pTiff = OpenSourceFile(path);
     if (!m_pTiff) {
         TIFFError(path, "Can not open input image");
         return false;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "FileRead.h"
 #include "IccPcs.h"
 
 namespace {
@@ -136,12 +137,32 @@ CIccCmm::CIccCmm(icColorSpaceSignature, icColorSpaceSignature, bool) : m_pImpl(n
 
 CIccCmm::~CIccCmm() = default;
 
-icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nIntent, icXformInterp) {
-    if (!szProfilePath || m_pImpl->transform)
-        return icCmmStatBadXform;
-    ProfilePtr profile(cmsOpenProfileFromFile(szProfilePath, "r"));
+icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nIntent,
+                              icXformInterp nInterp) {
+    if (!szProfilePath)
+        return icCmmStatCantOpenProfile;
+    // Read by the layer itself, so that a pipe or a device given as a profile
+    // is refused instead of blocking the conversion.
+    std::vector<unsigned char> bytes;
+    if (!ReadRegularFile(szProfilePath, bytes, icMaxProfileBytes))
+        return icCmmStatCantOpenProfile;
+    return AddXform(bytes.data(), bytes.size(), nIntent, nInterp);
+}
+
+icStatusCMM CIccCmm::AddXform(const unsigned char* pProfileData, size_t nSize,
+                              icRenderingIntent nIntent, icXformInterp) {
+    if (!pProfileData || nSize == 0 || nSize > icMaxProfileBytes)
+        return icCmmStatCantOpenProfile;
+    return AddProfile(cmsOpenProfileFromMem(pProfileData, static_cast<cmsUInt32Number>(nSize)),
+                      nIntent);
+}
+
+icStatusCMM CIccCmm::AddProfile(void* hProfile, icRenderingIntent nIntent) {
+    ProfilePtr profile(hProfile);
     if (!profile)
         return icCmmStatCantOpenProfile;
+    if (m_pImpl->transform)
+        return icCmmStatBadXform;
     if (!IsSupportedClass(cmsGetDeviceClass(profile.get())))
         return icCmmStatBadSpaceLink;
     SpaceFormat f;

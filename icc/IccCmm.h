@@ -5,6 +5,7 @@
 // device values 0..1, Lab as L*/100, (a*+128)/255, (b*+128)/255, and XYZ
 // scaled by 32768/65535.
 
+#include <cstddef>
 #include <memory>
 
 #include "IccDefs.h"
@@ -21,6 +22,10 @@ public:
     // icUnknownIntent takes the source profile's header intent for the first
     // step and the previous step's intent for later ones.
     icStatusCMM AddXform(const char* szProfilePath, icRenderingIntent nIntent = icUnknownIntent,
+                         icXformInterp nInterp = icInterpLinear);
+    // The same for a profile already in memory; the bytes are copied.
+    icStatusCMM AddXform(const unsigned char* pProfileData, size_t nSize,
+                         icRenderingIntent nIntent = icUnknownIntent,
                          icXformInterp nInterp = icInterpLinear);
     // Links the steps; Apply may be called once this returned icCmmStatOk.
     icStatusCMM Begin();
@@ -42,9 +47,14 @@ public:
     icRenderingIntent GetIntent() const;
 
 private:
+    icStatusCMM AddProfile(void* hProfile, icRenderingIntent nIntent);
+
     struct Impl;
     std::unique_ptr<Impl> m_pImpl;
 };
+
+// The largest profile file the layer reads.
+constexpr size_t icMaxProfileBytes = size_t(256) << 20;
 
 // Channels of a colour space, or 0 when the layer does not know the space.
 int icGetSpaceSamples(icColorSpaceSignature sig);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <thread>
@@ -229,6 +230,17 @@ TEST(ConversionRun, EmbedsTheDestinationProfileInEveryFile) {
     EXPECT_EQ(
         missing.observer.messages,
         std::vector<std::string>{"Invalid Profile:\n  " + missing.srgb + "\n  " + gone + "'"});
+}
+
+TEST(ConversionRun, APipeNamedAsTheProfileToEmbedIsRefusedWithoutWaiting) {
+    fx::TempDir dir;
+    ASSERT_TRUE(fx::WriteTiff(dir.file("a.tif"), fx::RgbSpec(4, 4)));
+    ASSERT_EQ(0, mkfifo(dir.file("pipe.icc").c_str(), 0600));
+    TestRun run;
+    run.Start(dir.file("a.tif"), dir.file("out.tif"), false, true, dir.file("pipe.icc"));
+    EXPECT_EQ(run.observer.messages, std::vector<std::string>{"Invalid Profile:\n  " + run.srgb +
+                                                              "\n  " + dir.file("pipe.icc") + "'"});
+    EXPECT_FALSE(run.job.m_bSucceeded);
 }
 
 TEST(ConversionRun, ADestinationThatIsItsSourceIsRefusedPerImage) {

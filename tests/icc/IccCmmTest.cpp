@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <vector>
@@ -137,8 +138,21 @@ TEST(IccCmm, ProfilesThatCannotServeAreRefused) {
     // A profile that only describes a source cannot be converted to.
     EXPECT_NE(FirstFailure(srgb, fx::MakeInputOnlyProfile(dir.path())), icCmmStatOk);
     EXPECT_EQ(FirstFailure(fx::MakeInputOnlyProfile(dir.path()), srgb), icCmmStatOk);
-    // A folder is not a profile.
+    // A folder is not a profile, and a named pipe is refused at once instead
+    // of waiting for a writer.
     EXPECT_NE(FirstFailure(dir.path(), srgb), icCmmStatOk);
+    ASSERT_EQ(0, mkfifo(dir.file("pipe.icc").c_str(), 0600));
+    EXPECT_EQ(FirstFailure(dir.file("pipe.icc"), srgb), icCmmStatCantOpenProfile);
+    EXPECT_NE(FirstFailure(srgb, dir.file("pipe.icc")), icCmmStatOk);
+
+    // A profile in memory serves like the same profile on disk.
+    const std::vector<unsigned char> bytes = fx::ReadFileBytes(srgb);
+    CIccCmm fromMemory;
+    EXPECT_EQ(fromMemory.AddXform(srgb.c_str(), icPerceptual), icCmmStatOk);
+    EXPECT_EQ(fromMemory.AddXform(bytes.data(), bytes.size()), icCmmStatOk);
+    EXPECT_EQ(fromMemory.Begin(), icCmmStatOk);
+    CIccCmm empty;
+    EXPECT_NE(empty.AddXform(bytes.data(), 0), icCmmStatOk);
 
     // Apply before Begin does nothing harmful and says so.
     CIccCmm idle;

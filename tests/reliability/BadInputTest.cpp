@@ -174,13 +174,11 @@ TEST(BadInput, EveryUnusableProfileIsRefusedBeforeAnythingIsWritten) {
     }
 }
 
-// A file of a few hundred bytes whose one row claims 210 MB: the conversion sizes its row
-// buffers (and, on the fast path, several rows per core) from that claim and fills them
-// before it has read a single byte of the row, so the file costs gigabytes of memory and
-// tens of seconds, or the whole machine's memory on one with many cores. Disabled until
-// buffers stop being filled from unread claims; the child's memory is capped at 1 GiB so
-// the test cannot hurt the machine while the fault is open.
-TEST(BadInput, DISABLED_AnImpossiblyWideImageCostsNoMoreMemoryThanItsBytes) {
+// A file of a few hundred bytes whose one row claims 210 MB: the row buffers are sized
+// from that claim, so they must cost nothing until a row is really read, and the fast
+// path must not multiply them by its rows in flight. The child's memory is capped at
+// 1 GiB so that a regression cannot hurt the machine.
+TEST(BadInput, AnImpossiblyWideImageCostsNoMoreMemoryThanItsBytes) {
     Scene scene;
     const std::string source = scene.in() + "/wide.tif";
     ASSERT_TRUE(fx::WriteFileBytes(

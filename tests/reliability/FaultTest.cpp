@@ -267,41 +267,50 @@ TEST(Fault, TheDestinationProfileChangedDuringARun) {
          [&](const std::string& p) { ASSERT_TRUE(fx::WriteFileBytes(p, srgbBytes)); }, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        Scene scene;
-        AddImages(scene, {{"a.tif", PlainSourceSpec()}, {"b.tif", PlainSourceSpec()}});
-        const std::vector<unsigned char> original = fx::ReadFileBytes(scene.cmyk());
-        RunSpec spec = scene.Folder();
-        spec.beforeImage = [&](const std::string& label) {
-            if (label == "b")
-                c.change(scene.cmyk());
-        };
-        const Snapshot before = scene.Take();
-        const RunRecord got = RunJob(spec);
+        for (const bool embed : {true, false}) {
+            SCOPED_TRACE(std::string(c.label) + (embed ? ", embedding" : ", not embedding"));
+            Scene scene;
+            AddImages(scene, {{"a.tif", PlainSourceSpec()}, {"b.tif", PlainSourceSpec()}});
+            const std::vector<unsigned char> original = fx::ReadFileBytes(scene.cmyk());
+            RunSpec spec = scene.Folder();
+            spec.embed = embed;
+            spec.beforeImage = [&](const std::string& label) {
+                if (label == "b")
+                    c.change(scene.cmyk());
+            };
+            const Snapshot before = scene.Take();
+            const RunRecord got = RunJob(spec);
 
-        std::set<std::string> allowed = Outs({"a.tif"});
-        allowed.insert("profiles/cmyk.icc"); // the test's own change
-        const fx::TiffContents a = fx::ReadTiff(scene.out() + "/a.tif");
-        EXPECT_EQ(a.pixels, ReferencePixels());
-        EXPECT_EQ(a.icc, original);
-        if (!c.converts) {
-            EXPECT_EQ(got.messages,
-                      std::vector<std::string>{InvalidProfileMessage(scene.srgb(), scene.cmyk())});
-            EXPECT_FALSE(got.succeeded);
-        } else {
-            // Each image's transform reads the profile file when the image's turn comes,
-            // while the bytes embedded were read once when the run began, so b.tif holds
-            // RGB pixels that carry the CMYK profile. This pins today's behaviour, which is
-            // not what a user would want: building the destination step from the embedded
-            // bytes would keep pixels and profile together.
-            EXPECT_TRUE(got.messages.empty());
-            EXPECT_TRUE(got.succeeded);
-            allowed.insert({"out/b.tif", "out/zz-good.tif"});
-            const fx::TiffContents b = fx::ReadTiff(scene.out() + "/b.tif");
-            EXPECT_EQ(b.samplesPerPixel, 3);
-            EXPECT_EQ(b.photometric, fx::kPhotometricRgb);
-            EXPECT_EQ(b.icc, original);
+            std::set<std::string> allowed = Outs({"a.tif"});
+            allowed.insert("profiles/cmyk.icc"); // the test's own change
+            const fx::TiffContents a = fx::ReadTiff(scene.out() + "/a.tif");
+            EXPECT_EQ(a.pixels, ReferencePixels());
+            EXPECT_EQ(a.hasIcc, embed);
+            if (embed) {
+                // The profile read once for embedding is also the one every image is
+                // converted with, so pixels and embedded profile always belong together,
+                // whatever happens to the file meanwhile.
+                EXPECT_TRUE(got.messages.empty());
+                EXPECT_TRUE(got.succeeded);
+                allowed.insert({"out/b.tif", "out/zz-good.tif"});
+                const fx::TiffContents b = fx::ReadTiff(scene.out() + "/b.tif");
+                EXPECT_EQ(b.pixels, ReferencePixels());
+                EXPECT_EQ(b.icc, original);
+            } else if (!c.converts) {
+                EXPECT_EQ(got.messages, std::vector<std::string>{
+                                            InvalidProfileMessage(scene.srgb(), scene.cmyk())});
+                EXPECT_FALSE(got.succeeded);
+            } else {
+                // Without embedding each image reads the profile when its turn comes.
+                EXPECT_TRUE(got.messages.empty());
+                EXPECT_TRUE(got.succeeded);
+                allowed.insert({"out/b.tif", "out/zz-good.tif"});
+                const fx::TiffContents b = fx::ReadTiff(scene.out() + "/b.tif");
+                EXPECT_EQ(b.samplesPerPixel, 3);
+                EXPECT_EQ(b.photometric, fx::kPhotometricRgb);
+                EXPECT_FALSE(b.hasIcc);
+            }
+            EXPECT_EQ(UnexpectedChanges(before, scene.Take(), allowed), "");
         }
-        EXPECT_EQ(UnexpectedChanges(before, scene.Take(), allowed), "");
     }
 }
