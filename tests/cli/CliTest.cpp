@@ -9,6 +9,7 @@
 #include <chrono>
 #include <thread>
 
+#include "Process.h"
 #include "ProfileFixtures.h"
 #include "TempDir.h"
 #include "TerminalObserver.h"
@@ -16,47 +17,10 @@
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    const std::vector<unsigned char> bytes = fx::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// Starts the tool with its output going to two files.
-pid_t Spawn(const std::vector<std::string>& args, const fx::TempDir& dir) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(dir.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(dir.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(CHROMAPORT_CLI)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(CHROMAPORT_CLI, argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-Result Finish(pid_t pid, const fx::TempDir& dir) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    Result r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = Slurp(dir.file("stdout"));
-    r.err = Slurp(dir.file("stderr"));
-    return r;
-}
+using Result = fx::ProcessResult;
 
 Result RunCli(const std::vector<std::string>& args) {
-    fx::TempDir io;
-    return Finish(Spawn(args, io), io);
+    return fx::RunProcess(CHROMAPORT_CLI, args);
 }
 
 } // namespace
@@ -137,7 +101,9 @@ TEST(Cli, InterruptCancelsAfterTheRowInProgress) {
     const std::string out = dir.file("big-out.tif");
 
     fx::TempDir io;
-    const pid_t pid = Spawn({"-s", srgb, "-d", cmyk, dir.file("big.tif"), out}, io);
+    const pid_t pid =
+        fx::StartProcess(CHROMAPORT_CLI, {"-s", srgb, "-d", cmyk, dir.file("big.tif"), out},
+                         io.file("stdout"), io.file("stderr"));
     // Interrupt once the destination holds some rows: the run is in its rows.
     struct stat st {};
     for (int i = 0; i < 20000; ++i) {
@@ -147,7 +113,7 @@ TEST(Cli, InterruptCancelsAfterTheRowInProgress) {
     }
     ASSERT_GT(st.st_size, 1 << 20);
     kill(pid, SIGINT);
-    Result r = Finish(pid, io);
+    Result r = fx::FinishProcess(pid, io.file("stdout"), io.file("stderr"));
     ASSERT_EQ(r.exitCode, 1) << "the run finished before the interrupt arrived";
     EXPECT_EQ(r.err, "Conversion cancelled.\n");
 

@@ -1,7 +1,5 @@
 #include "ConversionHarness.h"
 
-#include <tiffio.h>
-
 #include "ProfileFixtures.h"
 
 TestProfiles::TestProfiles()
@@ -14,23 +12,4 @@ TestProfiles::TestProfiles()
 TestProfiles& P() {
     static TestProfiles profiles;
     return profiles;
-}
-
-std::vector<unsigned char> WrittenRows(const std::string& path) {
-    std::vector<unsigned char> rows;
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
-    if (!tif)
-        return rows;
-    uint64_t* counts = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts)) {
-        const tmsize_t size = TIFFStripSize(tif);
-        std::vector<unsigned char> strip(static_cast<size_t>(size));
-        for (uint32_t s = 0; s < TIFFNumberOfStrips(tif) && counts[s] != 0; ++s) {
-            if (TIFFReadEncodedStrip(tif, s, strip.data(), size) != size)
-                break;
-            rows.insert(rows.end(), strip.begin(), strip.end());
-        }
-    }
-    TIFFClose(tif);
-    return rows;
 }

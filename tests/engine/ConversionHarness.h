@@ -9,6 +9,7 @@
 #include "ConversionJob.h"
 #include "ImageConversion.h"
 #include "TempDir.h"
+#include "TiffFixtures.h"
 #include "TiffImage.h"
 
 // Profiles made once for all the tests of a program.
@@ -18,10 +19,6 @@ struct TestProfiles {
     std::string srgb, lab, xyz, gray, cmy, cmyk, ink5, ink6, ink7;
 };
 TestProfiles& P();
-
-// The rows a destination holds, read strip by strip from the top up to the
-// first strip that was never written (a cancelled or failed image).
-std::vector<unsigned char> WrittenRows(const std::string& path);
 
 struct RecordingHooks : IImageHooks {
     std::vector<std::string> messages;

@@ -112,7 +112,7 @@ TEST(FastPath, ACancelWritesTheRowsUpToTheOneInProgress) {
     const std::string src = dir.file("in.tif");
     ASSERT_TRUE(fx::WriteTiff(src, spec));
     ConvertWith(src, dir.file("full.tif"), P().srgb, P().cmyk, true, 1);
-    const std::vector<unsigned char> whole = WrittenRows(dir.file("full.tif"));
+    const std::vector<unsigned char> whole = fx::WrittenRows(dir.file("full.tif"));
     const size_t rowBytes = 200 * 4;
 
     // Cancel noticed after row 9 was counted: row 10 is the row in progress.
@@ -126,7 +126,7 @@ TEST(FastPath, ACancelWritesTheRowsUpToTheOneInProgress) {
         ASSERT_EQ(h.Convert(src, dir.file("cut.tif")), ImageOutcome::StoppedInRows);
         EXPECT_EQ(h.hooks.rows, 11);
         EXPECT_TRUE(h.message.empty());
-        const std::vector<unsigned char> cut = WrittenRows(dir.file("cut.tif"));
+        const std::vector<unsigned char> cut = fx::WrittenRows(dir.file("cut.tif"));
         ASSERT_EQ(cut.size(), 11 * rowBytes);
         EXPECT_TRUE(std::equal(cut.begin(), cut.begin() + 10 * rowBytes, whole.begin()));
     }
@@ -146,7 +146,7 @@ TEST(FastPath, ACancelWritesTheRowsUpToTheOneInProgress) {
     });
     ASSERT_EQ(h.Convert(src, dir.file("cut2.tif")), ImageOutcome::StoppedInRows);
     canceller.join();
-    const std::vector<unsigned char> cut = WrittenRows(dir.file("cut2.tif"));
+    const std::vector<unsigned char> cut = fx::WrittenRows(dir.file("cut2.tif"));
     ASSERT_EQ(cut.size(), size_t(h.hooks.rows) * rowBytes);
     EXPECT_GE(h.hooks.rows, 50);
     EXPECT_LT(h.hooks.rows, 300);
@@ -169,5 +169,5 @@ TEST(FastPath, AnUnreadableStripStopsAtTheSameRowAsThePerPixelLoop) {
     EXPECT_EQ(a, b);
     EXPECT_EQ(plain.message, fast.message);
     EXPECT_EQ(plain.hooks.rows, fast.hooks.rows);
-    EXPECT_EQ(WrittenRows(dir.file("plain.tif")), WrittenRows(dir.file("fast.tif")));
+    EXPECT_EQ(fx::WrittenRows(dir.file("plain.tif")), fx::WrittenRows(dir.file("fast.tif")));
 }

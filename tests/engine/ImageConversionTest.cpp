@@ -258,7 +258,7 @@ TEST(ImageConversion, ACancelWritesTheRowInProgressAndStops) {
     EXPECT_TRUE(h.hooks.messages.empty());
     EXPECT_EQ(h.hooks.rows, 5);
     EXPECT_TRUE(h.job.m_bStop);
-    const std::vector<unsigned char> cut = WrittenRows(dir.file("cut.tif"));
+    const std::vector<unsigned char> cut = fx::WrittenRows(dir.file("cut.tif"));
     const size_t rowBytes = 9 * 4;
     ASSERT_EQ(cut.size(), 5 * rowBytes);
     EXPECT_TRUE(std::equal(cut.begin(), cut.begin() + 4 * rowBytes, whole.begin()));
@@ -270,7 +270,7 @@ TEST(ImageConversion, ACancelWritesTheRowInProgressAndStops) {
     early.job.m_bCancelRequested = true;
     ASSERT_EQ(early.Convert(src, dir.file("early.tif")), ImageOutcome::StoppedInRows);
     EXPECT_EQ(early.hooks.rows, 1);
-    const std::vector<unsigned char> e = WrittenRows(dir.file("early.tif"));
+    const std::vector<unsigned char> e = fx::WrittenRows(dir.file("early.tif"));
     ASSERT_EQ(e.size(), rowBytes);
     EXPECT_TRUE(std::all_of(e.begin(), e.end(), [](unsigned char b) { return b == 0; }));
 

@@ -227,7 +227,7 @@ TEST(TiffImage, StateChangesCloseAndCompleteEarlierFiles) {
     EXPECT_EQ(img.GetPhotometric(), fx::kPhotometricCieLab);
     EXPECT_FALSE(img.WriteRow(row));
     // The second file was completed by the failed create: one row written.
-    const std::vector<unsigned char> second = WrittenRows(dir.file("second.tif"));
+    const std::vector<unsigned char> second = fx::WrittenRows(dir.file("second.tif"));
     ASSERT_EQ(second.size(), 12u);
     EXPECT_EQ(second[2], 3);
 }

@@ -75,7 +75,7 @@ void ExpectWrittenContent(const Scene& scene, const std::set<std::string>& writt
             EXPECT_EQ(got.icc, fx::ReadFileBytes(scene.cmyk()));
             continue;
         }
-        const std::vector<unsigned char> rows = WrittenRows(path);
+        const std::vector<unsigned char> rows = fx::WrittenRows(path);
         const std::vector<unsigned char>& reference = ReferencePixels();
         EXPECT_FALSE(rows.empty());
         ASSERT_LT(rows.size(), reference.size());

@@ -162,23 +162,6 @@ std::vector<unsigned char> ProfileWithColorSpace(std::vector<unsigned char> prof
     return profile;
 }
 
-std::vector<unsigned char> WrittenRows(const std::string& path) {
-    std::vector<unsigned char> rows;
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
-    if (!tif)
-        return rows;
-    const tmsize_t size = TIFFStripSize(tif);
-    std::vector<unsigned char> strip(size > 0 ? size_t(size) : 0);
-    for (uint32_t s = 0; s < TIFFNumberOfStrips(tif) && size > 0; ++s) {
-        if (TIFFGetStrileByteCount(tif, s) == 0 ||
-            TIFFReadEncodedStrip(tif, s, strip.data(), size) != size)
-            break;
-        rows.insert(rows.end(), strip.begin(), strip.end());
-    }
-    TIFFClose(tif);
-    return rows;
-}
-
 uint64_t PixelDataEnd(const std::string& path) {
     TIFF* tif = TIFFOpen(path.c_str(), "r");
     if (!tif)

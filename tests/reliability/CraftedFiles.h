@@ -46,10 +46,6 @@ std::vector<unsigned char> ProfileWithTagDataPastEnd(std::vector<unsigned char> 
 std::vector<unsigned char> ProfileWithColorSpace(std::vector<unsigned char> profile,
                                                  uint32_t space);
 
-// The rows a written TIFF holds, strip by strip from the top, up to the first strip that
-// was never written or cannot be read.
-std::vector<unsigned char> WrittenRows(const std::string& path);
-
 // Where the pixel data of a TIFF ends: the last byte of its last strip, plus one. 0 when
 // the file does not open.
 uint64_t PixelDataEnd(const std::string& path);

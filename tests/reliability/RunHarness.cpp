@@ -1,5 +1,7 @@
 #include "RunHarness.h"
 
+#include "Process.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -90,11 +92,6 @@ std::string ReadAll(int fd) {
     return text;
 }
 
-std::string Slurp(const std::string& path) {
-    const std::vector<unsigned char> bytes = fx::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 } // namespace
 
 void RecordingObserver::SetFileNameLabel(const std::string& text) {
@@ -151,29 +148,7 @@ ChildOutcome RunJobInChild(const RunSpec& spec, rlim_t fileSizeLimit, rlim_t add
 }
 
 CliResult RunCli(const std::vector<std::string>& args) {
-    fx::TempDir io;
-    const std::string outPath = io.file("stdout"), errPath = io.file("stderr");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(CHROMAPORT_CLI)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(CHROMAPORT_CLI, argv.data());
-        _exit(127);
-    }
-    CliResult result;
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid)
-        return result;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = Slurp(outPath);
-    result.err = Slurp(errPath);
-    return result;
+    return fx::RunProcess(CHROMAPORT_CLI, args);
 }
 
 std::string CliErrorText(const std::vector<std::string>& messages) {

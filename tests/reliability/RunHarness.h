@@ -10,6 +10,7 @@
 
 #include "ConversionJob.h"
 #include "ConversionObserver.h"
+#include "Process.h"
 
 namespace rel {
 
@@ -62,10 +63,7 @@ ChildOutcome RunJobInChild(const RunSpec& spec, rlim_t fileSizeLimit,
                            rlim_t addressSpaceLimit = RLIM_INFINITY);
 
 // chromaport-cli with these arguments, its output captured.
-struct CliResult {
-    int exitCode = -1;
-    std::string out, err;
-};
+using CliResult = fx::ProcessResult;
 CliResult RunCli(const std::vector<std::string>& args);
 
 // The run's messages as the command-line tool prints them on standard error after a run
