@@ -47,9 +47,12 @@ int RunJob(const CliOptions& options, const std::string& destination) {
     g_pJob = &job;
     InstallInterruptHandler();
     std::thread worker(ConversionThreadProc, &job);
-    while (!job.m_bFinished.load(std::memory_order_acquire)) {
-        observer.DrawProgress(job);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Look for the end often, so short runs end promptly; redraw the progress
+    // line at most ten times a second.
+    for (unsigned tick = 0; !job.m_bFinished.load(std::memory_order_acquire); ++tick) {
+        if (tick % 10 == 0)
+            observer.DrawProgress(job);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     worker.join();
     observer.ClearProgress();

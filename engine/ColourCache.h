@@ -26,6 +26,21 @@ public:
         return key | (uint64_t(1) << 63);
     }
 
+    // The same key from a full eight-byte load: the pixel must be followed by
+    // at least 8 - samples readable bytes. mask keeps the pixel's own bytes.
+    static uint64_t KeyOfPadded(const unsigned char* pixel, uint64_t mask) {
+        uint64_t key;
+        memcpy(&key, pixel, sizeof key);
+        return (key & mask) | (uint64_t(1) << 63);
+    }
+    static uint64_t MaskFor(int samples) {
+        return samples >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * samples)) - 1;
+    }
+
+    // Asks the processor to fetch the key's slot, so that a lookup a few
+    // pixels later does not wait for memory.
+    void Prefetch(uint64_t key) const { __builtin_prefetch(&m_table[Slot(key)]); }
+
     bool Find(uint64_t key, uint64_t& value) const {
         const Entry& e = m_table[Slot(key)];
         if (e.key != key)

@@ -12,6 +12,9 @@ namespace {
 // Rows in flight per worker: enough to keep every core busy while the run's
 // thread reads and writes, few enough that memory stays a handful of rows.
 constexpr unsigned kRowsPerWorker = 4;
+// Bytes past the end of each row buffer, so that a pixel is read and
+// written with whole eight-byte moves.
+constexpr size_t kRowSlack = 8;
 // Pixels converted between two looks at the cancel request.
 constexpr uint32_t kCancelPollPixels = 256;
 
@@ -88,17 +91,25 @@ bool CRowPipeline::ConvertRow(const CConversionJob& job, const CIccCmm& cmm,
                               unsigned char* dst, WorkerState& state) {
     const size_t ns = size_t(layout.sourceSamples);
     const size_t nd = size_t(layout.destSamples);
+    const uint64_t mask = CColourCache::MaskFor(layout.sourceSamples);
     CColourCache& cache = state.cache;
     MissBatch misses(cmm, layout, src, dst, cache);
     // Runs of one colour copy the first pixel of the run once it is known.
     std::vector<std::pair<uint32_t, uint32_t>>& copies = state.copies;
     copies.clear();
+    // Keys are read a few pixels ahead so that their slots are on their way
+    // from memory by the time they are looked up.
+    constexpr uint32_t kAhead = 8;
+    for (uint32_t x = 0; x < std::min(width, kAhead); ++x)
+        cache.Prefetch(CColourCache::KeyOfPadded(src + x * ns, mask));
     uint64_t prevKey = 0;
     uint32_t prevX = 0;
     for (uint32_t x = 0; x < width; ++x) {
         if (x % kCancelPollPixels == 0 && job.m_bCancelRequested.load(std::memory_order_relaxed))
             return false;
-        const uint64_t key = CColourCache::KeyOf(src + x * ns, layout.sourceSamples);
+        if (x + kAhead < width)
+            cache.Prefetch(CColourCache::KeyOfPadded(src + (x + kAhead) * ns, mask));
+        const uint64_t key = CColourCache::KeyOfPadded(src + x * ns, mask);
         if (key == prevKey) {
             copies.emplace_back(x, prevX);
             continue;
@@ -107,7 +118,7 @@ bool CRowPipeline::ConvertRow(const CConversionJob& job, const CIccCmm& cmm,
         prevX = x;
         uint64_t value;
         if (cache.Find(key, value))
-            memcpy(dst + x * nd, &value, nd);
+            memcpy(dst + x * nd, &value, sizeof value); // the row has room to spare
         else
             misses.Add(x);
     }
@@ -124,8 +135,8 @@ CRowPipeline::CRowPipeline(CConversionJob& job, ImageResources& res, const CIccC
     const unsigned workers = std::max(1u, threads);
     m_slots.resize(workers * kRowsPerWorker);
     for (Slot& slot : m_slots) {
-        slot.src.resize(res.source.GetRowBytes());
-        slot.dst.assign(res.dest.GetRowBytes(), 0);
+        slot.src.resize(res.source.GetRowBytes() + kRowSlack);
+        slot.dst.assign(res.dest.GetRowBytes() + kRowSlack, 0);
     }
     for (unsigned i = 0; i < workers; ++i)
         m_states.push_back(std::make_unique<WorkerState>(m_nWidth));

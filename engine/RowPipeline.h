@@ -30,7 +30,8 @@ public:
     void Run();
 
     // Converts one row into dst through the cache; false when a cancel was
-    // noticed before the row was done.
+    // noticed before the row was done. Both buffers must have 8 bytes to
+    // spare after the row.
     // Scratch of one worker, taken before any thread starts so that
     // converting never allocates.
     struct WorkerState {

@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Chromaport needs to build, test and run.
 # Shared by test.sh and run.sh so the two can never disagree on the list.
+#   scripts/deps.sh          what building, testing and running need
+#   scripts/deps.sh --fuzz   also clang and libFuzzer, for scripts/fuzz.sh
 set -euo pipefail
 
 PACKAGES=(
   cmake g++ make pkg-config
-  libtiff-dev liblcms2-dev libgtest-dev
+  libtiff-dev liblcms2-dev libgtest-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   colord-data icc-profiles-free ghostscript
 )
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+if [ "${1:-}" = "--fuzz" ]; then
+  PACKAGES+=("${FUZZ_PACKAGES[@]}")
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -94,16 +94,16 @@ TEST(FastPath, AFullCacheStillGivesExactBytes) {
     }
     CConversionJob job;
     CRowPipeline::WorkerState tiny(500, 2); // four slots: constant collisions
-    std::vector<unsigned char> out(500 * 4);
+    // Room to spare after each row, as the pipeline gives its buffers.
+    std::vector<unsigned char> in = spec.pixels, out(500 * 4 + 8);
+    in.resize(in.size() + 8, 0xCC);
     for (int pass = 0; pass < 3; ++pass) {
         std::fill(out.begin(), out.end(), 0xEE);
-        ASSERT_TRUE(
-            CRowPipeline::ConvertRow(job, cmm, layout, 500, spec.pixels.data(), out.data(), tiny));
-        EXPECT_EQ(out, expected) << "pass " << pass;
+        ASSERT_TRUE(CRowPipeline::ConvertRow(job, cmm, layout, 500, in.data(), out.data(), tiny));
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin())) << "pass " << pass;
     }
     job.m_bCancelRequested = true;
-    EXPECT_FALSE(
-        CRowPipeline::ConvertRow(job, cmm, layout, 500, spec.pixels.data(), out.data(), tiny));
+    EXPECT_FALSE(CRowPipeline::ConvertRow(job, cmm, layout, 500, in.data(), out.data(), tiny));
 }
 
 TEST(FastPath, ACancelWritesTheRowsUpToTheOneInProgress) {

@@ -1,0 +1,424 @@
+#!/usr/bin/env bash
+# Times chromaport-cli against tificc (Little CMS), cctiff (ArgyllCMS) and
+# ImageMagick on the same generated images and profiles, and prints one
+# table: median wall time, CPU time and peak memory of each tool, its ratio
+# to chromaport-cli, and how many output bytes it shares with chromaport-cli.
+#
+# Settings (environment):
+#   QUICK=1            6 MP images (3000x2000, tall 3000x8000) and 3 runs
+#   RUNS=N             runs of every tool on every case (default 5, QUICK 3)
+#   WORK_DIR=DIR       images, outputs and results (default /tmp/chromaport-bench)
+#   BUILD_DIR=DIR      build folder (default build/ of this clone, as ./test.sh)
+#   CASES="..."        subset of: photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk
+#   TOOLS="..."        subset of: chromaport tificc tificc_c0 cctiff cctiff_p magick
+#   KEEP_OUTPUTS=1     keep the converted images in WORK_DIR/out
+#   RESET_REFERENCE=1  take this run's chromaport-cli checksums as the new reference
+#   SRC_RGB, DST_CMYK, DST_RGB, SRC_LAB   other profiles than the defaults below
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+QUICK=${QUICK:-0}
+if [ "$QUICK" = 1 ]; then
+    WIDTH=3000 HEIGHT=2000 TALL_HEIGHT=8000 RUNS=${RUNS:-3}
+else
+    WIDTH=6000 HEIGHT=4000 TALL_HEIGHT=16000 RUNS=${RUNS:-5}
+fi
+WORK_DIR=${WORK_DIR:-/tmp/chromaport-bench}
+BUILD_DIR=${BUILD_DIR:-$ROOT/build}
+CASES=${CASES:-photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk}
+TOOLS=${TOOLS:-chromaport tificc tificc_c0 cctiff cctiff_p magick}
+ICC=/usr/share/color/icc
+SRC_RGB=${SRC_RGB:-$ICC/sRGB.icc}                        # icc-profiles-free, ICC v2
+DST_CMYK=${DST_CMYK:-$ICC/ghostscript/default_cmyk.icc}  # libgs-common (ghostscript)
+DST_RGB=${DST_RGB:-$ICC/compatibleWithAdobeRGB1998.icc}  # icc-profiles-free, ICC v2
+SRC_LAB=${SRC_LAB:-$ICC/LCMSLABI.ICM}                    # icc-profiles-free, Lab identity
+
+IMG_DIR=$WORK_DIR/images
+OUT_DIR=$WORK_DIR/out
+RESULTS=$WORK_DIR/runs.txt
+REFERENCE=$WORK_DIR/reference-md5-v2-${WIDTH}x${HEIGHT}.txt
+
+say() { echo "$*" >&2; }
+die() {
+    say "compare.sh: $*"
+    exit 1
+}
+
+# ---------------------------------------------------------------- set-up
+
+install_peers() {
+    local wanted=(liblcms2-utils argyll imagemagick time) missing=() p
+    for p in "${wanted[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    [ "$(id -u)" -eq 0 ] || die "missing packages ${missing[*]}: run as root or install them"
+    say "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+build_tools() {
+    "$ROOT/scripts/deps.sh"
+    local log=$WORK_DIR/build.log
+    local args=(-S "$ROOT" -B "$BUILD_DIR" -DCHROMAPORT_BUILD_BENCH=ON)
+    [ -f "$BUILD_DIR/CMakeCache.txt" ] || args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+    say "Building chromaport-cli and chromaport_bench_tiff in $BUILD_DIR"
+    if ! { cmake "${args[@]}" &&
+        cmake --build "$BUILD_DIR" --target chromaport-cli chromaport_bench_tiff \
+            -j "$(nproc)"; } >"$log" 2>&1; then
+        tail -n 30 "$log" >&2
+        die "the build failed (whole log: $log)"
+    fi
+    CLI=$BUILD_DIR/chromaport-cli
+    TIFFTOOL=$BUILD_DIR/bench/chromaport_bench_tiff
+    BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$BUILD_DIR/CMakeCache.txt")
+    case "$BUILD_TYPE" in
+    Release | RelWithDebInfo | MinSizeRel) ;;
+    *) say "warning: $BUILD_DIR is a '$BUILD_TYPE' build: its timings mean little" ;;
+    esac
+}
+
+find_magick() {
+    # Debian's real binary first: /usr/bin/convert is an alternative that
+    # other packages or local wrappers may take over.
+    local c
+    for c in magick convert-im6.q16 convert-im6 /usr/bin/convert convert; do
+        if command -v "$c" >/dev/null 2>&1; then
+            MAGICK=$(command -v "$c")
+            return
+        fi
+    done
+    die "ImageMagick not found"
+}
+
+# Debian's policy caps ImageMagick's pixel cache at 256 MiB of memory and
+# 1 GiB of disk, which makes it fail on the tall image; the benchmark lifts
+# those caps for its own runs only.
+write_magick_policy() {
+    mkdir -p "$WORK_DIR/magick"
+    cat >"$WORK_DIR/magick/policy.xml" <<'EOF'
+<policymap>
+  <policy domain="resource" name="memory" value="8GiB"/>
+  <policy domain="resource" name="map" value="8GiB"/>
+  <policy domain="resource" name="width" value="100KP"/>
+  <policy domain="resource" name="height" value="100KP"/>
+  <policy domain="resource" name="area" value="4GP"/>
+  <policy domain="resource" name="disk" value="16GiB"/>
+</policymap>
+EOF
+}
+
+check_profiles() {
+    local p
+    for p in "$SRC_RGB" "$DST_CMYK" "$DST_RGB" "$SRC_LAB"; do
+        [ -r "$p" ] || die "profile $p not found (packages icc-profiles-free, ghostscript)"
+    done
+}
+
+# Images carry their size and the generator's version in their names, so a
+# work folder can be reused without ever mixing sizes.
+make_image() {
+    local pattern=$1 width=$2 height=$3 file=$4
+    [ -s "$file" ] && return
+    say "Generating $file"
+    "$TIFFTOOL" make "$pattern" "$width" "$height" "$file.part"
+    mv "$file.part" "$file"
+}
+
+generate_images() {
+    mkdir -p "$IMG_DIR"
+    PHOTO=$IMG_DIR/photo-v2-${WIDTH}x${HEIGHT}.tif
+    GRADIENT=$IMG_DIR/gradient-v2-${WIDTH}x${HEIGHT}.tif
+    NOISE=$IMG_DIR/noise-v2-${WIDTH}x${HEIGHT}.tif
+    LAB=$IMG_DIR/lab-v2-${WIDTH}x${HEIGHT}.tif
+    TALL=$IMG_DIR/photo-v2-${WIDTH}x${TALL_HEIGHT}.tif
+    local c
+    for c in $CASES; do
+        case "$c" in
+        photo_cmyk | photo_rgb) make_image photo "$WIDTH" "$HEIGHT" "$PHOTO" ;;
+        gradient_cmyk) make_image gradient "$WIDTH" "$HEIGHT" "$GRADIENT" ;;
+        noise_cmyk) make_image noise "$WIDTH" "$HEIGHT" "$NOISE" ;;
+        lab_cmyk) make_image lab "$WIDTH" "$HEIGHT" "$LAB" ;;
+        tall_cmyk) make_image photo "$WIDTH" "$TALL_HEIGHT" "$TALL" ;;
+        *) die "unknown case '$c'" ;;
+        esac
+    done
+}
+
+# ---------------------------------------------------------------- cases and tools
+
+# Sets INPUT, SPROF, DPROF, LABEL and CASE_TOOLS for a case. The slow exact
+# modes of the peers only run on the main case, to keep the whole run short.
+define_case() {
+    local mp_main mp_tall
+    mp_main=$(awk -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN { printf "%.0f", w * h / 1e6 }')
+    mp_tall=$(awk -v w="$WIDTH" -v h="$TALL_HEIGHT" 'BEGIN { printf "%.0f", w * h / 1e6 }')
+    case "$1" in
+    photo_cmyk)
+        INPUT=$PHOTO SPROF=$SRC_RGB DPROF=$DST_CMYK
+        LABEL="$mp_main MP photo RGB->CMYK"
+        CASE_TOOLS="chromaport tificc tificc_c0 cctiff cctiff_p magick" ;;
+    gradient_cmyk)
+        INPUT=$GRADIENT SPROF=$SRC_RGB DPROF=$DST_CMYK
+        LABEL="$mp_main MP gradient RGB->CMYK"
+        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+    noise_cmyk)
+        # Random bytes: the worst case for any shortcut by repeated colours.
+        INPUT=$NOISE SPROF=$SRC_RGB DPROF=$DST_CMYK
+        LABEL="$mp_main MP noise RGB->CMYK"
+        CASE_TOOLS="chromaport tificc cctiff" ;;
+    photo_rgb)
+        INPUT=$PHOTO SPROF=$SRC_RGB DPROF=$DST_RGB
+        LABEL="$mp_main MP photo RGB->RGB"
+        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+    lab_cmyk)
+        # ImageMagick misreads CIELab TIFFs (its result is tens of levels
+        # away from all the others), so it has no place in this case.
+        INPUT=$LAB SPROF=$SRC_LAB DPROF=$DST_CMYK
+        LABEL="$mp_main MP CIELab->CMYK"
+        CASE_TOOLS="chromaport tificc cctiff" ;;
+    tall_cmyk)
+        INPUT=$TALL SPROF=$SRC_RGB DPROF=$DST_CMYK
+        LABEL="$mp_tall MP tall photo RGB->CMYK"
+        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+    *) die "unknown case '$1'" ;;
+    esac
+}
+
+tool_name() {
+    case "$1" in
+    chromaport) echo "chromaport-cli" ;;
+    tificc) echo "tificc" ;;
+    tificc_c0) echo "tificc -c0" ;;
+    cctiff) echo "cctiff" ;;
+    cctiff_p) echo "cctiff -p" ;;
+    magick) echo "ImageMagick" ;;
+    esac
+}
+
+# Fills CMD with the tool's command line; all use relative colorimetric
+# intent, no black point compensation and uncompressed output.
+tool_command() {
+    local tool=$1 in=$2 sp=$3 dp=$4 out=$5
+    case "$tool" in
+    chromaport) CMD=("$CLI" -q -i relative -s "$sp" -d "$dp" "$in" "$out") ;;
+    tificc) CMD=(tificc -t1 "-i$sp" "-o$dp" "$in" "$out") ;;
+    tificc_c0) CMD=(tificc -c0 -t1 "-i$sp" "-o$dp" "$in" "$out") ;;
+    cctiff) CMD=(cctiff -N -D -ir "$sp" -ir "$dp" "$in" "$out") ;;
+    cctiff_p) CMD=(cctiff -p -N -D -ir "$sp" -ir "$dp" "$in" "$out") ;;
+    magick)
+        CMD=(env "MAGICK_CONFIGURE_PATH=$WORK_DIR/magick" "$MAGICK" "$in" -intent Relative
+            -profile "$sp" -profile "$dp" +profile '*' -compress none "$out") ;;
+    *) die "unknown tool '$tool'" ;;
+    esac
+}
+
+# ---------------------------------------------------------------- measuring
+
+# One run: appends "case tool wall_s cpu_s rss_kb md5" to RESULTS, or
+# "case tool FAILED" when the tool fails.
+measure() {
+    local cs=$1 tool=$2 round=$3 out=$OUT_DIR/$1-$2.tif
+    local timef=$WORK_DIR/time.txt logf=$WORK_DIR/tool.log t0 t1 user sys rss wall sum
+    rm -f "$out"
+    tool_command "$tool" "$INPUT" "$SPROF" "$DPROF" "$out"
+    t0=$(date +%s%N)
+    if ! /usr/bin/time -f "%U %S %M" -o "$timef" "${CMD[@]}" >"$logf" 2>&1 || [ ! -s "$out" ]; then
+        say "  $(tool_name "$tool") failed on $cs: ${CMD[*]}"
+        tail -n 5 "$logf" | sed 's/^/    /' >&2
+        echo "$cs $tool FAILED" >>"$RESULTS"
+        return
+    fi
+    t1=$(date +%s%N)
+    read -r user sys rss < <(tail -n 1 "$timef")
+    wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+    sum=-
+    if [ "$tool" = chromaport ]; then
+        sum=$(md5sum "$out" | cut -d' ' -f1)
+    fi
+    echo "$cs $tool $wall $(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }') $rss $sum" \
+        >>"$RESULTS"
+    say "  $cs  $(tool_name "$tool")  run $round/$RUNS: ${wall} s"
+}
+
+# Runs every tool of the case in turn, round after round, so that a change in
+# the machine's load falls on all tools alike.
+run_case() {
+    local cs=$1 round tool
+    define_case "$cs"
+    for ((round = 1; round <= RUNS; round++)); do
+        for tool in $CASE_TOOLS; do
+            if selected "$tool"; then
+                measure "$cs" "$tool" "$round"
+            fi
+        done
+    done
+    compare_outputs "$cs"
+}
+
+selected() { [[ " $TOOLS " == *" $1 "* ]]; }
+
+# How much of each peer's output is byte for byte chromaport-cli's.
+compare_outputs() {
+    local cs=$1 tool ref=$OUT_DIR/$1-chromaport.tif
+    for tool in $CASE_TOOLS; do
+        [ "$tool" = chromaport ] && continue
+        selected "$tool" || continue
+        if [ -s "$ref" ] && [ -s "$OUT_DIR/$cs-$tool.tif" ]; then
+            local d
+            if d=$("$TIFFTOOL" diff "$ref" "$OUT_DIR/$cs-$tool.tif"); then
+                echo "$cs $tool $d" >>"$DIFFS"
+            else
+                echo "$cs $tool unreadable -" >>"$DIFFS"
+            fi
+        fi
+        [ "${KEEP_OUTPUTS:-0}" = 1 ] || rm -f "$OUT_DIR/$cs-$tool.tif"
+    done
+    [ "${KEEP_OUTPUTS:-0}" = 1 ] || rm -f "$ref"
+}
+
+# ---------------------------------------------------------------- report
+
+# Median of column $3 of the successful runs of case $1, tool $2.
+median() {
+    awk -v c="$1" -v t="$2" -v k="$3" '$1 == c && $2 == t && $3 != "FAILED" { print $k }' \
+        "$RESULTS" | sort -g |
+        awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+ratio() {
+    awk -v a="$1" -v b="$2" 'BEGIN { if (a == "-" || b == "-" || b == 0) print "-"; else printf "%.2f", a / b }'
+}
+
+# "yes" when every run of chromaport-cli on the case wrote the same bytes.
+run_to_run() {
+    local n
+    n=$(awk -v c="$1" '$1 == c && $2 == "chromaport" && $3 != "FAILED" { print $6 }' "$RESULTS" |
+        sort -u | wc -l)
+    case "$n" in
+    0) echo "-" ;;
+    1) echo "yes" ;;
+    *) echo "NO ($n different outputs)" ;;
+    esac
+}
+
+# Compares the case's chromaport-cli checksum with the kept reference, or
+# keeps it as the reference when there is none yet.
+against_reference() {
+    local cs=$1 sum old
+    sum=$(awk -v c="$cs" '$1 == c && $2 == "chromaport" && $3 != "FAILED" { print $6 }' "$RESULTS" | head -n 1)
+    [ -n "$sum" ] || { echo "-"; return; }
+    old=$(awk -v c="$cs" '$1 == c { print $2 }' "$REFERENCE" 2>/dev/null || true)
+    if [ -z "$old" ]; then
+        echo "$cs $sum" >>"$REFERENCE"
+        echo "new reference"
+    elif [ "$old" = "$sum" ]; then
+        echo "same as reference"
+    else
+        echo "DIFFERS from reference $old"
+    fi
+}
+
+# The first text matching the pattern in what a command prints.
+first_match() {
+    local pattern=$1
+    shift
+    { "$@" 2>&1 || true; } | grep -o -m1 "$pattern" || true
+}
+
+print_machine() {
+    local cpu mem
+    cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+    mem=$(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
+    echo "Chromaport benchmark  $(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo "Machine: $(nproc) cores, ${cpu:-unknown CPU}, $mem; load average at start $LOAD_START, at end $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "Images: ${WIDTH}x${HEIGHT} (tall ${WIDTH}x${TALL_HEIGHT}), 8-bit uncompressed; $RUNS runs each, medians"
+    echo "Tools: $("$CLI" --version) ($BUILD_TYPE), tificc $(first_match 'v[0-9.]* \[LittleCMS [0-9.]*\]' tificc),"
+    echo "       cctiff $(first_match 'V[0-9.]*' cctiff), $(first_match 'ImageMagick [^ ]*' "$MAGICK" -version)"
+    echo "Profiles: RGB $SRC_RGB, CMYK $DST_CMYK,"
+    echo "          RGB->RGB to $DST_RGB, Lab $SRC_LAB; relative colorimetric"
+    echo
+}
+
+print_table() {
+    local cs tool wall cpu rss cw cc cr same
+    printf '%-26s %-15s %8s %8s %8s %7s %7s %7s %10s %5s\n' \
+        "Case" "Tool" "wall s" "CPU s" "peak MB" "wall x" "CPU x" "mem x" "same B %" "max d"
+    for cs in $CASES; do
+        define_case "$cs"
+        cw=$(median "$cs" chromaport 3)
+        cc=$(median "$cs" chromaport 4)
+        cr=$(median "$cs" chromaport 5)
+        for tool in $CASE_TOOLS; do
+            selected "$tool" || continue
+            wall=$(median "$cs" "$tool" 3)
+            cpu=$(median "$cs" "$tool" 4)
+            rss=$(median "$cs" "$tool" 5)
+            if [ "$tool" = chromaport ]; then
+                same="ref -"
+            else
+                same=$(awk -v c="$cs" -v t="$tool" '$1 == c && $2 == t { print $3, $4 }' "$DIFFS")
+            fi
+            # shellcheck disable=SC2086
+            printf '%-26s %-15s %8s %8s %8s %7s %7s %7s %10s %5s\n' "$LABEL" "$(tool_name "$tool")" \
+                "$wall" "$cpu" "$(awk -v k="$rss" 'BEGIN { if (k == "-") print "-"; else printf "%.0f", k / 1024 }')" \
+                "$(ratio "$wall" "$cw")" "$(ratio "$cpu" "$cc")" "$(ratio "$rss" "$cr")" ${same:-"? ?"}
+            LABEL=""
+        done
+    done
+    echo
+    echo "x columns: the tool's figure divided by chromaport-cli's on the same case (below 1: faster or smaller)."
+    echo "same B %: output sample bytes equal to chromaport-cli's; max d: largest difference in 8-bit levels."
+}
+
+print_targets() {
+    local cw tw cc pw pt tall
+    cw=$(median photo_cmyk chromaport 3)
+    tw=$(median photo_cmyk tificc 3)
+    cc=$(median photo_cmyk cctiff 3)
+    pw=$(median photo_cmyk chromaport 5)
+    pt=$(median photo_cmyk tificc 5)
+    tall=$(median tall_cmyk chromaport 5)
+    echo
+    echo "chromaport-cli against the targets (photo RGB->CMYK):"
+    echo "  wall time / tificc's        $(ratio "$cw" "$tw")   (target <= 1.0)"
+    echo "  wall time / cctiff's        $(ratio "$cw" "$cc")   (aim <= 2)"
+    echo "  peak memory / tificc's      $(ratio "$pw" "$pt")   (target <= 1.5)"
+    echo "  peak memory tall / photo    $(ratio "$tall" "$pw")   (target <= 1.10)"
+    echo "chromaport-cli output, byte-identical between runs; against the kept reference ($REFERENCE):"
+    local cs
+    for cs in $CASES; do
+        selected chromaport || break
+        printf '  %-15s %-5s %s\n' "$cs" "$(run_to_run "$cs")" "$(against_reference "$cs")"
+    done
+}
+
+# ---------------------------------------------------------------- main
+
+main() {
+    mkdir -p "$WORK_DIR" "$OUT_DIR"
+    [ "${RESET_REFERENCE:-0}" = 1 ] && rm -f "$REFERENCE"
+    install_peers
+    build_tools
+    find_magick
+    write_magick_policy
+    check_profiles
+    generate_images
+    LOAD_START=$(cut -d' ' -f1-3 /proc/loadavg)
+    : >"$RESULTS"
+    DIFFS=$WORK_DIR/diffs.txt
+    : >"$DIFFS"
+    local cs
+    for cs in $CASES; do
+        run_case "$cs"
+    done
+    local report
+    report=$WORK_DIR/results-$(date -u +%Y%m%d-%H%M%S).txt
+    { print_machine; print_table; print_targets; } | tee "$report"
+    echo "(saved in $report; every run in $RESULTS)"
+}
+
+main "$@"
