@@ -18,6 +18,15 @@ constexpr size_t kRowSlack = 8;
 // Pixels converted between two looks at the cancel request.
 constexpr uint32_t kCancelPollPixels = 256;
 
+// A small image gets a small cache: clearing megabytes for a few hundred
+// pixels would cost more than converting them.
+unsigned CacheBitsFor(uint64_t pixels) {
+    unsigned bits = 10;
+    while (bits < CColourCache::kDefaultBits && (uint64_t(1) << bits) < 2 * pixels)
+        ++bits;
+    return bits;
+}
+
 uint64_t PackDest(const unsigned char* bytes, int samples) {
     uint64_t value = 0;
     memcpy(&value, bytes, static_cast<size_t>(samples));
@@ -138,8 +147,9 @@ CRowPipeline::CRowPipeline(CConversionJob& job, ImageResources& res, const CIccC
         slot.src.resize(res.source.GetRowBytes() + kRowSlack);
         slot.dst.assign(res.dest.GetRowBytes() + kRowSlack, 0);
     }
+    const unsigned bits = CacheBitsFor(uint64_t(m_nWidth) * m_nHeight);
     for (unsigned i = 0; i < workers; ++i)
-        m_states.push_back(std::make_unique<WorkerState>(m_nWidth));
+        m_states.push_back(std::make_unique<WorkerState>(m_nWidth, bits));
     try {
         for (unsigned i = 0; i < workers; ++i)
             m_workers.emplace_back(&CRowPipeline::Worker, this, std::ref(*m_states[i]));
