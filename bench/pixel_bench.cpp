@@ -92,13 +92,10 @@ void BM_ConvertImage(benchmark::State& state, const ImageCase& c, const std::str
         job.m_bPlainPixelPath = plain;
         CTiffImage source, destImage;
         SilentHooks hooks;
-        std::string message;
-        bool xyzDestination = false;
-        ImageResources res{source, destImage, nullptr, 0, xyzDestination, message, hooks};
-        const ImageOutcome outcome = ConvertImage(job, res, c.source, dest);
-        destImage.Close();
-        if (outcome != ImageOutcome::Converted) {
-            state.SkipWithError((hooks.lastMessage + message).c_str());
+        const ImageResources res{source, destImage, nullptr, 0, false, hooks};
+        const ImageResult result = ConvertImage(job, res, c.source, dest);
+        if (result.outcome != ImageOutcome::Converted) {
+            state.SkipWithError((hooks.lastMessage + result.message).c_str());
             return;
         }
     }

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "ConversionJob.h"
+#include "TerminalText.h"
 
 namespace {
 
@@ -30,7 +31,11 @@ void CTerminalObserver::ShowMessage(const std::string& text) {
 
 void CTerminalObserver::SetFileNameLabel(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_strName = text;
+    m_strName = EscapeControlBytes(text);
+}
+
+std::string CTerminalObserver::DisplayPath(const std::string& path) const {
+    return EscapeControlBytes(path);
 }
 
 void CTerminalObserver::SetFileCountLabel(const std::string& text) {
@@ -51,7 +56,7 @@ std::string CTerminalObserver::ProgressLine(const std::string& name, const std::
     const size_t fixed = bar.size() + 2 + std::string(tail).size();
     // Long file names give way, so the line never wraps.
     if (head.size() + fixed >= width)
-        head = head.substr(0, width > fixed + 1 ? width - fixed - 1 : 0);
+        head = Utf8Prefix(head, width > fixed + 1 ? width - fixed - 1 : 0);
     return head + "[" + bar + "]" + tail;
 }
 

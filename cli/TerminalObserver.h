@@ -17,6 +17,7 @@ public:
     void ShowMessage(const std::string& text) override;
     void SetFileNameLabel(const std::string& text) override;
     void SetFileCountLabel(const std::string& text) override;
+    std::string DisplayPath(const std::string& path) const override;
 
     // Redraws the progress line from the job's percentage; call it about
     // ten times a second from the thread that waits for the run.

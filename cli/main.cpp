@@ -6,32 +6,67 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "CliOptions.h"
 #include "ConversionJob.h"
 #include "JobChecks.h"
 #include "Messages.h"
+#include "PendingFile.h"
+#include "StandardStreams.h"
 #include "TerminalObserver.h"
+#include "TerminalText.h"
 #include "TiffImage.h"
 
 namespace {
 
+// Exit statuses, for scripts.
+constexpr int kExitConverted = 0;
+constexpr int kExitFailed = 1;  // failed, cancelled, or nothing to convert
+constexpr int kExitUsage = 2;   // wrong usage or a refused job
+constexpr int kExitSkipped = 3; // converted, but images were skipped
+
 CConversionJob* g_pJob = nullptr;
+volatile sig_atomic_t g_nInterrupts = 0;
 
 // The first Ctrl-C asks the run to stop after the row in progress, exactly
-// as the Cancel button does; SA_RESETHAND lets a second one end the process.
-void OnInterrupt(int) {
-    if (g_pJob)
+// as the Cancel button does; a second one ends the process at once, taking
+// the unfinished destination with it.
+void OnInterrupt(int signalNumber) {
+    if (g_nInterrupts++ == 0 && g_pJob) {
         g_pJob->RequestCancel();
+        return;
+    }
+    RemovePendingFilesAndDie(signalNumber);
 }
 
 void InstallInterruptHandler() {
     struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
-    sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
+}
+
+// Why a folder run had nothing to convert, in one line.
+void ExplainEmptyFolder(const CConversionJob& job) {
+    const std::string folder = EscapeControlBytes(job.m_strSourceImage);
+    if (job.m_nScanError != 0)
+        fprintf(stderr, msg::kCannotReadFolder, folder.c_str(), strerror(job.m_nScanError));
+    else
+        fprintf(stderr, msg::kNoTiffImages, folder.c_str());
+    fputc('\n', stderr);
+}
+
+int ExitStatus(const CConversionJob& job) {
+    if (job.m_bSucceeded.load(std::memory_order_relaxed)) {
+        printf("%s\n", msg::kConversionComplete);
+        return job.m_nImagesSkipped > 0 ? kExitSkipped : kExitConverted;
+    }
+    if (job.m_bMultipleFiles && job.m_nImagesFound == 0)
+        ExplainEmptyFolder(job);
+    fprintf(stderr, "%s\n", msg::kConversionCancelled);
+    return kExitFailed;
 }
 
 int RunJob(const CliOptions& options, const std::string& destination) {
@@ -43,6 +78,7 @@ int RunJob(const CliOptions& options, const std::string& destination) {
     job.m_bEmbedProfile = options.embed;
     job.m_pObserver = &observer;
     job.m_nPauseMs = 0;
+    job.m_bExplainUnreadable = true;
 
     g_pJob = &job;
     InstallInterruptHandler();
@@ -58,23 +94,19 @@ int RunJob(const CliOptions& options, const std::string& destination) {
     observer.ClearProgress();
     signal(SIGINT, SIG_DFL);
     g_pJob = nullptr;
-
-    if (job.m_bSucceeded.load(std::memory_order_relaxed)) {
-        printf("%s\n", msg::kConversionComplete);
-        return 0;
-    }
-    fprintf(stderr, "%s\n", msg::kConversionCancelled);
-    return 1;
+    return ExitStatus(job);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    EnsureStandardStreamsOpen();
+    RemovePendingFilesOnSignals(false);
     CliOptions options;
     std::string error;
     if (ParseCommandLine(argc, argv, options, error) != ParseResult::Ok) {
-        fprintf(stderr, "chromaport-cli: %s\n\n%s", error.c_str(), UsageText());
-        return 2;
+        fprintf(stderr, "chromaport-cli: %s\n\n%s", EscapeControlBytes(error).c_str(), UsageText());
+        return kExitUsage;
     }
     if (options.help) {
         printf("%s", UsageText());
@@ -87,10 +119,10 @@ int main(int argc, char** argv) {
     SilenceTiffLibraryMessages();
     const JobCheckResult check =
         CheckJob(options.source, options.sourceProfile, options.destination, options.destProfile,
-                 options.multiple);
+                 options.multiple, EscapeControlBytes);
     if (!check.ok) {
         fprintf(stderr, "%s\n", check.message.c_str());
-        return 2;
+        return kExitUsage;
     }
     return RunJob(options, check.destination);
 }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "ConversionRun.h"
+
 bool CConversionJob::SetJob(const std::string& sourceImage, const std::string& sourceProfile,
                             const std::string& destProfile, const std::string& destImage,
                             int intent, bool multipleFiles) {
@@ -12,6 +14,16 @@ bool CConversionJob::SetJob(const std::string& sourceImage, const std::string& s
     m_nIntent = intent;
     m_bMultipleFiles = multipleFiles;
     return true;
+}
+
+void CConversionJob::RunConversion() {
+    if (m_bCancelRequested.load(std::memory_order_relaxed)) {
+        m_bSucceeded.store(false, std::memory_order_relaxed);
+        m_bStop.store(false, std::memory_order_relaxed);
+        return;
+    }
+    CConversionRun run(*this, *m_pObserver);
+    run.Run();
 }
 
 unsigned ConversionThreadProc(CConversionJob* job) {

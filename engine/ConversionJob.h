@@ -7,7 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include "TiffImage.h"
+
 class IConversionObserver;
+
+constexpr uint64_t kDefaultMaxRowBytes = uint64_t(1) << 30;
 
 class CConversionJob {
 public:
@@ -60,6 +64,21 @@ public:
     // Convert pixel by pixel on the run's thread, the simplest and slowest
     // way; the fast way writes the same bytes.
     bool m_bPlainPixelPath = false;
+    // Largest row, source or destination, that an image may have; larger
+    // images are refused before anything is allocated.
+    uint64_t m_nMaxRowBytes = kDefaultMaxRowBytes;
+    // Destinations larger than this are written as BigTIFF.
+    uint64_t m_nBigTiffThreshold = kBigTiffThreshold;
+    // A source that exists but cannot be read is named with the system's
+    // reason instead of as an invalid TIFF file (the command-line tool).
+    bool m_bExplainUnreadable = false;
+
+    // What the run found, for whoever reports its end; written before
+    // m_bFinished. m_nScanError is the errno that kept the source folder
+    // from being read, 0 when it was read.
+    uint32_t m_nImagesFound = 0;
+    uint32_t m_nImagesSkipped = 0;
+    int m_nScanError = 0;
 };
 
 // The worker thread's procedure: runs the job, then sets m_bFinished.

@@ -12,4 +12,7 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     virtual void SetFileNameLabel(const std::string& text) = 0;
     virtual void SetFileCountLabel(const std::string& text) = 0;
+    // A path as it is to appear in a message; a terminal shows control
+    // characters escaped.
+    virtual std::string DisplayPath(const std::string& path) const { return path; }
 };

@@ -1,8 +1,13 @@
 #include "ConversionRun.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <thread>
@@ -12,19 +17,10 @@
 #include "FileRead.h"
 #include "FolderScan.h"
 #include "IccCmm.h"
-#include "JobChecks.h"
+#include "ImageConversion.h"
 #include "Messages.h"
+#include "PathIdentity.h"
 #include "PathUtils.h"
-
-void CConversionJob::RunConversion() {
-    if (m_bCancelRequested.load(std::memory_order_relaxed)) {
-        m_bSucceeded.store(false, std::memory_order_relaxed);
-        m_bStop.store(false, std::memory_order_relaxed);
-        return;
-    }
-    CConversionRun run(*this, *m_pObserver);
-    run.Run();
-}
 
 CConversionRun::CConversionRun(CConversionJob& job, IConversionObserver& observer)
     : m_job(job), m_observer(observer) {}
@@ -51,27 +47,44 @@ void CConversionRun::ReadProfileBytes() {
 
 void CConversionRun::BuildFileList() {
     if (m_job.m_bMultipleFiles) {
-        ScanFolder(m_job.m_strSourceImage, m_list);
+        m_job.m_nScanError = ScanFolder(m_job.m_strSourceImage, m_list);
         FilterTiffFiles(m_list);
     } else {
         m_list.push_back(m_job.m_strSourceImage);
     }
+    m_job.m_nImagesFound = static_cast<uint32_t>(m_list.size());
+}
+
+std::string CConversionRun::UnopenedMessage(const std::string& path) {
+    if (m_job.m_bExplainUnreadable) {
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const int error = errno;
+        if (fd >= 0)
+            close(fd);
+        else if (error != ENOENT)
+            return FormatText(msg::kCannotRead, DisplayPath(path).c_str(), strerror(error));
+    }
+    return FormatText(msg::kInvalidTiff, DisplayPath(path).c_str());
+}
+
+void CConversionRun::Drop(size_t i, const std::string& message) {
+    ShowMessage(message);
+    m_list.erase(m_list.begin() + static_cast<std::ptrdiff_t>(i));
+    ++m_job.m_nImagesSkipped;
 }
 
 void CConversionRun::ScreenFileList() {
     for (size_t i = m_list.size(); i-- > 0;) {
         const std::string path = m_list[i];
-        if (!m_source.OpenForRead(path.c_str())) {
-            ShowMessage(FormatText(msg::kInvalidTiff, path.c_str()));
-            m_list.erase(m_list.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
-        }
-        if (m_source.GetBitsPerSample() != 8) {
-            ShowMessage(FormatText(msg::kScreenNot8Bit, GetFileName(path).c_str()));
-            m_list.erase(m_list.begin() + static_cast<std::ptrdiff_t>(i));
-        } else {
+        const std::string name = DisplayPath(GetFileName(path));
+        if (!m_source.OpenForRead(path.c_str()))
+            Drop(i, UnopenedMessage(path));
+        else if (!m_source.HasEightBitUnsignedSamples())
+            Drop(i, FormatText(msg::kScreenNot8Bit, name.c_str()));
+        else if (m_source.GetRowBytes() > m_job.m_nMaxRowBytes)
+            Drop(i, FormatText(msg::kScreenTooLarge, name.c_str()));
+        else
             m_nTotalRows += m_source.GetHeight();
-        }
         m_source.Close();
     }
 }
@@ -97,7 +110,6 @@ bool CConversionRun::ConvertAll() {
     if (n == 0)
         return false;
     for (size_t i = 0; i < n; ++i) {
-        m_strMessage.clear();
         const std::string& source = m_list[i];
         const std::string dest = m_job.m_bMultipleFiles
                                      ? DestinationFor(m_job.m_strDestImage, source)
@@ -113,22 +125,23 @@ bool CConversionRun::ConvertAll() {
         }
 
         m_bPausedAt100 = false;
-        ImageResources res{m_source,
-                           m_dest,
-                           m_bHaveProfile ? m_profileBytes.data() : nullptr,
-                           static_cast<uint32_t>(m_profileBytes.size()),
-                           m_bXyzDestination,
-                           m_strMessage,
-                           *this};
-        switch (ConvertImage(m_job, res, source, dest)) {
+        const ImageResources res{m_source,
+                                 m_dest,
+                                 m_bHaveProfile ? m_profileBytes.data() : nullptr,
+                                 static_cast<uint32_t>(m_profileBytes.size()),
+                                 m_bXyzDestination,
+                                 *this};
+        const ImageResult result = ConvertImage(m_job, res, source, dest);
+        m_bXyzDestination = result.xyzDestination;
+        switch (result.outcome) {
         case ImageOutcome::Converted:
             m_job.m_bSucceeded.store(true, std::memory_order_relaxed);
             break;
         case ImageOutcome::FailedBeforeRows:
             return false;
         case ImageOutcome::StoppedInRows:
-            if (!m_strMessage.empty())
-                ShowMessage(m_strMessage);
+            if (!result.message.empty())
+                ShowMessage(result.message);
             return false;
         }
     }
@@ -137,6 +150,10 @@ bool CConversionRun::ConvertAll() {
 
 void CConversionRun::ShowMessage(const std::string& text) {
     m_observer.ShowMessage(text);
+}
+
+std::string CConversionRun::DisplayPath(const std::string& path) {
+    return m_observer.DisplayPath(path);
 }
 
 void CConversionRun::AdvanceProgress() {

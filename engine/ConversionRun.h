@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ImageConversion.h"
+#include "ImageResources.h"
 #include "TiffImage.h"
 
 class CConversionJob;
@@ -27,18 +27,22 @@ public:
     void ShowMessage(const std::string& text) override;
     void AdvanceProgress() override;
     void EndOfImagePauseCheck() override;
+    std::string DisplayPath(const std::string& path) override;
 
 private:
     void ReadProfileBytes();
     void BuildFileList();
     void ScreenFileList();
+    // The message for a file that did not open as a TIFF image.
+    std::string UnopenedMessage(const std::string& path);
+    // Drops entry i of the list after showing why.
+    void Drop(size_t i, const std::string& message);
     bool ConvertAll();
     void Pause();
 
     CConversionJob& m_job;
     IConversionObserver& m_observer;
     std::vector<std::string> m_list;
-    std::string m_strMessage;
     std::vector<unsigned char> m_profileBytes;
     bool m_bHaveProfile = false;
     uint64_t m_nTotalRows = 0;

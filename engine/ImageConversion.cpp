@@ -7,8 +7,10 @@
 #include "ConversionJob.h"
 #include "IccCmm.h"
 #include "Messages.h"
+#include "PendingFile.h"
 #include "PixelCodec.h"
 #include "RowPipeline.h"
+#include "TiffImage.h"
 
 icRenderingIntent SourceIntentFor(int intentIndex) {
     if (intentIndex >= 1 && intentIndex <= 3)
@@ -98,15 +100,15 @@ void FreeRowBuffers(CConversionJob& job) {
 // first check that fails.
 class ImageSetup {
 public:
-    ImageSetup(CConversionJob& job, ImageResources& res) : m_job(job), m_res(res) {}
+    ImageSetup(CConversionJob& job, const ImageResources& res) : m_job(job), m_res(res) {}
 
     std::unique_ptr<CIccCmm> BuildTransform() {
         auto cmm = std::make_unique<CIccCmm>(icSigUnknownData, icSigUnknownData, true);
         if (cmm->AddXform(m_job.m_strSourceProfile.c_str(), SourceIntentFor(m_job.m_nIntent),
                           icInterpLinear) != icCmmStatOk ||
             AddDestinationStep(*cmm) != icCmmStatOk || cmm->Begin() != icCmmStatOk) {
-            Fail(FormatText(msg::kInvalidProfile, m_job.m_strSourceProfile.c_str(),
-                            m_job.m_strDestProfile.c_str()));
+            Fail(FormatText(msg::kInvalidProfile, Shown(m_job.m_strSourceProfile).c_str(),
+                            Shown(m_job.m_strDestProfile).c_str()));
             return nullptr;
         }
         return cmm;
@@ -125,8 +127,8 @@ public:
     bool CheckSource(const CIccCmm& cmm, const std::string& sourcePath, PixelLayout& layout) {
         CTiffImage& src = m_res.source;
         if (!src.OpenForRead(sourcePath.c_str()))
-            return Fail(FormatText(msg::kInvalidTiff, sourcePath.c_str()));
-        if (src.GetBitsPerSample() != 8)
+            return Fail(FormatText(msg::kInvalidTiff, Shown(sourcePath).c_str()));
+        if (!src.HasEightBitUnsignedSamples())
             return Fail(msg::kSourceNot8Bit);
         if (!SourceAgreesWithSpace(cmm.GetSourceSpace(), src.GetSamplesPerPixel(),
                                    src.GetColorModel()))
@@ -142,17 +144,28 @@ public:
         uint16_t samples = 0;
         if (!DestinationLayoutFor(cmm.GetDestSpace(), model, samples))
             return Fail(msg::kInvalidDestination);
-        if (cmm.GetDestSpace() == icSigXYZData)
-            m_res.xyzDestination = true;
+        m_bXyzDestination = m_res.xyzDestination || cmm.GetDestSpace() == icSigXYZData;
         layout.destModel = model;
         layout.destSamples = samples;
-        layout.destXyz = m_res.xyzDestination;
+        layout.destXyz = m_bXyzDestination;
 
         const CTiffImage& src = m_res.source;
+        // Checked before anything is allocated or written: rows beyond the
+        // limit would take more memory than a machine can be expected to have.
+        const uint64_t destRowBytes = uint64_t(src.GetWidth()) * samples;
+        if (src.GetRowBytes() > m_job.m_nMaxRowBytes || destRowBytes > m_job.m_nMaxRowBytes)
+            return Fail(msg::kSourceTooLarge);
+        // An existing destination the user may not write is refused before
+        // any work, as writing into it would have been.
+        if (!MayReplace(destPath))
+            return Fail(FormatText(msg::kWriteFailed, Shown(destPath).c_str()));
+        TiffWriteOptions options;
+        options.resolutionUnit = src.GetResolutionUnit();
+        options.bigTiffThreshold = m_job.m_nBigTiffThreshold;
         if (!m_res.dest.CreateForWrite(destPath.c_str(), src.GetWidth(), src.GetHeight(), 8, model,
                                        samples, src.GetXResolution(), src.GetYResolution(),
-                                       m_res.profileBytes, m_res.profileSize))
-            return Fail(FormatText(msg::kCannotCreateTiff, destPath.c_str()));
+                                       m_res.profileBytes, m_res.profileSize, options))
+            return Fail(FormatText(msg::kCannotCreateTiff, Shown(destPath).c_str()));
         return true;
     }
 
@@ -165,10 +178,14 @@ public:
         m_job.m_pDestRow = static_cast<unsigned char*>(calloc(1, m_res.dest.GetRowBytes()));
         if (!m_job.m_pSourceRow || !m_job.m_pDestRow) {
             FreeRowBuffers(m_job);
+            m_res.dest.Close();
             return Fail(msg::kOutOfMemory);
         }
         return true;
     }
+
+    bool XyzDestination() const { return m_bXyzDestination; }
+    std::string Shown(const std::string& path) const { return m_res.hooks.DisplayPath(path); }
 
 private:
     bool Fail(const std::string& text) {
@@ -178,77 +195,82 @@ private:
     }
 
     CConversionJob& m_job;
-    ImageResources& m_res;
+    const ImageResources& m_res;
+    bool m_bXyzDestination = false;
 };
 
-void ConvertRowsPlain(CConversionJob& job, ImageResources& res, CIccCmm& cmm,
-                      const PixelLayout& layout, const std::string& destPath) {
+// The per-pixel loop; returns the failure's message, empty when every row
+// was written or the user cancelled.
+std::string ConvertRowsPlain(CConversionJob& job, const ImageResources& res, CIccCmm& cmm,
+                             const PixelLayout& layout, const std::string& shownDest) {
     const uint32_t height = res.source.GetHeight();
     const uint32_t width = res.source.GetWidth();
     for (uint32_t row = 0; row < height; ++row) {
         if (job.m_bStop.load(std::memory_order_relaxed))
             break;
         if (!res.source.ReadRow(job.m_pSourceRow)) {
-            res.messageText = msg::kReadFailed;
             job.m_bStop.store(true, std::memory_order_relaxed);
-            break;
+            return msg::kReadFailed;
         }
-        if (!ConvertRowPixels(job, cmm, layout, width)) {
-            res.messageText.clear();
+        const bool complete = ConvertRowPixels(job, cmm, layout, width);
+        if (!complete)
             job.m_bStop.store(true, std::memory_order_relaxed);
-        }
         if (!res.dest.WriteRow(job.m_pDestRow)) {
-            res.messageText = FormatText(msg::kWriteFailed, destPath.c_str());
             job.m_bStop.store(true, std::memory_order_relaxed);
-            break;
+            return FormatText(msg::kWriteFailed, shownDest.c_str());
         }
         res.hooks.AdvanceProgress();
     }
+    return std::string();
 }
 
-void ConvertRows(CConversionJob& job, ImageResources& res, CIccCmm& cmm, const PixelLayout& layout,
-                 const std::string& destPath) {
+std::string ConvertRows(CConversionJob& job, const ImageResources& res, CIccCmm& cmm,
+                        const PixelLayout& layout, const std::string& shownDest) {
     const unsigned workers =
         PipelineWorkersFor(ConversionThreadCount(job.m_nThreads), res.source.GetRowBytes(),
                            res.dest.GetRowBytes(), res.source.GetWidth());
     if (!job.m_bPlainPixelPath && workers > 0) {
         std::unique_ptr<CRowPipeline> pipeline;
         try {
-            pipeline = std::make_unique<CRowPipeline>(job, res, cmm, layout, destPath, workers);
+            pipeline = std::make_unique<CRowPipeline>(job, res, cmm, layout, shownDest, workers);
         } catch (const std::exception&) {
             // No memory or threads for the fast way: the plain loop needs none.
         }
-        if (pipeline) {
-            pipeline->Run();
-            return;
-        }
+        if (pipeline)
+            return pipeline->Run();
     }
-    ConvertRowsPlain(job, res, cmm, layout, destPath);
+    return ConvertRowsPlain(job, res, cmm, layout, shownDest);
 }
 
 } // namespace
 
-ImageOutcome ConvertImage(CConversionJob& job, ImageResources& res, const std::string& sourcePath,
-                          const std::string& destPath) {
+ImageResult ConvertImage(CConversionJob& job, const ImageResources& res,
+                         const std::string& sourcePath, const std::string& destPath) {
     ImageSetup setup(job, res);
     std::unique_ptr<CIccCmm> cmm = setup.BuildTransform();
     PixelLayout layout;
+    ImageResult result;
+    result.xyzDestination = res.xyzDestination;
     if (!cmm || !setup.CheckSource(*cmm, sourcePath, layout) ||
         !setup.CreateDestination(*cmm, destPath, layout) || !setup.TakeRowBuffers())
-        return ImageOutcome::FailedBeforeRows;
+        return result;
+    result.xyzDestination = setup.XyzDestination();
 
-    ConvertRows(job, res, *cmm, layout, destPath);
-    // All rows are written: make sure the file is whole on disk before the
-    // image counts as converted.
-    if (!job.m_bStop.load(std::memory_order_relaxed) && !res.dest.Flush()) {
-        res.messageText = FormatText(msg::kWriteFailed, destPath.c_str());
+    const std::string shownDest = setup.Shown(destPath);
+    result.message = ConvertRows(job, res, *cmm, layout, shownDest);
+    // All rows are written: the file goes under its name only once it is
+    // whole on disk. A stopped image leaves the name as it was.
+    if (!job.m_bStop.load(std::memory_order_relaxed) && !res.dest.Commit()) {
+        result.message = FormatText(msg::kWriteFailed, shownDest.c_str());
         job.m_bStop.store(true, std::memory_order_relaxed);
     }
+    res.dest.Close();
 
     res.hooks.EndOfImagePauseCheck();
     res.source.Close();
     FreeRowBuffers(job);
     cmm.reset();
-    return job.m_bStop.load(std::memory_order_relaxed) ? ImageOutcome::StoppedInRows
-                                                       : ImageOutcome::Converted;
+    result.outcome = job.m_bStop.load(std::memory_order_relaxed) ? ImageOutcome::StoppedInRows
+                                                                 : ImageOutcome::Converted;
+    return result;
 }

@@ -1,11 +1,7 @@
 #include "JobChecks.h"
 
-#include <sys/stat.h>
-
-#include <climits>
-#include <cstdlib>
-
 #include "Messages.h"
+#include "PathIdentity.h"
 
 std::string WithTifExtension(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -19,60 +15,20 @@ std::string WithTifExtension(const std::string& path) {
     return result + ".tif";
 }
 
-namespace {
-
-std::string StripTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
-// The absolute path with every existing folder resolved: the deepest part
-// of the path that exists is resolved by the system, the rest is appended.
-std::string ResolvedPath(const std::string& input) {
-    std::string path = StripTrailingSlashes(input);
-    std::string tail;
-    while (!path.empty()) {
-        char resolved[PATH_MAX];
-        if (realpath(path.c_str(), resolved))
-            return StripTrailingSlashes(std::string(resolved) + tail);
-        const size_t slash = path.rfind('/');
-        if (slash == std::string::npos) {
-            tail = "/" + path + tail;
-            path = ".";
-            continue;
-        }
-        const std::string last = path.substr(slash + 1);
-        if (last == "." || last == "..")
-            return input; // cannot be resolved lexically past a missing folder
-        tail = "/" + last + tail;
-        path = slash == 0 ? "/" : path.substr(0, slash);
-    }
-    return input;
-}
-
-} // namespace
-
-bool IsSamePath(const std::string& a, const std::string& b) {
-    if (a == b)
-        return true;
-    struct stat sa, sb;
-    const bool aExists = stat(a.c_str(), &sa) == 0;
-    const bool bExists = stat(b.c_str(), &sb) == 0;
-    if (aExists && bExists)
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-    if (aExists != bExists)
-        return false;
-    return ResolvedPath(a) == ResolvedPath(b);
-}
-
 JobCheckResult CheckJob(const std::string& sourceImage, const std::string& sourceProfile,
                         const std::string& destImage, const std::string& destProfile,
-                        bool multipleFiles) {
+                        bool multipleFiles, const PathDisplay& displayPath) {
     JobCheckResult result;
     const char* noun = multipleFiles ? msg::kNounFolders : msg::kNounImages;
     if (sourceImage.empty() || destImage.empty() || sourceProfile.empty() || destProfile.empty()) {
         result.message = FormatText(msg::kMissingFields, noun);
+        return result;
+    }
+    // A single image is never written into a folder's hidden ".tif".
+    if (!multipleFiles && (destImage.back() == '/' || IsExistingFolder(destImage) ||
+                           IsExistingFolder(WithTifExtension(destImage)))) {
+        const std::string shown = displayPath ? displayPath(destImage) : destImage;
+        result.message = FormatText(msg::kDestIsFolder, shown.c_str());
         return result;
     }
     const std::string dest = multipleFiles ? destImage : WithTifExtension(destImage);

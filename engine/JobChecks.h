@@ -2,6 +2,7 @@
 // The checks made before a run, shared by the main window and the
 // command-line tool, so both refuse exactly the same jobs.
 
+#include <functional>
 #include <string>
 
 struct JobCheckResult {
@@ -13,14 +14,13 @@ struct JobCheckResult {
     std::string destination;
 };
 
+// How a path is to appear in a refusal; unchanged when empty.
+using PathDisplay = std::function<std::string(const std::string&)>;
+
 JobCheckResult CheckJob(const std::string& sourceImage, const std::string& sourceProfile,
                         const std::string& destImage, const std::string& destProfile,
-                        bool multipleFiles);
+                        bool multipleFiles, const PathDisplay& displayPath = {});
 
 // The destination image name with ".tif" in place of the extension of its
 // last path component: out.jpeg -> out.tif, OUT.TIF -> OUT.tif, .tif -> .tif.tif.
 std::string WithTifExtension(const std::string& path);
-
-// True when the two paths name the same file or folder: the same text, the
-// same device and inode, or the same resolved path when one does not exist.
-bool IsSamePath(const std::string& a, const std::string& b);

@@ -18,9 +18,11 @@ constexpr const char* kOutOfMemory = "Out of Memory!";
 constexpr const char* kReadFailed =
     "Error: Source image must be 8-bit and only have standard layers.";
 constexpr const char* kWriteFailed = "Error: Could not write to %s.";
+constexpr const char* kSourceTooLarge = "Error: Source image is too large.";
 
 // The run
 constexpr const char* kScreenNot8Bit = "Error: Source image %s must be 8-bit.";
+constexpr const char* kScreenTooLarge = "Error: Source image %s is too large.";
 constexpr const char* kFileCount = "File %i of %i";
 constexpr const char* kConversionComplete = "Profile conversion complete.";
 constexpr const char* kConversionCancelled = "Conversion cancelled.";
@@ -31,6 +33,12 @@ constexpr const char* kMissingFields =
 constexpr const char* kSameSourceAndDest = "Source and destination %s are the same. Don't be dumb.";
 constexpr const char* kNounImages = "images";
 constexpr const char* kNounFolders = "folders";
+constexpr const char* kDestIsFolder = "Error: '%s' is a folder.";
+
+// The command-line tool's own words, where a terminal user needs the cause
+constexpr const char* kCannotRead = "Cannot read '%s': %s";
+constexpr const char* kNoTiffImages = "No TIFF images in '%s'.";
+constexpr const char* kCannotReadFolder = "Cannot read folder '%s': %s";
 
 } // namespace msg
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "ColorModel.h"
 #include "IccDefs.h"
 #include "IccPcs.h"
-#include "TiffImage.h"
 
 // 1/255 as the exact double the conversion multiplies by.
 constexpr icFloatNumber kInv255 = 0.00392156862745098;

@@ -4,8 +4,8 @@
 
 #include "ConversionJob.h"
 #include "IccCmm.h"
-#include "ImageConversion.h"
 #include "Messages.h"
+#include "TiffImage.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ unsigned ConversionThreadCount(unsigned setting) {
     return std::clamp(cores, 1u, 8u);
 }
 
-unsigned PipelineWorkersFor(unsigned wanted, uint32_t sourceRowBytes, uint32_t destRowBytes,
+unsigned PipelineWorkersFor(unsigned wanted, uint64_t sourceRowBytes, uint64_t destRowBytes,
                             uint32_t width) {
     // Memory for the fast way stays within a fixed budget whatever rows a
     // file claims; a wider image gets fewer workers, a huge one none.
@@ -137,9 +137,10 @@ bool CRowPipeline::ConvertRow(const CConversionJob& job, const CIccCmm& cmm,
     return true;
 }
 
-CRowPipeline::CRowPipeline(CConversionJob& job, ImageResources& res, const CIccCmm& cmm,
-                           const PixelLayout& layout, const std::string& destPath, unsigned threads)
-    : m_job(job), m_res(res), m_cmm(cmm), m_layout(layout), m_strDestPath(destPath),
+CRowPipeline::CRowPipeline(CConversionJob& job, const ImageResources& res, const CIccCmm& cmm,
+                           const PixelLayout& layout, const std::string& shownDest,
+                           unsigned threads)
+    : m_job(job), m_res(res), m_cmm(cmm), m_layout(layout), m_strDestPath(shownDest),
       m_nWidth(res.source.GetWidth()), m_nHeight(res.source.GetHeight()) {
     const unsigned workers = std::max(1u, threads);
     m_slots.resize(workers * kRowsPerWorker);
@@ -219,16 +220,17 @@ void CRowPipeline::WaitUntilDone(Slot& slot) {
     m_rowDone.wait(lock, [&] { return slot.state == SlotState::Done; });
 }
 
-void CRowPipeline::Run() {
+std::string CRowPipeline::Run() {
     uint32_t nextRead = 0;
     bool readable = true;
+    std::string message;
     for (uint32_t row = 0; row < m_nHeight; ++row) {
         if (m_job.m_bStop.load(std::memory_order_relaxed))
             break;
         if (readable)
             readable = FillAhead(nextRead, row);
         if (row == nextRead) { // the row due is the one that could not be read
-            m_res.messageText = msg::kReadFailed;
+            message = msg::kReadFailed;
             m_job.m_bStop.store(true, std::memory_order_relaxed);
             break;
         }
@@ -238,12 +240,10 @@ void CRowPipeline::Run() {
         // even when workers have already converted rows beyond it.
         const bool cancelled =
             !slot.complete || m_job.m_bCancelRequested.load(std::memory_order_relaxed);
-        if (cancelled) {
-            m_res.messageText.clear();
+        if (cancelled)
             m_job.m_bStop.store(true, std::memory_order_relaxed);
-        }
         if (!m_res.dest.WriteRow(slot.dst.data())) {
-            m_res.messageText = FormatText(msg::kWriteFailed, m_strDestPath.c_str());
+            message = FormatText(msg::kWriteFailed, m_strDestPath.c_str());
             m_job.m_bStop.store(true, std::memory_order_relaxed);
             break;
         }
@@ -256,4 +256,5 @@ void CRowPipeline::Run() {
             break;
     }
     Shutdown();
+    return message;
 }

@@ -12,22 +12,24 @@
 #include <vector>
 
 #include "ColourCache.h"
+#include "ImageResources.h"
 #include "PixelCodec.h"
 
 class CConversionJob;
 class CIccCmm;
-struct ImageResources;
 
 class CRowPipeline {
 public:
-    CRowPipeline(CConversionJob& job, ImageResources& res, const CIccCmm& cmm,
-                 const PixelLayout& layout, const std::string& destPath, unsigned threads);
+    // shownDest is the destination as messages name it.
+    CRowPipeline(CConversionJob& job, const ImageResources& res, const CIccCmm& cmm,
+                 const PixelLayout& layout, const std::string& shownDest, unsigned threads);
     ~CRowPipeline();
     CRowPipeline(const CRowPipeline&) = delete;
     CRowPipeline& operator=(const CRowPipeline&) = delete;
 
-    // Converts and writes the rows, stopping as the per-pixel loop would.
-    void Run();
+    // Converts and writes the rows, stopping as the per-pixel loop would;
+    // returns the failure's message, empty when done or cancelled.
+    std::string Run();
 
     // Converts one row into dst through the cache; false when a cancel was
     // noticed before the row was done. Both buffers must have 8 bytes to
@@ -60,7 +62,7 @@ private:
     void Shutdown();
 
     CConversionJob& m_job;
-    ImageResources& m_res;
+    const ImageResources& m_res;
     const CIccCmm& m_cmm;
     const PixelLayout m_layout;
     const std::string m_strDestPath;
@@ -83,5 +85,5 @@ unsigned ConversionThreadCount(unsigned setting);
 
 // How many of the wanted workers fit the pipeline's memory budget for rows
 // of these sizes; 0 when not even one does and the plain loop must serve.
-unsigned PipelineWorkersFor(unsigned wanted, uint32_t sourceRowBytes, uint32_t destRowBytes,
+unsigned PipelineWorkersFor(unsigned wanted, uint64_t sourceRowBytes, uint64_t destRowBytes,
                             uint32_t width);

@@ -9,9 +9,9 @@
 #include <limits>
 
 #include "FileRead.h"
+#include "PendingFile.h"
 
 namespace {
-constexpr uint32_t kNoStrip = 0xFFFFFFFFu;
 
 // Regular files only: a named pipe would keep the run waiting for a writer
 // that may never come, and folders and devices hold no image. "m": read
@@ -27,6 +27,13 @@ TIFF* OpenSourceFile(const char* path) {
         close(fd);
     return tif;
 }
+
+// What a destination will take on disk, at most: pixels, the offset and
+// count of every one-row strip, the profile and room for the directory.
+uint64_t WrittenSizeBound(uint64_t rowBytes, uint32_t height, uint32_t iccSize) {
+    return rowBytes * height + uint64_t(height) * 16 + iccSize + (uint64_t(64) << 10);
+}
+
 } // namespace
 
 void SilenceTiffLibraryMessages() {
@@ -35,8 +42,7 @@ void SilenceTiffLibraryMessages() {
 }
 
 CTiffImage::CTiffImage()
-    : m_pTiff(nullptr), m_nWidth(0), m_nHeight(0), m_nBitsPerSample(0), m_nSamplesPerPixel(0),
-      m_pStripBuffer(nullptr) {}
+    : m_pTiff(nullptr), m_nWidth(0), m_nHeight(0), m_nBitsPerSample(0), m_nSamplesPerPixel(0) {}
 
 CTiffImage::~CTiffImage() {
     Close();
@@ -47,13 +53,15 @@ void CTiffImage::Close() {
     m_nHeight = 0;
     m_nBitsPerSample = 0;
     m_nSamplesPerPixel = 0;
+    if (!m_strTempPath.empty()) {
+        // Removed before the library closes it: nothing unfinished is ever
+        // seen under any name once this returns.
+        DiscardPendingFile(m_strTempPath);
+        m_strTempPath.clear();
+    }
     if (m_pTiff) {
         TIFFClose(m_pTiff);
         m_pTiff = nullptr;
-    }
-    if (m_pStripBuffer) {
-        free(m_pStripBuffer);
-        m_pStripBuffer = nullptr;
     }
 }
 
@@ -85,6 +93,10 @@ TiffColorModel CTiffImage::GetColorModel() const {
     return ColorModelOf(m_nPhotometric);
 }
 
+bool CTiffImage::HasEightBitUnsignedSamples() const {
+    return m_nBitsPerSample == 8 && m_nSampleFormat == SAMPLEFORMAT_UINT;
+}
+
 bool CTiffImage::OpenForRead(const char* path) {
     Close();
     m_bRead = true;
@@ -93,78 +105,60 @@ bool CTiffImage::OpenForRead(const char* path) {
         TIFFError(path, "Can not open input image");
         return false;
     }
+    if (!ReadLayout()) {
+        Close();
+        return false;
+    }
+    m_nRow = 0;
+    return true;
+}
 
+bool CTiffImage::ReadLayout() {
     uint16_t planar = PLANARCONFIG_CONTIG;
     uint16_t orientation = ORIENTATION_TOPLEFT;
-    // Tags the file does not carry: no resolution, one strip for the image,
+    // Tags the file does not carry: no resolution or unit, unsigned samples,
     // and no photometric value left over from an earlier file.
     m_nPhotometric = PHOTOMETRIC_MINISWHITE;
     m_fXResolution = 0;
     m_fYResolution = 0;
-    m_nRowsPerStrip = 0;
+    m_nResolutionUnit = 0;
+    m_nSampleFormat = SAMPLEFORMAT_UINT;
     TIFFGetField(m_pTiff, TIFFTAG_IMAGEWIDTH, &m_nWidth);
     TIFFGetField(m_pTiff, TIFFTAG_IMAGELENGTH, &m_nHeight);
     TIFFGetField(m_pTiff, TIFFTAG_PHOTOMETRIC, &m_nPhotometric);
     TIFFGetField(m_pTiff, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetField(m_pTiff, TIFFTAG_SAMPLESPERPIXEL, &m_nSamplesPerPixel);
     TIFFGetField(m_pTiff, TIFFTAG_BITSPERSAMPLE, &m_nBitsPerSample);
-    TIFFGetField(m_pTiff, TIFFTAG_ROWSPERSTRIP, &m_nRowsPerStrip);
+    TIFFGetField(m_pTiff, TIFFTAG_SAMPLEFORMAT, &m_nSampleFormat);
     TIFFGetField(m_pTiff, TIFFTAG_ORIENTATION, &orientation);
     TIFFGetField(m_pTiff, TIFFTAG_XRESOLUTION, &m_fXResolution);
     TIFFGetField(m_pTiff, TIFFTAG_YRESOLUTION, &m_fYResolution);
+    TIFFGetField(m_pTiff, TIFFTAG_RESOLUTIONUNIT, &m_nResolutionUnit);
 
     const bool layoutOk = (m_nSamplesPerPixel <= 1 || planar == PLANARCONFIG_CONTIG) &&
                           orientation == ORIENTATION_TOPLEFT;
-    // Tiled images cannot be read by strips; refusing them here keeps the
+    // Tiled images cannot be read by rows; refusing them here keeps the
     // conversion from creating a destination it could never fill.
-    if (!layoutOk || TIFFIsTiled(m_pTiff) || !PrepareRowReading()) {
-        Close();
+    if (!layoutOk || TIFFIsTiled(m_pTiff))
         return false;
-    }
-    return true;
-}
-
-bool CTiffImage::PrepareRowReading() {
     if (m_nWidth == 0 || m_nHeight == 0 || m_nSamplesPerPixel == 0 || m_nBitsPerSample == 0)
         return false;
-    if (m_nRowsPerStrip == 0 || m_nRowsPerStrip > m_nHeight)
-        m_nRowsPerStrip = m_nHeight;
-
-    // 64-bit arithmetic: a row or strip that does not fit our 32-bit sizes
-    // is refused rather than wrapped around.
-    const uint64_t rowBytes = (uint64_t(m_nSamplesPerPixel) * m_nBitsPerSample * m_nWidth + 7) / 8;
-    const uint64_t stripSize = static_cast<uint64_t>(TIFFStripSize64(m_pTiff));
-    constexpr uint64_t kMax = std::numeric_limits<uint32_t>::max();
-    if (rowBytes == 0 || rowBytes > kMax || stripSize == 0 || stripSize > kMax ||
-        stripSize > std::numeric_limits<tmsize_t>::max())
-        return false;
-
-    m_nStrip = kNoStrip;
-    m_nRow = 0;
-    m_nStripBytes = 0;
-    m_nStripSize = static_cast<uint32_t>(stripSize);
-    m_nRowBytes = static_cast<uint32_t>(rowBytes);
-    m_pStripBuffer = static_cast<unsigned char*>(malloc(m_nStripSize));
-    return m_pStripBuffer != nullptr;
+    // 64-bit arithmetic throughout: the size of a row is what the file's
+    // numbers say, however large; whoever converts decides what is too large.
+    m_nRowBytes = (uint64_t(m_nSamplesPerPixel) * m_nBitsPerSample * m_nWidth + 7) / 8;
+    // The library's row is another size for layouts never converted (colour
+    // subsampling); such rows are not read at all, rather than overrun.
+    m_bRowsReadable = m_nRowBytes == static_cast<uint64_t>(TIFFScanlineSize64(m_pTiff));
+    return m_nRowBytes <= uint64_t(std::numeric_limits<tmsize_t>::max());
 }
 
 bool CTiffImage::ReadRow(unsigned char* row) {
-    if (!m_bRead || !m_pTiff || m_nRow >= m_nHeight)
+    if (!m_bRead || !m_pTiff || !m_bRowsReadable || m_nRow >= m_nHeight)
         return false;
-    const uint32_t strip = m_nRow / m_nRowsPerStrip;
-    const uint32_t rowInStrip = m_nRow % m_nRowsPerStrip;
-    if (strip != m_nStrip) {
-        m_nStrip = strip;
-        m_nStripBytes = 0;
-        const tmsize_t got = TIFFReadEncodedStrip(m_pTiff, strip, m_pStripBuffer, m_nStripSize);
-        if (got < 0)
-            return false;
-        m_nStripBytes = static_cast<uint32_t>(got);
-    }
-    const uint64_t offset = uint64_t(rowInStrip) * m_nRowBytes;
-    if (offset + m_nRowBytes > m_nStripBytes)
+    // The library decodes one row at a time, even from a strip holding the
+    // whole image, so memory stays a row and the codec's state.
+    if (TIFFReadScanline(m_pTiff, row, m_nRow, 0) != 1)
         return false;
-    memcpy(row, m_pStripBuffer + offset, m_nRowBytes);
     ++m_nRow;
     return true;
 }
@@ -174,22 +168,33 @@ bool CTiffImage::WriteRow(const unsigned char* row) {
         return false;
     if (m_nStrip >= m_nHeight)
         return true;
-    if (TIFFWriteEncodedStrip(m_pTiff, m_nStrip, const_cast<unsigned char*>(row), m_nRowBytes) < 0)
+    if (TIFFWriteEncodedStrip(m_pTiff, m_nStrip, const_cast<unsigned char*>(row),
+                              static_cast<tmsize_t>(m_nRowBytes)) < 0)
         return false;
     ++m_nStrip;
     return true;
 }
 
-bool CTiffImage::Flush() {
+bool CTiffImage::Commit() {
     if (m_bRead || !m_pTiff)
         return false;
-    return TIFFFlush(m_pTiff) == 1;
+    const bool written = TIFFFlush(m_pTiff) == 1;
+    TIFFClose(m_pTiff);
+    m_pTiff = nullptr;
+    const std::string temp = m_strTempPath;
+    m_strTempPath.clear();
+    if (!written) {
+        DiscardPendingFile(temp);
+        return false;
+    }
+    return CommitPendingFile(temp, m_strFinalPath);
 }
 
 bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t height,
                                 uint16_t bitsPerSample, TiffColorModel model,
                                 uint16_t samplesPerPixel, float xResolution, float yResolution,
-                                const void* iccData, uint32_t iccSize) {
+                                const void* iccData, uint32_t iccSize,
+                                const TiffWriteOptions& options) {
     Close();
     m_nWidth = width;
     m_nHeight = height;
@@ -197,12 +202,23 @@ bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t heigh
     m_nBitsPerSample = bitsPerSample;
     m_nSamplesPerPixel = samplesPerPixel;
     m_nPhotometric = PhotometricFor(model, samplesPerPixel);
+    m_nRowBytes = (uint64_t(samplesPerPixel) * bitsPerSample * width + 7) / 8;
 
-    m_pTiff = TIFFOpen(path, "w");
+    const bool big =
+        WrittenSizeBound(m_nRowBytes, height, iccData ? iccSize : 0) > options.bigTiffThreshold;
+    std::string temp;
+    const int fd = CreatePendingFile(path, temp);
+    m_pTiff = fd < 0 ? nullptr : TIFFFdOpen(fd, temp.c_str(), big ? "w8" : "w");
     if (!m_pTiff) {
+        if (fd >= 0) {
+            close(fd);
+            DiscardPendingFile(temp);
+        }
         TIFFError(path, "Can not open output image");
         return false;
     }
+    m_strTempPath = temp;
+    m_strFinalPath = path;
     TIFFSetField(m_pTiff, TIFFTAG_IMAGEWIDTH, width);
     TIFFSetField(m_pTiff, TIFFTAG_IMAGELENGTH, height);
     TIFFSetField(m_pTiff, TIFFTAG_PHOTOMETRIC, m_nPhotometric);
@@ -218,13 +234,15 @@ bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t heigh
         TIFFSetField(m_pTiff, TIFFTAG_XRESOLUTION, double(xResolution));
     if (std::isfinite(yResolution) && yResolution > 0)
         TIFFSetField(m_pTiff, TIFFTAG_YRESOLUTION, double(yResolution));
+    if (options.resolutionUnit != 0)
+        TIFFSetField(m_pTiff, TIFFTAG_RESOLUTIONUNIT, options.resolutionUnit);
     if (iccData)
         TIFFSetField(m_pTiff, TIFFTAG_ICCPROFILE, iccSize, iccData);
 
     m_fXResolution = xResolution;
     m_fYResolution = yResolution;
+    m_nResolutionUnit = options.resolutionUnit;
     m_nRow = 0;
     m_nStrip = 0;
-    m_nRowBytes = static_cast<uint32_t>(TIFFStripSize64(m_pTiff));
     return true;
 }

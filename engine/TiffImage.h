@@ -1,15 +1,23 @@
 #pragma once
-// One TIFF file open for reading (rows handed out in order, one decoded strip
-// held at a time) or for writing (one row per strip, uncompressed).
+// One TIFF file open for reading (rows handed out in order, decoded one at a
+// time) or for writing (one row per strip, uncompressed). A file being
+// written is a hidden temporary file until Commit puts it under its name.
 
 #include <cstdint>
+#include <string>
+
+#include "ColorModel.h"
 
 typedef struct tiff TIFF;
 
-enum TiffColorModel {
-    TCM_ADDITIVE = 0,    // RGB, or grey stored black-is-zero
-    TCM_SUBTRACTIVE = 1, // inks, or grey stored white-is-zero
-    TCM_LAB = 2,         // CIE L*a*b*
+// Above this many bytes, pixels and directory together, a destination is
+// written as BigTIFF: classic TIFF cannot address past 4 GiB.
+constexpr uint64_t kBigTiffThreshold = (uint64_t(4) << 30) - (uint64_t(1) << 20);
+
+// What a destination carries besides its pixels and profile.
+struct TiffWriteOptions {
+    uint16_t resolutionUnit = 0; // 0: no unit tag
+    uint64_t bigTiffThreshold = kBigTiffThreshold;
 };
 
 // Stops libtiff from printing its own errors and warnings (process-wide).
@@ -24,53 +32,58 @@ public:
     CTiffImage(const CTiffImage&) = delete;
     CTiffImage& operator=(const CTiffImage&) = delete;
 
-    // Ends whatever the object holds; closing a written file completes it.
+    // Ends whatever the object holds. A file being written that was not
+    // committed is removed: its final name keeps what it held before.
     void Close();
     bool OpenForRead(const char* path);
     // A resolution of 0 (or any value that is not a positive number) writes
     // no resolution tag. iccData null means no embedded profile.
     bool CreateForWrite(const char* path, uint32_t width, uint32_t height, uint16_t bitsPerSample,
                         TiffColorModel model, uint16_t samplesPerPixel, float xResolution,
-                        float yResolution, const void* iccData, uint32_t iccSize);
+                        float yResolution, const void* iccData, uint32_t iccSize,
+                        const TiffWriteOptions& options = {});
     bool ReadRow(unsigned char* row);
     bool WriteRow(const unsigned char* row);
     // Writes out what the library still holds of a file being written (its
-    // directory above all); false when that fails, so a full disk is not
-    // taken for a finished image.
-    bool Flush();
+    // directory above all) and renames it over its final name; false when
+    // either fails, and then nothing is left under either name.
+    bool Commit();
 
     TiffColorModel GetColorModel() const;
     uint32_t GetWidth() const { return m_nWidth; }
     uint32_t GetHeight() const { return m_nHeight; }
     uint16_t GetBitsPerSample() const { return m_nBitsPerSample; }
+    uint16_t GetSampleFormat() const { return m_nSampleFormat; }
     uint16_t GetSamplesPerPixel() const { return m_nSamplesPerPixel; }
     uint16_t GetPhotometric() const { return m_nPhotometric; }
     float GetXResolution() const { return m_fXResolution; }
     float GetYResolution() const { return m_fYResolution; }
-    uint32_t GetRowBytes() const { return m_nRowBytes; }
+    uint16_t GetResolutionUnit() const { return m_nResolutionUnit; }
+    uint64_t GetRowBytes() const { return m_nRowBytes; }
+    // 8 bits per sample, unsigned integers: the only samples converted.
+    bool HasEightBitUnsignedSamples() const;
 
     static TiffColorModel ColorModelOf(uint16_t photometric);
     static uint16_t PhotometricFor(TiffColorModel model, uint16_t samplesPerPixel);
 
 private:
-    bool PrepareRowReading();
+    bool ReadLayout();
 
     TIFF* m_pTiff;
     bool m_bRead = false;
     uint32_t m_nWidth;
     uint32_t m_nHeight;
     uint16_t m_nBitsPerSample;
+    uint16_t m_nSampleFormat = 1;
     uint16_t m_nPhotometric = 0;
     uint16_t m_nSamplesPerPixel;
     float m_fXResolution = 0;
     float m_fYResolution = 0;
-    uint32_t m_nRowBytes = 0;
-    uint32_t m_nRowsPerStrip = 0;
-    uint32_t m_nStripSize = 0;
-    unsigned char* m_pStripBuffer;
+    uint16_t m_nResolutionUnit = 0;
+    uint64_t m_nRowBytes = 0;
+    bool m_bRowsReadable = false;
     uint32_t m_nRow = 0;
     uint32_t m_nStrip = 0;
-    // Bytes the library actually decoded into the strip buffer; rows are
-    // never copied from beyond them.
-    uint32_t m_nStripBytes = 0;
+    std::string m_strTempPath;  // the hidden file being written
+    std::string m_strFinalPath; // the name it is committed under
 };

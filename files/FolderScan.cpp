@@ -3,6 +3,7 @@
 #include "PathUtils.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <memory>
@@ -71,9 +72,11 @@ bool FileNameLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
-std::vector<std::string> PlainFileNames(const std::string& folder, const std::string& prefix) {
+std::vector<std::string> PlainFileNames(const std::string& folder, const std::string& prefix,
+                                        int& error) {
     std::vector<std::string> names;
     const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    error = dir ? 0 : errno;
     if (!dir)
         return names;
     while (const dirent* entry = readdir(dir.get())) {
@@ -92,15 +95,17 @@ bool HasTiffExtension(const std::string& path) {
 
 } // namespace
 
-void ScanFolder(std::string folder, std::vector<std::string>& list) {
+int ScanFolder(std::string folder, std::vector<std::string>& list) {
     if (folder.empty())
-        return;
+        return ENOENT;
     const std::string base = AbsoluteFolder(folder);
     const std::string prefix = base == "/" ? base : base + '/';
-    std::vector<std::string> names = PlainFileNames(base, prefix);
+    int error = 0;
+    std::vector<std::string> names = PlainFileNames(base, prefix, error);
     std::sort(names.begin(), names.end(), FileNameLess);
     for (const std::string& name : names)
         list.push_back(prefix + name);
+    return error;
 }
 
 void FilterTiffFiles(std::vector<std::string>& list) {

@@ -11,8 +11,9 @@
 // and the file name. The new entries come sorted by file name, ignoring
 // letter case, ties by bytes, so every run goes through a folder in the same
 // order. A folder that is empty, missing or unreadable adds nothing; the list
-// is never cleared.
-void ScanFolder(std::string folder, std::vector<std::string>& list);
+// is never cleared. Returns 0, or the error (errno) that kept the folder from
+// being read.
+int ScanFolder(std::string folder, std::vector<std::string>& list);
 
 // Removes every entry whose lower-cased extension does not contain ".tif";
 // the others keep their order. ".tiff" and ".tifx" stay: whether a file

@@ -49,15 +49,12 @@ struct ImageHarness {
     }
 
     ImageOutcome Convert(const std::string& src, const std::string& dst) {
-        ImageResources res{source,
-                           dest,
-                           embed ? profile.data() : nullptr,
-                           uint32_t(profile.size()),
-                           xyzDestination,
-                           message,
-                           hooks};
-        ImageOutcome outcome = ConvertImage(job, res, src, dst);
-        dest.Close(); // complete the file, as the run does at its end
-        return outcome;
+        const ImageResources res{
+            source,         dest, embed ? profile.data() : nullptr, uint32_t(profile.size()),
+            xyzDestination, hooks};
+        const ImageResult result = ConvertImage(job, res, src, dst);
+        message = result.message;
+        xyzDestination = result.xyzDestination;
+        return result.outcome;
     }
 };

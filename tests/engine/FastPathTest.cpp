@@ -106,16 +106,14 @@ TEST(FastPath, AFullCacheStillGivesExactBytes) {
     EXPECT_FALSE(CRowPipeline::ConvertRow(job, cmm, layout, 500, in.data(), out.data(), tiny));
 }
 
-TEST(FastPath, ACancelWritesTheRowsUpToTheOneInProgress) {
+// Workers may have converted rows beyond it, but a cancel counts and stops
+// after the row in progress, as the per-pixel loop does.
+TEST(FastPath, ACancelStopsAfterTheRowInProgress) {
     fx::TempDir dir;
     fx::TiffSpec spec = Mixed(fx::RgbSpec(200, 300));
     const std::string src = dir.file("in.tif");
     ASSERT_TRUE(fx::WriteTiff(src, spec));
-    ConvertWith(src, dir.file("full.tif"), P().srgb, P().cmyk, true, 1);
-    const std::vector<unsigned char> whole = fx::WrittenRows(dir.file("full.tif"));
-    const size_t rowBytes = 200 * 4;
 
-    // Cancel noticed after row 9 was counted: row 10 is the row in progress.
     for (unsigned threads : {1u, 2u, 4u}) {
         ImageHarness h(P().srgb, P().cmyk);
         h.job.m_nThreads = threads;
@@ -126,13 +124,9 @@ TEST(FastPath, ACancelWritesTheRowsUpToTheOneInProgress) {
         ASSERT_EQ(h.Convert(src, dir.file("cut.tif")), ImageOutcome::StoppedInRows);
         EXPECT_EQ(h.hooks.rows, 11);
         EXPECT_TRUE(h.message.empty());
-        const std::vector<unsigned char> cut = fx::WrittenRows(dir.file("cut.tif"));
-        ASSERT_EQ(cut.size(), 11 * rowBytes);
-        EXPECT_TRUE(std::equal(cut.begin(), cut.begin() + 10 * rowBytes, whole.begin()));
     }
 
-    // A cancel from another thread, as the Cancel button sends it: every row
-    // counted is written whole and matches the full conversion.
+    // A cancel from another thread, as the Cancel button sends it.
     ImageHarness h(P().srgb, P().cmyk);
     std::atomic<bool> go{false};
     h.hooks.onRow = [&](int rows) {
@@ -146,11 +140,9 @@ TEST(FastPath, ACancelWritesTheRowsUpToTheOneInProgress) {
     });
     ASSERT_EQ(h.Convert(src, dir.file("cut2.tif")), ImageOutcome::StoppedInRows);
     canceller.join();
-    const std::vector<unsigned char> cut = fx::WrittenRows(dir.file("cut2.tif"));
-    ASSERT_EQ(cut.size(), size_t(h.hooks.rows) * rowBytes);
     EXPECT_GE(h.hooks.rows, 50);
     EXPECT_LT(h.hooks.rows, 300);
-    EXPECT_TRUE(std::equal(cut.begin(), cut.end() - rowBytes, whole.begin()));
+    EXPECT_EQ(fx::ListFolder(dir.path()), std::vector<std::string>{"in.tif"});
 }
 
 TEST(FastPath, AnUnreadableStripStopsAtTheSameRowAsThePerPixelLoop) {
@@ -169,5 +161,5 @@ TEST(FastPath, AnUnreadableStripStopsAtTheSameRowAsThePerPixelLoop) {
     EXPECT_EQ(a, b);
     EXPECT_EQ(plain.message, fast.message);
     EXPECT_EQ(plain.hooks.rows, fast.hooks.rows);
-    EXPECT_EQ(fx::WrittenRows(dir.file("plain.tif")), fx::WrittenRows(dir.file("fast.tif")));
+    EXPECT_EQ(fx::ListFolder(dir.path()), std::vector<std::string>{"in.tif"});
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <vector>
@@ -164,6 +165,7 @@ TEST(TiffImage, WritesTheLayoutAndTagsItWasGiven) {
                 EXPECT_TRUE(out.WriteRow(row.data()));
             }
             EXPECT_FALSE(out.ReadRow(row.data()));
+            EXPECT_TRUE(out.Commit());
         }
         fx::TiffContents got = fx::ReadTiff(path);
         ASSERT_TRUE(got.ok);
@@ -191,45 +193,66 @@ TEST(TiffImage, WritesTheLayoutAndTagsItWasGiven) {
                                        0, nullptr, 0));
         const unsigned char row[6] = {};
         ASSERT_TRUE(out.WriteRow(row));
+        ASSERT_TRUE(out.Commit());
     }
     fx::TiffContents nores = fx::ReadTiff(dir.file("nores.tif"));
     EXPECT_FALSE(nores.hasXResolution);
     EXPECT_FALSE(nores.hasYResolution);
 }
 
-TEST(TiffImage, StateChangesCloseAndCompleteEarlierFiles) {
+// A destination is a hidden file until committed; closed without a commit
+// it vanishes and leaves whatever had the name before.
+TEST(TiffImage, AFileBeingWrittenAppearsOnlyWhenCommitted) {
     fx::TempDir dir;
     ASSERT_TRUE(fx::WriteTiff(dir.file("a.tif"), fx::RgbSpec(4, 2)));
     CTiffImage img;
     unsigned char row[64] = {};
     EXPECT_FALSE(img.ReadRow(row));
     EXPECT_FALSE(img.WriteRow(row));
-
+    EXPECT_FALSE(img.Commit());
     ASSERT_TRUE(img.OpenForRead(dir.file("a.tif").c_str()));
     EXPECT_FALSE(img.WriteRow(row));
+    EXPECT_FALSE(img.Commit());
 
+    // Nothing under the final name while rows are written.
     ASSERT_TRUE(img.CreateForWrite(dir.file("first.tif").c_str(), 4, 2, 8, TCM_ADDITIVE, 3, 0, 0,
                                    nullptr, 0));
     EXPECT_FALSE(img.ReadRow(row));
     ASSERT_TRUE(img.WriteRow(row));
+    const std::vector<std::string> writing = fx::ListFolder(dir.path());
+    ASSERT_EQ(writing.size(), 2u);
+    EXPECT_EQ(writing[0].rfind(".first.tif.", 0), 0u);
+    EXPECT_EQ(writing[0].substr(writing[0].size() - 4), ".tmp");
     ASSERT_TRUE(img.WriteRow(row));
-    // Creating the next destination completes the first one.
-    ASSERT_TRUE(img.CreateForWrite(dir.file("second.tif").c_str(), 4, 2, 8, TCM_ADDITIVE, 3, 0, 0,
-                                   nullptr, 0));
+    ASSERT_TRUE(img.Commit());
     EXPECT_TRUE(fx::ReadTiff(dir.file("first.tif")).ok);
 
-    const unsigned char other[12] = {1, 2, 3};
-    ASSERT_TRUE(img.WriteRow(other));
+    // Replacing a file keeps its permission bits; abandoning keeps the file.
+    ASSERT_TRUE(fx::WriteFileBytes(dir.file("second.tif"), {'o', 'l', 'd'}));
+    ASSERT_EQ(chmod(dir.file("second.tif").c_str(), 0640), 0);
+    const std::string old = fx::FileDigest(dir.file("second.tif"));
+    ASSERT_TRUE(img.CreateForWrite(dir.file("second.tif").c_str(), 4, 1, 8, TCM_ADDITIVE, 3, 0, 0,
+                                   nullptr, 0));
+    ASSERT_TRUE(img.WriteRow(row));
+    img.Close();
+    EXPECT_EQ(fx::FileDigest(dir.file("second.tif")), old);
+    ASSERT_TRUE(img.CreateForWrite(dir.file("second.tif").c_str(), 4, 1, 8, TCM_ADDITIVE, 3, 0, 0,
+                                   nullptr, 0));
+    ASSERT_TRUE(img.WriteRow(row));
+    ASSERT_TRUE(img.Commit());
+    struct stat st;
+    ASSERT_EQ(stat(dir.file("second.tif").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_TRUE(fx::ReadTiff(dir.file("second.tif")).ok);
+
     // A destination that cannot be created leaves the object empty of files.
     EXPECT_FALSE(img.CreateForWrite(dir.file("no/such/folder.tif").c_str(), 4, 2, 8, TCM_LAB, 3, 0,
                                     0, nullptr, 0));
     EXPECT_EQ(img.GetWidth(), 4u);
     EXPECT_EQ(img.GetPhotometric(), fx::kPhotometricCieLab);
     EXPECT_FALSE(img.WriteRow(row));
-    // The second file was completed by the failed create: one row written.
-    const std::vector<unsigned char> second = fx::WrittenRows(dir.file("second.tif"));
-    ASSERT_EQ(second.size(), 12u);
-    EXPECT_EQ(second[2], 3);
+    EXPECT_EQ(fx::ListFolder(dir.path()),
+              (std::vector<std::string>{"a.tif", "first.tif", "second.tif"}));
 }
 
 TEST(TiffImage, HostileFilesNeverReadOutsideTheirStrip) {

@@ -20,6 +20,10 @@ std::string ScreenNot8Bit(const std::string& path) {
     return "Error: Source image " + GetFileName(path) + " must be 8-bit.";
 }
 
+std::string ScreenTooLarge(const std::string& path) {
+    return "Error: Source image " + GetFileName(path) + " is too large.";
+}
+
 std::string Mismatch(const std::string&) {
     return "Error: Data type mismatch between source image and profile.";
 }
@@ -86,7 +90,7 @@ std::vector<BadImage> MakeBadImages() {
         {"height 0", "height0.tif", Crafted({plain.width, 0, 1, 1, 0}), Outcome::RefusedAtScreening,
          InvalidTiff},
         {"width 2^31", "wide.tif", Crafted({0x80000000u, 1, 1, 1, 0}), Outcome::RefusedAtScreening,
-         InvalidTiff},
+         ScreenTooLarge},
         {"height 2^31", "tall.tif", Crafted({1, 0x80000000u, 1, 1, 0}), Outcome::RefusedAtScreening,
          InvalidTiff},
         {"rows per strip 0", "rps0.tif", Crafted({plain.width, plain.height, 0, 1, 0}),
@@ -120,6 +124,9 @@ std::vector<BadImage> MakeBadImages() {
          Outcome::RefusedAtScreening, ScreenNot8Bit},
         {"16-bit RGB", "deep.tif", Tiff(Changed(plain, [](auto& s) { s.bitsPerSample = 16; })),
          Outcome::RefusedAtScreening, ScreenNot8Bit},
+        {"signed 8-bit samples", "signed.tif",
+         Tiff(Changed(plain, [](auto& s) { s.sampleFormat = 2; })), Outcome::RefusedAtScreening,
+         ScreenNot8Bit},
         {"2 samples (grey + alpha) with an RGB profile", "greyalpha.tif",
          Tiff(Changed(fx::GraySpec(8, 4, 2), [](auto& s) { s.extraSamples = 1; })),
          Outcome::FailsBeforeRows, Mismatch},
@@ -141,7 +148,10 @@ std::vector<BadImage> MakeBadImages() {
              return symlink(other.c_str(), path.c_str()) == 0 &&
                     symlink(path.c_str(), other.c_str()) == 0;
          },
-         Outcome::NotListed, InvalidTiff},
+         Outcome::NotListed, InvalidTiff,
+         [](const std::string& path) {
+             return "Cannot read '" + path + "': Too many levels of symbolic links";
+         }},
         {"a named pipe", "pipe.tif",
          [](const std::string& path) { return mkfifo(path.c_str(), 0644) == 0; },
          Outcome::NotListed, InvalidTiff},

@@ -14,7 +14,7 @@ namespace rel {
 enum class Outcome {
     RefusedAtScreening, // the run shows its message and goes on without it
     FailsBeforeRows,    // its message ends the run; no destination is created
-    StopsInRows,        // its message ends the run; the destination holds the rows before
+    StopsInRows,        // its message ends the run; no destination appears
     Converts,           // no message; the destination equals that of a plain image
     NotListed,          // a folder run never sees it; a single run cannot open it
 };
@@ -27,6 +27,8 @@ struct BadImage {
     Outcome outcome;
     // The message the user sees, given the source path; empty for Converts and NotListed.
     std::function<std::string(const std::string& path)> message;
+    // The command-line tool's message when it words the failure with its cause.
+    std::function<std::string(const std::string& path)> cliMessage = nullptr;
 };
 
 // The plain image every comparison starts from: 8 x 4 RGB, 8 bits, one row per strip.

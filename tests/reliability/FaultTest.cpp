@@ -79,15 +79,14 @@ TEST(Fault, AWriteThatFailsMidImageStopsTheRunAndKeepsTheEarlierFiles) {
     EXPECT_FALSE(child.record.stop);
     EXPECT_TRUE(child.record.finished);
 
+    // c.tif, cut short, never appears, nor does its hidden temporary file.
     const Snapshot after = scene.Take();
-    EXPECT_EQ(ChangedPaths(before, after), Outs({"a.tif", "b.tif", "c.tif"}));
+    EXPECT_EQ(ChangedPaths(before, after), Outs({"a.tif", "b.tif"}));
     for (const char* name : {"a.tif", "b.tif"}) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(fx::ReadTiff(scene.out() + "/" + name).ok);
         EXPECT_EQ(fx::FileDigest(scene.out() + "/" + name), fx::FileDigest(reference.out(name)));
     }
-    EXPECT_LE(FileSize(c), limit);
-    EXPECT_GT(FileSize(c), earlier);
 }
 
 TEST(Fault, AFailureWritingAFilesDirectoryIsAWriteFailure) {
@@ -95,10 +94,10 @@ TEST(Fault, AFailureWritingAFilesDirectoryIsAWriteFailure) {
                                        {"b.tif", fx::RgbSpec(512, 400)},
                                        {"c.tif", fx::RgbSpec(8, 8)}};
     const ReferenceRun reference(images);
-    const std::vector<unsigned char> refB = fx::ReadFileBytes(reference.out("b.tif"));
+    const uint64_t refSize = FileSize(reference.out("b.tif"));
     const uint64_t bData = PixelDataEnd(reference.out("b.tif"));
     ASSERT_GT(bData, FileSize(reference.out("a.tif")));
-    ASSERT_LT(bData, refB.size());
+    ASSERT_LT(bData, refSize);
 
     // Every row fits; the directory does not, or only its first bytes do.
     for (const uint64_t limit : {bData, bData + 50}) {
@@ -112,14 +111,9 @@ TEST(Fault, AFailureWritingAFilesDirectoryIsAWriteFailure) {
         EXPECT_EQ(child.record.messages, std::vector<std::string>{WriteFailed(b)});
         EXPECT_EQ(child.record.names, (std::vector<std::string>{"a", "b"}));
         EXPECT_FALSE(child.record.succeeded);
-        EXPECT_EQ(ChangedPaths(before, scene.Take()), Outs({"a.tif", "b.tif"}));
+        // b.tif, whose directory could not be written, never appears.
+        EXPECT_EQ(ChangedPaths(before, scene.Take()), Outs({"a.tif"}));
         EXPECT_EQ(fx::FileDigest(scene.out() + "/a.tif"), fx::FileDigest(reference.out("a.tif")));
-        // All of b's pixels reached the disk, and only the directory is missing.
-        const std::vector<unsigned char> gotB = fx::ReadFileBytes(b);
-        ASSERT_GE(gotB.size(), bData);
-        EXPECT_LE(gotB.size(), limit);
-        EXPECT_TRUE(std::equal(gotB.begin() + 8, gotB.begin() + long(bData), refB.begin() + 8));
-        EXPECT_FALSE(fx::ReadTiff(b).ok);
     }
 }
 
@@ -168,7 +162,7 @@ TEST(Fault, ASourceChangedAfterTheScreeningGetsItsOwnMessage) {
         {"cut short",
          [](const std::string& p) { ASSERT_TRUE(fx::WriteFileBytes(p, CraftCutImage())); },
          "Error: Source image must be 8-bit and only have standard layers.",
-         {"a.tif", "b.tif"}},
+         {"a.tif"}},
         {"replaced by a taller image",
          tiff(taller),
          "",
