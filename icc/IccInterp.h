@@ -13,12 +13,14 @@ constexpr int icMaxGridInputs = 15;
 
 // The shape of a table: grid points minus one along each input, and how many
 // table entries lie between neighbouring grid points along that input. Each
-// grid point holds `outputs` consecutive entries.
+// grid point holds `outputs` consecutive entries. Only the first `inputs`
+// entries of last and stride are read (the rest stay unset: a grid is made
+// for every interpolation).
 struct IccGrid {
     unsigned inputs = 0;
     unsigned outputs = 0;
-    unsigned last[icMaxGridInputs] = {};
-    size_t stride[icMaxGridInputs] = {};
+    unsigned last[icMaxGridInputs];
+    size_t stride[icMaxGridInputs];
 };
 
 // Interpolates the table at `in` (each 0..1; outside values are clipped, NaN
