@@ -1,11 +1,10 @@
 #include "IccCmm.h"
 
-#include <lcms2.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "FileRead.h"
+#include "IccLcms.h"
 #include "IccPcs.h"
 
 namespace {
@@ -108,9 +107,20 @@ void FromLcms(const SpaceFormat& f, const double* in, icFloatNumber* out) {
     }
 }
 
+// Device links and named colours are no step of a profile-to-profile chain;
+// an abstract profile is a PCS-to-PCS step at either end.
 bool IsSupportedClass(cmsProfileClassSignature cls) {
     return cls == cmsSigInputClass || cls == cmsSigDisplayClass || cls == cmsSigOutputClass ||
-           cls == cmsSigColorSpaceClass;
+           cls == cmsSigColorSpaceClass || cls == cmsSigAbstractClass;
+}
+
+// The colour space at the end of the chain, followed step by step as Little
+// CMS links it.
+cmsColorSpaceSignature ChainOutputSpace(const std::vector<cmsHPROFILE>& profiles) {
+    cmsColorSpaceSignature current = cmsGetColorSpace(profiles.front());
+    for (size_t i = 0; i < profiles.size(); ++i)
+        current = icLcmsStepOutputSpace(static_cast<cmsUInt32Number>(i), current, profiles[i]);
+    return current;
 }
 
 } // namespace
@@ -153,8 +163,11 @@ icStatusCMM CIccCmm::AddXform(const unsigned char* pProfileData, size_t nSize,
                               icRenderingIntent nIntent, icXformInterp) {
     if (!pProfileData || nSize == 0 || nSize > icMaxProfileBytes)
         return icCmmStatCantOpenProfile;
-    return AddProfile(cmsOpenProfileFromMem(pProfileData, static_cast<cmsUInt32Number>(nSize)),
-                      nIntent);
+    cmsContext ctx = icLcmsContext();
+    if (!ctx)
+        return icCmmStatAllocErr;
+    return AddProfile(
+        cmsOpenProfileFromMemTHR(ctx, pProfileData, static_cast<cmsUInt32Number>(nSize)), nIntent);
 }
 
 icStatusCMM CIccCmm::AddProfile(void* hProfile, icRenderingIntent nIntent) {
@@ -186,13 +199,6 @@ icStatusCMM CIccCmm::Begin() {
     if (d.steps.empty() || d.transform)
         return icCmmStatBadXform;
 
-    void* first = d.steps.front().profile.get();
-    void* last = d.steps.back().profile.get();
-    d.srcSpace = cmsGetColorSpace(first);
-    d.dstSpace = d.steps.size() == 1 ? cmsGetPCS(last) : cmsGetColorSpace(last);
-    if (!DescribeSpace(d.srcSpace, d.src) || !DescribeSpace(d.dstSpace, d.dst))
-        return icCmmStatBadSpaceLink;
-
     const cmsUInt32Number n = static_cast<cmsUInt32Number>(d.steps.size());
     std::vector<cmsHPROFILE> profiles;
     std::vector<cmsBool> bpc(n, FALSE);
@@ -202,9 +208,15 @@ icStatusCMM CIccCmm::Begin() {
         profiles.push_back(s.profile.get());
         intents.push_back(s.intent);
     }
-    // Floating-point formats keep Little CMS on its full-precision pipeline:
-    // no 16-bit tables are precalculated, and nothing is cached between pixels.
-    d.transform.reset(cmsCreateExtendedTransform(nullptr, n, profiles.data(), bpc.data(),
+    d.srcSpace = cmsGetColorSpace(profiles.front());
+    d.dstSpace = ChainOutputSpace(profiles);
+    if (!DescribeSpace(d.srcSpace, d.src) || !DescribeSpace(d.dstSpace, d.dst))
+        return icCmmStatBadSpaceLink;
+
+    // With floating-point formats Little CMS precalculates no device link and
+    // caches nothing: every pixel goes through the profiles' own curves,
+    // matrices and tables, linked by the layer's intent plug-in.
+    d.transform.reset(cmsCreateExtendedTransform(icLcmsContext(), n, profiles.data(), bpc.data(),
                                                  intents.data(), adaptation.data(), nullptr, 0,
                                                  d.src.format, d.dst.format, cmsFLAGS_NOCACHE));
     if (!d.transform)

@@ -191,7 +191,6 @@ std::vector<BadProfile> MakeBadProfiles() {
         {"a folder", "folder.icc",
          [](const std::string& path) { return mkdir(path.c_str(), 0755) == 0; }},
         {"a TIFF image", "image.icc", Tiff(PlainSourceSpec())},
-        {"abstract", "abstract.icc", Made(fx::MakeAbstractProfile)},
         {"device link", "devicelink.icc", Made(fx::MakeDeviceLinkProfile)},
         {"named colour", "named.icc", Made(fx::MakeNamedColorProfile)},
         {"16 channels ('GCLR')", "sixteen.icc",

@@ -1,0 +1,41 @@
+// The layer's private Little CMS context: its plug-ins never reach Little
+// CMS's global context, so nothing else in the process changes behaviour.
+#include "IccLcms.h"
+
+namespace {
+
+cmsPluginRenderingIntent IntentPlugin(cmsUInt32Number intent, const char* name,
+                                      cmsPluginBase* next) {
+    cmsPluginRenderingIntent p{};
+    p.base.Magic = cmsPluginMagicNumber;
+    p.base.ExpectedVersion = LCMS_VERSION;
+    p.base.Type = cmsPluginRenderingIntentSig;
+    p.base.Next = next;
+    p.Intent = intent;
+    p.Link = icLcmsLinkProfiles;
+    for (int i = 0; name[i] != '\0' && i < 255; ++i)
+        p.Description[i] = name[i];
+    return p;
+}
+
+cmsContext MakeContext() {
+    static cmsPluginInterpolation interp{
+        {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginInterpolationSig, nullptr},
+        icLcmsInterpolators};
+    static cmsPluginRenderingIntent absolute =
+        IntentPlugin(INTENT_ABSOLUTE_COLORIMETRIC, "Absolute colorimetric", &interp.base);
+    static cmsPluginRenderingIntent saturation =
+        IntentPlugin(INTENT_SATURATION, "Saturation", &absolute.base);
+    static cmsPluginRenderingIntent relative =
+        IntentPlugin(INTENT_RELATIVE_COLORIMETRIC, "Relative colorimetric", &saturation.base);
+    static cmsPluginRenderingIntent perceptual =
+        IntentPlugin(INTENT_PERCEPTUAL, "Perceptual", &relative.base);
+    return cmsCreateContext(&perceptual, nullptr);
+}
+
+} // namespace
+
+cmsContext icLcmsContext() {
+    static const cmsContext ctx = MakeContext();
+    return ctx;
+}
