@@ -132,6 +132,26 @@ bool WriteWithMode(const std::string& path, const char* mode) {
     return ok;
 }
 
+// An RGB image whose one Deflate strip claims a size far over the budget:
+// the conversion must refuse it from its tags, before any row.
+bool WriteOverBudget(const std::string& path, uint32_t width, uint32_t height) {
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    if (!tif)
+        return false;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+    unsigned char stream[] = {0x78, 0x9c, 0x63, 0x60, 0x18, 0x05, 0x00, 0x00};
+    const bool ok = TIFFWriteRawStrip(tif, 0, stream, sizeof stream) > 0;
+    TIFFClose(tif);
+    return ok;
+}
+
 int WriteSeeds(const std::string& dir, const std::vector<Seed>& seeds) {
     int written = 0;
     for (const Seed& seed : seeds) {
@@ -210,7 +230,10 @@ int WriteConversionSeeds(const std::string& dir) {
         {"cmyk-pipeline", [] { return CmykSpec(5, 9); }},
         {"ink6-pipeline", [] { return InkSpec(4, 5, 6); }},
     };
-    return WriteSeeds(dir, seeds) + WriteDamagedSeeds(dir);
+    // Over the budget: a row that once wrapped around 32 bits, and a column.
+    const int overBudget = (WriteOverBudget(dir + "/rgb-row-3gib.tif", 1073741825u, 1) ? 1 : 0) +
+                           (WriteOverBudget(dir + "/rgb-column.tif", 1, 1u << 22) ? 1 : 0);
+    return WriteSeeds(dir, seeds) + WriteDamagedSeeds(dir) + overBudget;
 }
 
 } // namespace corpus

@@ -162,21 +162,3 @@ TEST(BadInput, EveryUnusableProfileIsRefusedBeforeAnythingIsWritten) {
         }
     }
 }
-
-// A file of a few hundred bytes whose one row claims 210 MB: the row buffers are sized
-// from that claim, so they must cost nothing until a row is really read, and the fast
-// path must not multiply them by its rows in flight. The child's memory is capped at
-// 1 GiB so that a regression cannot hurt the machine.
-TEST(BadInput, AnImpossiblyWideImageCostsNoMoreMemoryThanItsBytes) {
-    Scene scene;
-    const std::string source = scene.in() + "/wide.tif";
-    ASSERT_TRUE(fx::WriteFileBytes(
-        source, CraftRgbTiff({70000000, 1, 1, 1, 64}, std::vector<unsigned char>(64, 128))));
-    const ChildOutcome child = RunJobInChild(scene.Single(source, scene.out() + "/wide.tif"),
-                                             RLIM_INFINITY, rlim_t(1) << 30);
-    ASSERT_TRUE(child.exitedNormally) << "wait status " << child.status;
-    EXPECT_EQ(child.record.messages,
-              std::vector<std::string>{
-                  "Error: Source image must be 8-bit and only have standard layers."});
-    EXPECT_LT(child.maxRssKb, 100 * 1024);
-}

@@ -123,6 +123,8 @@ RunRecord RunJob(const RunSpec& spec) {
     job.m_bEmbedProfile = spec.embed;
     job.m_pObserver = &observer;
     job.m_nPauseMs = 0;
+    job.m_nMaxRowBytes = spec.maxRowBytes;
+    job.m_nBigTiffThreshold = spec.bigTiffThreshold;
     ConversionThreadProc(&job);
     record.succeeded = job.m_bSucceeded.load();
     record.stop = job.m_bStop.load();

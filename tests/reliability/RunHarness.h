@@ -31,6 +31,8 @@ struct RunSpec {
     bool folder = false;
     bool embed = true;
     int intent = 2;
+    uint64_t maxRowBytes = kDefaultMaxRowBytes;
+    uint64_t bigTiffThreshold = kBigTiffThreshold;
     std::function<void(const std::string& label)> beforeImage;
 };
 
