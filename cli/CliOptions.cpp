@@ -2,17 +2,26 @@
 
 #include <getopt.h>
 
+#include <cstdio>
+
 const char* UsageText() {
     return "Usage: chromaport-cli [options] SOURCE DESTINATION\n"
            "Converts 8-bit TIFF images from one ICC colour space to another.\n"
            "\n"
-           "  -s, --source-profile FILE   ICC profile of the source images (required)\n"
+           "  -s, --source-profile FILE   ICC profile of the source images, or 'embedded'\n"
+           "                              (the default): each image's own embedded profile\n"
            "  -d, --dest-profile FILE     ICC profile to convert to (required)\n"
            "  -i, --intent WHICH          source | perceptual | relative | saturation,\n"
            "                              or 0..3 (default relative)\n"
            "  -e, --embed                 embed the destination profile in every output image\n"
            "  -m, --multiple              folder mode: SOURCE and DESTINATION are folders\n"
            "  -q, --quiet                 no progress display\n"
+           "  -k, --keep-going            folder mode: go on past an image that fails\n"
+           "  -c, --compress HOW          none | lzw | deflate | zstd (default none)\n"
+           "      --keep-metadata         copy XMP, IPTC, EXIF, date, artist, copyright,\n"
+           "                              description and software tags to the output\n"
+           "      --shard K/N             folder mode: only every N-th image, from the K-th\n"
+           "      --list                  print the source images the run would take, and stop\n"
            "  -h, --help                  show this text\n"
            "      --version               show the version\n"
            "\n"
@@ -24,12 +33,48 @@ const char* UsageText() {
            "  0  every image found was converted\n"
            "  1  the run failed or was cancelled, or found nothing to convert\n"
            "  2  wrong usage, or a job refused before it started\n"
-           "  3  the run completed, but some images were skipped\n"
+           "  3  the run completed, but some images were skipped or failed\n"
            "\n"
            "Examples:\n"
            "  chromaport-cli -s sRGB.icc -d default_cmyk.icc photo.tif photo-cmyk.tif\n"
-           "  chromaport-cli -m -e -i perceptual -s sRGB.icc -d default_cmyk.icc scans/ print/\n";
+           "  chromaport-cli -m -e -i perceptual -s sRGB.icc -d default_cmyk.icc scans/ print/\n"
+           "  chromaport-cli -m -k -c deflate -d default_cmyk.icc scans/ print/\n";
 }
+
+bool UsesEmbeddedProfiles(const CliOptions& options) {
+    return options.sourceProfile.empty() || options.sourceProfile == "embedded";
+}
+
+namespace {
+
+bool ParseCompression(const std::string& text, uint16_t& code) {
+    static const struct {
+        const char* name;
+        uint16_t code;
+    } kKinds[] = {{"none", 1}, {"lzw", 5}, {"deflate", 8}, {"zstd", 50000}};
+    for (const auto& kind : kKinds)
+        if (text == kind.name) {
+            code = kind.code;
+            return true;
+        }
+    return false;
+}
+
+// "K/N" with 1 <= K <= N.
+bool ParseShard(const std::string& text, uint32_t& index, uint32_t& count) {
+    unsigned long k = 0, n = 0;
+    char slash = 0, rest = 0;
+    if (sscanf(text.c_str(), "%lu%c%lu%c", &k, &slash, &n, &rest) != 3 || slash != '/' ||
+        text.find_first_of("+- ") != std::string::npos)
+        return false;
+    if (k < 1 || n < 1 || k > n || n > 0xFFFFFFFFul)
+        return false;
+    index = uint32_t(k);
+    count = uint32_t(n);
+    return true;
+}
+
+} // namespace
 
 int ParseIntent(const std::string& text) {
     static const char* const kNames[] = {"source", "perceptual", "relative", "saturation"};
@@ -41,7 +86,7 @@ int ParseIntent(const std::string& text) {
 }
 
 ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& error) {
-    enum { kVersion = 1000 };
+    enum { kVersion = 1000, kKeepMetadata, kShard, kList };
     static const option kLong[] = {
         {"source-profile", required_argument, nullptr, 's'},
         {"dest-profile", required_argument, nullptr, 'd'},
@@ -49,6 +94,11 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
         {"embed", no_argument, nullptr, 'e'},
         {"multiple", no_argument, nullptr, 'm'},
         {"quiet", no_argument, nullptr, 'q'},
+        {"keep-going", no_argument, nullptr, 'k'},
+        {"compress", required_argument, nullptr, 'c'},
+        {"keep-metadata", no_argument, nullptr, kKeepMetadata},
+        {"shard", required_argument, nullptr, kShard},
+        {"list", no_argument, nullptr, kList},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0},
@@ -56,7 +106,7 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
     optind = 1;
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":s:d:i:emqh", kLong, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":s:d:i:emqkc:h", kLong, nullptr)) != -1) {
         switch (c) {
         case 's':
             options.sourceProfile = optarg;
@@ -80,6 +130,28 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
         case 'q':
             options.quiet = true;
             break;
+        case 'k':
+            options.keepGoing = true;
+            break;
+        case 'c':
+            if (!ParseCompression(optarg, options.compression)) {
+                error = std::string("--compress takes none, lzw, deflate or zstd, not '") + optarg +
+                        "'";
+                return ParseResult::UsageError;
+            }
+            break;
+        case kKeepMetadata:
+            options.keepMetadata = true;
+            break;
+        case kShard:
+            if (!ParseShard(optarg, options.shardIndex, options.shardCount)) {
+                error = std::string("--shard takes K/N with 1 <= K <= N, not '") + optarg + "'";
+                return ParseResult::UsageError;
+            }
+            break;
+        case kList:
+            options.list = true;
+            break;
         case 'h':
             options.help = true;
             return ParseResult::Ok;
@@ -100,8 +172,12 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
     }
     options.source = argv[optind];
     options.destination = argv[optind + 1];
-    if (options.sourceProfile.empty() || options.destProfile.empty()) {
-        error = "both --source-profile and --dest-profile are required";
+    if (options.shardCount > 1 && !options.multiple) {
+        error = "--shard needs folder mode (-m)";
+        return ParseResult::UsageError;
+    }
+    if (options.destProfile.empty() && !options.list) {
+        error = "--dest-profile is required";
         return ParseResult::UsageError;
     }
     return ParseResult::Ok;

@@ -1,15 +1,22 @@
 #pragma once
 // The command line of chromaport-cli.
 
+#include <cstdint>
 #include <string>
 
 struct CliOptions {
+    // Empty, or "embedded": each image's own embedded profile.
     std::string sourceProfile;
     std::string destProfile;
     int intent = 2; // relative colorimetric, as the window starts
     bool embed = false;
     bool multiple = false;
     bool quiet = false;
+    bool keepGoing = false;
+    bool keepMetadata = false;
+    bool list = false;
+    uint16_t compression = 1; // TIFF's code for none
+    uint32_t shardIndex = 1, shardCount = 1;
     bool help = false;
     bool version = false;
     std::string source;
@@ -26,3 +33,6 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
 int ParseIntent(const std::string& text);
 
 const char* UsageText();
+
+// Whether the images' own embedded profiles are their source profiles.
+bool UsesEmbeddedProfiles(const CliOptions& options);

@@ -11,6 +11,7 @@
 
 #include "CliOptions.h"
 #include "ConversionJob.h"
+#include "ConversionRun.h"
 #include "JobChecks.h"
 #include "Messages.h"
 #include "PendingFile.h"
@@ -69,16 +70,41 @@ int ExitStatus(const CConversionJob& job) {
     return kExitFailed;
 }
 
+void FillJob(CConversionJob& job, const CliOptions& options, const std::string& destination) {
+    job.SetJob(options.source, options.sourceProfile, options.destProfile, destination,
+               options.intent, options.multiple);
+    job.m_bEmbedProfile = options.embed;
+    job.m_nPauseMs = 0;
+    job.m_bExplainUnreadable = true;
+    job.m_bEmbeddedSourceProfile = UsesEmbeddedProfiles(options);
+    job.m_bKeepGoing = options.keepGoing;
+    job.m_nCompression = static_cast<TiffCompression>(options.compression);
+    job.m_nShardIndex = options.shardIndex;
+    job.m_nShardCount = options.shardCount;
+}
+
+// --list: the sources the run would take, one a line, and nothing converted.
+int ListSources(const CliOptions& options) {
+    CConversionJob job;
+    FillJob(job, options, options.destination);
+    int scanError = 0;
+    const std::vector<std::string> list = CConversionRun::SourceList(job, scanError);
+    for (const std::string& path : list)
+        printf("%s\n", EscapeControlBytes(path).c_str());
+    if (scanError != 0) {
+        job.m_nScanError = scanError;
+        ExplainEmptyFolder(job);
+        return kExitFailed;
+    }
+    return kExitConverted;
+}
+
 int RunJob(const CliOptions& options, const std::string& destination) {
     CConversionJob job;
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
     CTerminalObserver observer(showProgress);
-    job.SetJob(options.source, options.sourceProfile, options.destProfile, destination,
-               options.intent, options.multiple);
-    job.m_bEmbedProfile = options.embed;
+    FillJob(job, options, destination);
     job.m_pObserver = &observer;
-    job.m_nPauseMs = 0;
-    job.m_bExplainUnreadable = true;
 
     g_pJob = &job;
     InstallInterruptHandler();
@@ -117,8 +143,18 @@ int main(int argc, char** argv) {
         return 0;
     }
     SilenceTiffLibraryMessages();
+    if (options.list)
+        return ListSources(options);
+    if (options.compression != kCompressNone &&
+        !CTiffImage::CompressionAvailable(static_cast<TiffCompression>(options.compression))) {
+        fprintf(stderr, "chromaport-cli: --compress: this libtiff cannot write that compression\n");
+        return kExitUsage;
+    }
+    // With embedded profiles there is no source profile file to name.
+    const std::string sourceProfile =
+        UsesEmbeddedProfiles(options) ? std::string("embedded") : options.sourceProfile;
     const JobCheckResult check =
-        CheckJob(options.source, options.sourceProfile, options.destination, options.destProfile,
+        CheckJob(options.source, sourceProfile, options.destination, options.destProfile,
                  options.multiple, EscapeControlBytes);
     if (!check.ok) {
         fprintf(stderr, "%s\n", check.message.c_str());

@@ -72,12 +72,23 @@ public:
     // A source that exists but cannot be read is named with the system's
     // reason instead of as an invalid TIFF file (the command-line tool).
     bool m_bExplainUnreadable = false;
+    // Each source image's own embedded profile is its source profile;
+    // m_strSourceProfile is then not used.
+    bool m_bEmbeddedSourceProfile = false;
+    // A folder run goes on past an image that fails, instead of stopping.
+    bool m_bKeepGoing = false;
+    // How destinations are compressed (the windows: never).
+    TiffCompression m_nCompression = kCompressNone;
+    // Of the sorted folder list, only entries K, K + N, K + 2N... (1-based)
+    // are taken, so that N runs can share one folder; 1 of 1 takes all.
+    uint32_t m_nShardIndex = 1;
+    uint32_t m_nShardCount = 1;
 
     // What the run found, for whoever reports its end; written before
     // m_bFinished. m_nScanError is the errno that kept the source folder
     // from being read, 0 when it was read.
     uint32_t m_nImagesFound = 0;
-    uint32_t m_nImagesSkipped = 0;
+    uint32_t m_nImagesSkipped = 0; // dropped by the screening, or failed with m_bKeepGoing
     int m_nScanError = 0;
 };
 

@@ -45,13 +45,21 @@ void CConversionRun::ReadProfileBytes() {
     m_bHaveProfile = ReadRegularFile(m_job.m_strDestProfile, m_profileBytes, icMaxProfileBytes);
 }
 
-void CConversionRun::BuildFileList() {
-    if (m_job.m_bMultipleFiles) {
-        m_job.m_nScanError = ScanFolder(m_job.m_strSourceImage, m_list);
-        FilterTiffFiles(m_list);
-    } else {
-        m_list.push_back(m_job.m_strSourceImage);
+std::vector<std::string> CConversionRun::SourceList(const CConversionJob& job, int& scanError) {
+    std::vector<std::string> list;
+    scanError = 0;
+    if (!job.m_bMultipleFiles) {
+        list.push_back(job.m_strSourceImage);
+        return list;
     }
+    scanError = ScanFolder(job.m_strSourceImage, list);
+    FilterTiffFiles(list);
+    TakeShard(list, job.m_nShardIndex, job.m_nShardCount);
+    return list;
+}
+
+void CConversionRun::BuildFileList() {
+    m_list = SourceList(m_job, m_job.m_nScanError);
     m_job.m_nImagesFound = static_cast<uint32_t>(m_list.size());
 }
 
@@ -107,8 +115,7 @@ std::string CConversionRun::FileNameLabel(const std::string& source) {
 
 bool CConversionRun::ConvertAll() {
     const size_t n = m_list.size();
-    if (n == 0)
-        return false;
+    bool anyConverted = false;
     for (size_t i = 0; i < n; ++i) {
         const std::string& source = m_list[i];
         const std::string dest = m_job.m_bMultipleFiles
@@ -121,7 +128,9 @@ bool CConversionRun::ConvertAll() {
         // being read, whatever way the two paths are spelled.
         if (IsSamePath(source, dest)) {
             ShowMessage(FormatText(msg::kSameSourceAndDest, msg::kNounImages));
-            return false;
+            if (!GoOnAfterFailure())
+                return false;
+            continue;
         }
 
         m_bPausedAt100 = false;
@@ -133,18 +142,24 @@ bool CConversionRun::ConvertAll() {
                                  *this};
         const ImageResult result = ConvertImage(m_job, res, source, dest);
         m_bXyzDestination = result.xyzDestination;
-        switch (result.outcome) {
-        case ImageOutcome::Converted:
+        if (result.outcome == ImageOutcome::Converted) {
             m_job.m_bSucceeded.store(true, std::memory_order_relaxed);
-            break;
-        case ImageOutcome::FailedBeforeRows:
-            return false;
-        case ImageOutcome::StoppedInRows:
-            if (!result.message.empty())
-                ShowMessage(result.message);
-            return false;
+            anyConverted = true;
+            continue;
         }
+        if (!result.message.empty())
+            ShowMessage(result.message);
+        if (!GoOnAfterFailure())
+            return false;
     }
+    return anyConverted;
+}
+
+bool CConversionRun::GoOnAfterFailure() {
+    if (!m_job.m_bKeepGoing || m_job.m_bCancelRequested.load(std::memory_order_relaxed))
+        return false;
+    ++m_job.m_nImagesSkipped;
+    m_job.m_bStop.store(false, std::memory_order_relaxed);
     return true;
 }
 

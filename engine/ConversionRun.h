@@ -23,6 +23,10 @@ public:
     // The file-name label: the name cut before its first period, unless the
     // period is the name's first character.
     static std::string FileNameLabel(const std::string& source);
+    // The sources a run takes, in order: the one image, or the TIFF images of
+    // the folder that fall to the job's shard. scanError: the errno that kept
+    // the folder from being read, else 0.
+    static std::vector<std::string> SourceList(const CConversionJob& job, int& scanError);
 
     void ShowMessage(const std::string& text) override;
     void AdvanceProgress() override;
@@ -38,6 +42,9 @@ private:
     // Drops entry i of the list after showing why.
     void Drop(size_t i, const std::string& message);
     bool ConvertAll();
+    // After an image failed, with its message shown: whether the run goes on
+    // to the next image (only when asked to keep going, and not cancelled).
+    bool GoOnAfterFailure();
     void Pause();
 
     CConversionJob& m_job;

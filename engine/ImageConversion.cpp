@@ -3,10 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
+#include "AlphaCarrier.h"
 #include "ConversionJob.h"
 #include "IccCmm.h"
 #include "Messages.h"
+#include "PathUtils.h"
 #include "PendingFile.h"
 #include "PixelCodec.h"
 #include "RowPipeline.h"
@@ -20,6 +23,8 @@ icRenderingIntent SourceIntentFor(int intentIndex) {
 
 bool SourceAgreesWithSpace(icColorSpaceSignature space, uint16_t samples, TiffColorModel model) {
     switch (space) {
+    case icSigGrayData:
+        return samples == 1 && model != TCM_LAB;
     case icSigRgbData:
         return samples == 3 && model == TCM_ADDITIVE;
     case icSigLabData:
@@ -39,6 +44,10 @@ bool SourceAgreesWithSpace(icColorSpaceSignature space, uint16_t samples, TiffCo
 
 bool DestinationLayoutFor(icColorSpaceSignature space, TiffColorModel& model, uint16_t& samples) {
     switch (space) {
+    case icSigGrayData:
+        model = TCM_ADDITIVE; // written black-is-zero
+        samples = 1;
+        return true;
     case icSigRgbData:
         model = TCM_ADDITIVE;
         samples = 3;
@@ -100,14 +109,40 @@ void FreeRowBuffers(CConversionJob& job) {
 // first check that fails.
 class ImageSetup {
 public:
-    ImageSetup(CConversionJob& job, const ImageResources& res) : m_job(job), m_res(res) {}
+    ImageSetup(CConversionJob& job, const ImageResources& res, CAlphaCarrier& alpha)
+        : m_job(job), m_res(res), m_alpha(alpha) {}
 
-    std::unique_ptr<CIccCmm> BuildTransform() {
+    // The transform, and the source opened and checked against it. With
+    // embedded profiles the source is opened first, for its profile.
+    std::unique_ptr<CIccCmm> Prepare(const std::string& sourcePath, PixelLayout& layout) {
+        if (!m_job.m_bEmbeddedSourceProfile) {
+            std::unique_ptr<CIccCmm> cmm = BuildTransform(nullptr);
+            return cmm && CheckSource(*cmm, sourcePath, layout, true) ? std::move(cmm) : nullptr;
+        }
+        std::vector<unsigned char> embedded;
+        if (!OpenSource(sourcePath))
+            return nullptr;
+        if (!m_res.source.GetIccProfile(embedded)) {
+            Fail(FormatText(msg::kNoEmbeddedProfile, Shown(GetFileName(sourcePath)).c_str()));
+            return nullptr;
+        }
+        m_strEmbeddedName = FormatText(msg::kEmbeddedProfileName, Shown(sourcePath).c_str());
+        std::unique_ptr<CIccCmm> cmm = BuildTransform(&embedded);
+        return cmm && CheckSource(*cmm, sourcePath, layout, false) ? std::move(cmm) : nullptr;
+    }
+
+    std::unique_ptr<CIccCmm> BuildTransform(const std::vector<unsigned char>* embedded) {
         auto cmm = std::make_unique<CIccCmm>(icSigUnknownData, icSigUnknownData, true);
-        if (cmm->AddXform(m_job.m_strSourceProfile.c_str(), SourceIntentFor(m_job.m_nIntent),
-                          icInterpLinear) != icCmmStatOk ||
-            AddDestinationStep(*cmm) != icCmmStatOk || cmm->Begin() != icCmmStatOk) {
-            Fail(FormatText(msg::kInvalidProfile, Shown(m_job.m_strSourceProfile).c_str(),
+        const icRenderingIntent intent = SourceIntentFor(m_job.m_nIntent);
+        const icStatusCMM source =
+            embedded ? cmm->AddXform(embedded->data(), uint32_t(embedded->size()), intent,
+                                     icInterpLinear)
+                     : cmm->AddXform(m_job.m_strSourceProfile.c_str(), intent, icInterpLinear);
+        if (source != icCmmStatOk || AddDestinationStep(*cmm) != icCmmStatOk ||
+            cmm->Begin() != icCmmStatOk) {
+            const std::string shownSource =
+                embedded ? m_strEmbeddedName : Shown(m_job.m_strSourceProfile);
+            Fail(FormatText(msg::kInvalidProfile, shownSource.c_str(),
                             Shown(m_job.m_strDestProfile).c_str()));
             return nullptr;
         }
@@ -124,18 +159,40 @@ public:
         return cmm.AddXform(m_job.m_strDestProfile.c_str(), icUnknownIntent, icInterpLinear);
     }
 
-    bool CheckSource(const CIccCmm& cmm, const std::string& sourcePath, PixelLayout& layout) {
+    bool OpenSource(const std::string& sourcePath) {
         CTiffImage& src = m_res.source;
         if (!src.OpenForRead(sourcePath.c_str()))
             return Fail(FormatText(msg::kInvalidTiff, Shown(sourcePath).c_str()));
         if (!src.HasEightBitUnsignedSamples())
             return Fail(msg::kSourceNot8Bit);
-        if (!SourceAgreesWithSpace(cmm.GetSourceSpace(), src.GetSamplesPerPixel(),
-                                   src.GetColorModel()))
+        return true;
+    }
+
+    bool CheckSource(const CIccCmm& cmm, const std::string& sourcePath, PixelLayout& layout,
+                     bool open) {
+        if (open && !OpenSource(sourcePath))
+            return false;
+        CTiffImage& src = m_res.source;
+        const icColorSpaceSignature space = cmm.GetSourceSpace();
+        // RGB and CMYK may carry one unassociated alpha sample, which passes
+        // through unchanged; any other extra sample is a mismatch.
+        m_bAlpha = src.HasUnassociatedAlpha() &&
+                   ((space == icSigRgbData && src.GetSamplesPerPixel() == 4) ||
+                    (space == icSigCmykData && src.GetSamplesPerPixel() == 5));
+        const uint16_t colourSamples = src.GetSamplesPerPixel() - (m_bAlpha ? 1 : 0);
+        if (!SourceAgreesWithSpace(space, colourSamples, src.GetColorModel()))
             return Fail(msg::kDataTypeMismatch);
+        if (m_bAlpha)
+            src.CarryAlpha(&m_alpha);
         layout.sourceModel = src.GetColorModel();
-        layout.sourceSamples = src.GetSamplesPerPixel();
-        layout.sourceXyz = cmm.GetSourceSpace() == icSigXYZData;
+        // Grey stored white-is-zero is read inverted, as grey profiles count
+        // from black.
+        if (space == icSigGrayData && src.GetColorModel() == TCM_SUBTRACTIVE) {
+            src.InvertSamples();
+            layout.sourceModel = TCM_ADDITIVE;
+        }
+        layout.sourceSamples = colourSamples;
+        layout.sourceXyz = space == icSigXYZData;
         return true;
     }
 
@@ -152,7 +209,7 @@ public:
         const CTiffImage& src = m_res.source;
         // Checked before anything is allocated or written: rows beyond the
         // limit would take more memory than a machine can be expected to have.
-        const uint64_t destRowBytes = uint64_t(src.GetWidth()) * samples;
+        const uint64_t destRowBytes = uint64_t(src.GetWidth()) * (samples + (m_bAlpha ? 1 : 0));
         if (src.GetRowBytes() > m_job.m_nMaxRowBytes || destRowBytes > m_job.m_nMaxRowBytes)
             return Fail(msg::kSourceTooLarge);
         // An existing destination the user may not write is refused before
@@ -162,6 +219,8 @@ public:
         TiffWriteOptions options;
         options.resolutionUnit = src.GetResolutionUnit();
         options.bigTiffThreshold = m_job.m_nBigTiffThreshold;
+        options.compression = m_job.m_nCompression;
+        options.alpha = m_bAlpha ? &m_alpha : nullptr;
         if (!m_res.dest.CreateForWrite(destPath.c_str(), src.GetWidth(), src.GetHeight(), 8, model,
                                        samples, src.GetXResolution(), src.GetYResolution(),
                                        m_res.profileBytes, m_res.profileSize, options))
@@ -196,7 +255,10 @@ private:
 
     CConversionJob& m_job;
     const ImageResources& m_res;
+    CAlphaCarrier& m_alpha;
     bool m_bXyzDestination = false;
+    bool m_bAlpha = false;
+    std::string m_strEmbeddedName;
 };
 
 // The per-pixel loop; returns the failure's message, empty when every row
@@ -246,13 +308,13 @@ std::string ConvertRows(CConversionJob& job, const ImageResources& res, CIccCmm&
 
 ImageResult ConvertImage(CConversionJob& job, const ImageResources& res,
                          const std::string& sourcePath, const std::string& destPath) {
-    ImageSetup setup(job, res);
-    std::unique_ptr<CIccCmm> cmm = setup.BuildTransform();
+    CAlphaCarrier alpha;
+    ImageSetup setup(job, res, alpha);
     PixelLayout layout;
+    std::unique_ptr<CIccCmm> cmm = setup.Prepare(sourcePath, layout);
     ImageResult result;
     result.xyzDestination = res.xyzDestination;
-    if (!cmm || !setup.CheckSource(*cmm, sourcePath, layout) ||
-        !setup.CreateDestination(*cmm, destPath, layout) || !setup.TakeRowBuffers())
+    if (!cmm || !setup.CreateDestination(*cmm, destPath, layout) || !setup.TakeRowBuffers())
         return result;
     result.xyzDestination = setup.XyzDestination();
 

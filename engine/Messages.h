@@ -19,6 +19,8 @@ constexpr const char* kReadFailed =
     "Error: Source image must be 8-bit and only have standard layers.";
 constexpr const char* kWriteFailed = "Error: Could not write to %s.";
 constexpr const char* kSourceTooLarge = "Error: Source image is too large.";
+constexpr const char* kNoEmbeddedProfile = "Error: Source image %s has no embedded profile.";
+constexpr const char* kEmbeddedProfileName = "%s (embedded profile)";
 
 // The run
 constexpr const char* kScreenNot8Bit = "Error: Source image %s must be 8-bit.";

@@ -3,11 +3,13 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
+#include "AlphaCarrier.h"
 #include "FileRead.h"
 #include "PendingFile.h"
 
@@ -28,11 +30,18 @@ TIFF* OpenSourceFile(const char* path) {
     return tif;
 }
 
-// What a destination will take on disk, at most: pixels, the offset and
-// count of every one-row strip, the profile and room for the directory.
-uint64_t WrittenSizeBound(uint64_t rowBytes, uint32_t height, uint32_t iccSize) {
-    return rowBytes * height + uint64_t(height) * 16 + iccSize + (uint64_t(64) << 10);
+// What a destination will take on disk, at most: pixels (a codec may
+// expand data it cannot compress by up to a half), the offset and count of
+// every strip, the profile and room for the directory.
+uint64_t WrittenSizeBound(uint64_t rowBytes, uint32_t height, uint32_t iccSize, bool compressed) {
+    const uint64_t pixels = rowBytes * height;
+    return (compressed ? pixels + pixels / 2 : pixels) + uint64_t(height) * 16 + iccSize +
+           (uint64_t(64) << 10);
 }
+
+// Compressed strips of one row compress badly; strips of about this many
+// bytes compress well and keep what the library buffers small.
+constexpr uint64_t kCompressedStripBytes = uint64_t(256) << 10;
 
 } // namespace
 
@@ -53,6 +62,13 @@ void CTiffImage::Close() {
     m_nHeight = 0;
     m_nBitsPerSample = 0;
     m_nSamplesPerPixel = 0;
+    m_nExtraSamples = 0;
+    m_bUnassociatedAlpha = false;
+    m_bInvert = false;
+    m_bScanlines = false;
+    m_pAlpha = nullptr;
+    m_fileRow.clear();
+    m_fileRow.shrink_to_fit();
     if (!m_strTempPath.empty()) {
         // Removed before the library closes it: nothing unfinished is ever
         // seen under any name once this returns.
@@ -134,6 +150,10 @@ bool CTiffImage::ReadLayout() {
     TIFFGetField(m_pTiff, TIFFTAG_XRESOLUTION, &m_fXResolution);
     TIFFGetField(m_pTiff, TIFFTAG_YRESOLUTION, &m_fYResolution);
     TIFFGetField(m_pTiff, TIFFTAG_RESOLUTIONUNIT, &m_nResolutionUnit);
+    uint16_t* extraKinds = nullptr;
+    if (TIFFGetField(m_pTiff, TIFFTAG_EXTRASAMPLES, &m_nExtraSamples, &extraKinds) != 1)
+        m_nExtraSamples = 0;
+    m_bUnassociatedAlpha = m_nExtraSamples == 1 && extraKinds[0] == EXTRASAMPLE_UNASSALPHA;
 
     const bool layoutOk = (m_nSamplesPerPixel <= 1 || planar == PLANARCONFIG_CONTIG) &&
                           orientation == ORIENTATION_TOPLEFT;
@@ -152,13 +172,39 @@ bool CTiffImage::ReadLayout() {
     return m_nRowBytes <= uint64_t(std::numeric_limits<tmsize_t>::max());
 }
 
+bool CTiffImage::GetIccProfile(std::vector<unsigned char>& bytes) const {
+    uint32_t size = 0;
+    void* data = nullptr;
+    bytes.clear();
+    if (!m_bRead || !m_pTiff || TIFFGetField(m_pTiff, TIFFTAG_ICCPROFILE, &size, &data) != 1 ||
+        !data || size == 0)
+        return false;
+    const auto* begin = static_cast<const unsigned char*>(data);
+    bytes.assign(begin, begin + size);
+    return true;
+}
+
+void CTiffImage::CarryAlpha(CAlphaCarrier* carrier) {
+    if (!m_bRead || m_nSamplesPerPixel < 2 || m_nBitsPerSample != 8)
+        return;
+    m_pAlpha = carrier;
+    m_fileRow.resize(m_nRowBytes);
+    m_nRowBytes = uint64_t(m_nWidth) * (m_nSamplesPerPixel - 1u);
+}
+
 bool CTiffImage::ReadRow(unsigned char* row) {
     if (!m_bRead || !m_pTiff || !m_bRowsReadable || m_nRow >= m_nHeight)
         return false;
     // The library decodes one row at a time, even from a strip holding the
     // whole image, so memory stays a row and the codec's state.
-    if (TIFFReadScanline(m_pTiff, row, m_nRow, 0) != 1)
+    unsigned char* target = m_pAlpha ? m_fileRow.data() : row;
+    if (TIFFReadScanline(m_pTiff, target, m_nRow, 0) != 1)
         return false;
+    if (m_pAlpha)
+        m_pAlpha->Split(target, m_nWidth, m_nSamplesPerPixel - 1, row);
+    if (m_bInvert)
+        for (uint64_t i = 0; i < m_nRowBytes; ++i)
+            row[i] = static_cast<unsigned char>(255 - row[i]);
     ++m_nRow;
     return true;
 }
@@ -168,11 +214,32 @@ bool CTiffImage::WriteRow(const unsigned char* row) {
         return false;
     if (m_nStrip >= m_nHeight)
         return true;
-    if (TIFFWriteEncodedStrip(m_pTiff, m_nStrip, const_cast<unsigned char*>(row),
-                              static_cast<tmsize_t>(m_nRowBytes)) < 0)
+    // The library's predictor changes the row it is handed, so compressed
+    // rows, like rows joined with their alpha, are written from a copy.
+    unsigned char* out = const_cast<unsigned char*>(row);
+    if (m_pAlpha) {
+        if (!m_pAlpha->Join(row, m_nWidth, m_nSamplesPerPixel, m_fileRow.data()))
+            return false;
+        out = m_fileRow.data();
+    } else if (m_bScanlines) {
+        memcpy(m_fileRow.data(), row, m_nRowBytes);
+        out = m_fileRow.data();
+    }
+    if (!WriteFileRow(out))
         return false;
     ++m_nStrip;
     return true;
+}
+
+bool CTiffImage::WriteFileRow(unsigned char* row) {
+    if (m_bScanlines)
+        return TIFFWriteScanline(m_pTiff, row, m_nStrip, 0) == 1;
+    const uint64_t bytes = m_fileRow.empty() ? m_nRowBytes : m_fileRow.size();
+    return TIFFWriteEncodedStrip(m_pTiff, m_nStrip, row, static_cast<tmsize_t>(bytes)) >= 0;
+}
+
+bool CTiffImage::CompressionAvailable(TiffCompression compression) {
+    return TIFFIsCODECConfigured(compression) == 1;
 }
 
 bool CTiffImage::Commit() {
@@ -203,9 +270,13 @@ bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t heigh
     m_nSamplesPerPixel = samplesPerPixel;
     m_nPhotometric = PhotometricFor(model, samplesPerPixel);
     m_nRowBytes = (uint64_t(samplesPerPixel) * bitsPerSample * width + 7) / 8;
+    m_pAlpha = options.alpha;
+    const uint16_t fileSamples = samplesPerPixel + (m_pAlpha ? 1 : 0);
+    const uint64_t fileRowBytes = (uint64_t(fileSamples) * bitsPerSample * width + 7) / 8;
+    const bool compressed = options.compression != kCompressNone;
 
-    const bool big =
-        WrittenSizeBound(m_nRowBytes, height, iccData ? iccSize : 0) > options.bigTiffThreshold;
+    const bool big = WrittenSizeBound(fileRowBytes, height, iccData ? iccSize : 0, compressed) >
+                     options.bigTiffThreshold;
     std::string temp;
     const int fd = CreatePendingFile(path, temp);
     m_pTiff = fd < 0 ? nullptr : TIFFFdOpen(fd, temp.c_str(), big ? "w8" : "w");
@@ -219,15 +290,19 @@ bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t heigh
     }
     m_strTempPath = temp;
     m_strFinalPath = path;
-    TIFFSetField(m_pTiff, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(m_pTiff, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(m_pTiff, TIFFTAG_PHOTOMETRIC, m_nPhotometric);
-    TIFFSetField(m_pTiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(m_pTiff, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel);
-    TIFFSetField(m_pTiff, TIFFTAG_BITSPERSAMPLE, bitsPerSample);
-    TIFFSetField(m_pTiff, TIFFTAG_ROWSPERSTRIP, 1u);
-    TIFFSetField(m_pTiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(m_pTiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    if (m_pAlpha || compressed)
+        m_fileRow.resize(fileRowBytes);
+    SetImageTags(options);
+    TIFFSetField(m_pTiff, TIFFTAG_SAMPLESPERPIXEL, fileSamples);
+    if (m_pAlpha) {
+        const uint16_t kinds[1] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(m_pTiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
+    }
+    if (compressed) {
+        m_bScanlines = true;
+        const uint64_t rows = std::max<uint64_t>(1, kCompressedStripBytes / fileRowBytes);
+        TIFFSetField(m_pTiff, TIFFTAG_ROWSPERSTRIP, uint32_t(std::min<uint64_t>(rows, height)));
+    }
     // A source without resolution gives a destination without it, rather
     // than numbers the file never held.
     if (std::isfinite(xResolution) && xResolution > 0)
@@ -245,4 +320,19 @@ bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t heigh
     m_nRow = 0;
     m_nStrip = 0;
     return true;
+}
+
+void CTiffImage::SetImageTags(const TiffWriteOptions& options) {
+    TIFFSetField(m_pTiff, TIFFTAG_IMAGEWIDTH, m_nWidth);
+    TIFFSetField(m_pTiff, TIFFTAG_IMAGELENGTH, m_nHeight);
+    TIFFSetField(m_pTiff, TIFFTAG_PHOTOMETRIC, m_nPhotometric);
+    TIFFSetField(m_pTiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(m_pTiff, TIFFTAG_BITSPERSAMPLE, m_nBitsPerSample);
+    TIFFSetField(m_pTiff, TIFFTAG_ROWSPERSTRIP, 1u);
+    TIFFSetField(m_pTiff, TIFFTAG_COMPRESSION, options.compression);
+    // Differences of neighbouring samples compress far better than the
+    // samples themselves.
+    if (options.compression != kCompressNone)
+        TIFFSetField(m_pTiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(m_pTiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
 }

@@ -5,19 +5,33 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ColorModel.h"
 
 typedef struct tiff TIFF;
+class CAlphaCarrier;
 
 // Above this many bytes, pixels and directory together, a destination is
 // written as BigTIFF: classic TIFF cannot address past 4 GiB.
 constexpr uint64_t kBigTiffThreshold = (uint64_t(4) << 30) - (uint64_t(1) << 20);
 
+// Compression of a destination's pixels (TIFF's own codes).
+enum TiffCompression : uint16_t {
+    kCompressNone = 1,
+    kCompressLzw = 5,
+    kCompressDeflate = 8,
+    kCompressZstd = 50000,
+};
+
 // What a destination carries besides its pixels and profile.
 struct TiffWriteOptions {
     uint16_t resolutionUnit = 0; // 0: no unit tag
     uint64_t bigTiffThreshold = kBigTiffThreshold;
+    TiffCompression compression = kCompressNone;
+    // When set, every row also gets the alpha sample kept by the source's
+    // reader, written as a trailing unassociated alpha channel.
+    CAlphaCarrier* alpha = nullptr;
 };
 
 // Stops libtiff from printing its own errors and warnings (process-wide).
@@ -59,15 +73,33 @@ public:
     float GetXResolution() const { return m_fXResolution; }
     float GetYResolution() const { return m_fYResolution; }
     uint16_t GetResolutionUnit() const { return m_nResolutionUnit; }
+    // Bytes of the rows ReadRow hands out and WriteRow takes: without the
+    // alpha sample when alpha is carried.
     uint64_t GetRowBytes() const { return m_nRowBytes; }
     // 8 bits per sample, unsigned integers: the only samples converted.
     bool HasEightBitUnsignedSamples() const;
+    // One extra sample, marked unassociated alpha.
+    bool HasUnassociatedAlpha() const { return m_bUnassociatedAlpha; }
+    uint16_t GetExtraSampleCount() const { return m_nExtraSamples; }
+    // The embedded ICC profile's bytes; false when the file has none.
+    bool GetIccProfile(std::vector<unsigned char>& bytes) const;
+
+    // Reading: rows are handed out without their trailing alpha sample, which
+    // goes to the carrier. Call after OpenForRead, before the first row.
+    void CarryAlpha(CAlphaCarrier* carrier);
+    // Reading: every sample handed out as 255 minus its value (grey stored
+    // white-is-zero, read as black-is-zero).
+    void InvertSamples() { m_bInvert = true; }
 
     static TiffColorModel ColorModelOf(uint16_t photometric);
     static uint16_t PhotometricFor(TiffColorModel model, uint16_t samplesPerPixel);
 
+    static bool CompressionAvailable(TiffCompression compression);
+
 private:
     bool ReadLayout();
+    void SetImageTags(const TiffWriteOptions& options);
+    bool WriteFileRow(unsigned char* row);
 
     TIFF* m_pTiff;
     bool m_bRead = false;
@@ -82,6 +114,12 @@ private:
     uint16_t m_nResolutionUnit = 0;
     uint64_t m_nRowBytes = 0;
     bool m_bRowsReadable = false;
+    uint16_t m_nExtraSamples = 0;
+    bool m_bUnassociatedAlpha = false;
+    bool m_bInvert = false;
+    bool m_bScanlines = false; // written with several rows a strip
+    CAlphaCarrier* m_pAlpha = nullptr;
+    std::vector<unsigned char> m_fileRow; // a whole row, alpha included
     uint32_t m_nRow = 0;
     uint32_t m_nStrip = 0;
     std::string m_strTempPath;  // the hidden file being written

@@ -113,3 +113,13 @@ void FilterTiffFiles(std::vector<std::string>& list) {
                               [](const std::string& path) { return !HasTiffExtension(path); }),
                list.end());
 }
+
+void TakeShard(std::vector<std::string>& list, uint32_t index, uint32_t count) {
+    if (count <= 1 || index < 1 || index > count)
+        return;
+    size_t kept = 0;
+    for (size_t i = index - 1; i < list.size(); i += count, ++kept)
+        if (kept != i)
+            list[kept] = std::move(list[i]);
+    list.resize(kept);
+}

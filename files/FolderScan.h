@@ -2,6 +2,7 @@
 // The list of images a folder run converts: the plain files directly inside a
 // folder, then only those whose names mark them as TIFF images.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,3 +20,7 @@ int ScanFolder(std::string folder, std::vector<std::string>& list);
 // the others keep their order. ".tiff" and ".tifx" stay: whether a file
 // really is a TIFF image is found out when it is opened.
 void FilterTiffFiles(std::vector<std::string>& list);
+
+// Keeps entries index, index + count, index + 2 * count... (index counted from
+// 1), so that count runs given indexes 1..count share a list with no overlap.
+void TakeShard(std::vector<std::string>& list, uint32_t index, uint32_t count);

@@ -42,12 +42,22 @@ TEST(Cli, HelpVersionAndUsageErrors) {
         {"-s", "x.icc", "-d", "y.icc", "-i", "4", "a", "b"},
         {"-s", "x.icc", "a", "b"},
         {"a", "b", "-s"},
+        {"-d", "y.icc", "--compress", "rar", "a", "b"},
+        {"-d", "y.icc", "-m", "--shard", "3/2", "a", "b"},
+        {"-d", "y.icc", "-m", "--shard", "0/2", "a", "b"},
+        {"-d", "y.icc", "-m", "--shard", "1-2", "a", "b"},
+        {"-d", "y.icc", "--shard", "1/2", "a", "b"},
     };
     for (const auto& args : wrong) {
         Result r = RunCli(args);
         EXPECT_EQ(r.exitCode, 2) << args[0];
         EXPECT_NE(r.err.find("Usage: chromaport-cli"), std::string::npos);
         EXPECT_TRUE(r.out.empty());
+        // A bad value names its option.
+        for (const std::string option : {"--compress", "--shard"})
+            if (std::find(args.begin(), args.end(), option) != args.end()) {
+                EXPECT_NE(r.err.find(option), std::string::npos) << r.err;
+            }
     }
 }
 
@@ -136,6 +146,49 @@ TEST(Cli, ExitStatusAndWordsForEveryEnding) {
         EXPECT_EQ(r.err, c.err);
     }
     EXPECT_EQ(fx::ListFolder(out), std::vector<std::string>{"a.tif"});
+}
+
+// N copies given shards 1..N of one folder convert every image exactly once,
+// and --list names what each would take; embedded profiles serve as source
+// profiles, and --keep-going goes past an image that fails.
+TEST(Cli, ShardsEmbeddedProfilesAndKeepGoing) {
+    fx::TempDir dir;
+    const std::string cmyk = fx::MakeCmykProfile(dir.path());
+    const std::string in = dir.mkdir("in"), out = dir.mkdir("out");
+    fx::TiffSpec tagged = fx::RgbSpec(6, 4);
+    tagged.icc = fx::ReadFileBytes(fx::MakeSrgbProfile(dir.path()));
+    std::vector<std::string> names;
+    for (int i = 0; i < 7; ++i) {
+        names.push_back("img" + std::to_string(i) + ".tif");
+        ASSERT_TRUE(fx::WriteTiff(in + "/" + names.back(), tagged));
+    }
+    std::string listed;
+    for (const char* shard : {"1/3", "2/3", "3/3"}) {
+        const Result list = RunCli({"--list", "-m", "--shard", shard, in, out});
+        EXPECT_EQ(list.exitCode, 0);
+        listed += list.out;
+        const Result run = RunCli({"-q", "-m", "--shard", shard, "-d", cmyk, in, out});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+    }
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 7);
+    for (const std::string& name : names) {
+        EXPECT_EQ(listed.find(in + "/" + name + "\n"), listed.rfind(in + "/" + name + "\n"));
+        EXPECT_NE(listed.find(in + "/" + name + "\n"), std::string::npos);
+    }
+    EXPECT_EQ(fx::ListFolder(out), names);
+
+    // An image without an embedded profile: the run stops there, or with
+    // --keep-going converts the rest and says images were left out.
+    ASSERT_TRUE(fx::WriteTiff(in + "/img0.tif", fx::RgbSpec(6, 4)));
+    const std::string missing = "Error: Source image img0.tif has no embedded profile.\n";
+    const Result stop = RunCli({"-q", "-m", "-d", cmyk, in, dir.mkdir("stop")});
+    EXPECT_EQ(stop.exitCode, 1);
+    EXPECT_EQ(stop.err, missing + "Conversion cancelled.\n");
+    EXPECT_EQ(fx::ListFolder(dir.file("stop")), std::vector<std::string>{});
+    const Result go = RunCli({"-q", "-m", "-k", "-d", cmyk, in, dir.mkdir("go")});
+    EXPECT_EQ(go.exitCode, 3);
+    EXPECT_EQ(go.err, missing);
+    EXPECT_EQ(fx::ListFolder(dir.file("go")).size(), 6u);
 }
 
 TEST(Cli, ProgressLineFitsTheTerminal) {

@@ -30,9 +30,11 @@ fx::TiffSpec Mixed(fx::TiffSpec spec) {
 
 std::vector<unsigned char> ConvertWith(const std::string& src, const std::string& dst,
                                        const std::string& srcProfile, const std::string& dstProfile,
-                                       bool plain, unsigned threads, int intent = 2) {
+                                       bool plain, unsigned threads, int intent = 2,
+                                       TiffCompression compression = kCompressNone) {
     ImageHarness h(srcProfile, dstProfile, intent);
     h.job.m_bPlainPixelPath = plain;
+    h.job.m_nCompression = compression;
     h.job.m_nThreads = threads;
     EXPECT_EQ(h.Convert(src, dst), ImageOutcome::Converted);
     return fx::ReadFileBytes(dst);
@@ -45,11 +47,18 @@ TEST(FastPath, WritesExactlyTheBytesOfThePerPixelLoop) {
     fx::TiffSpec lzw = fx::RgbSpec(97, 41);
     lzw.compression = fx::kCompressionLzw;
     lzw.rowsPerStrip = 8;
+    fx::TiffSpec whiteIsZero = fx::GraySpec(31, 9, 1);
+    whiteIsZero.photometric = fx::kPhotometricMinIsWhite;
+    fx::TiffSpec rgba = fx::RgbSpec(43, 11), cmyka = fx::CmykSpec(37, 9);
+    rgba.samplesPerPixel = 4;
+    cmyka.samplesPerPixel = 5;
+    rgba.extraSamples = cmyka.extraSamples = 1;
     struct Case {
         const char* name;
         fx::TiffSpec spec;
         std::string from, to;
         int intent;
+        TiffCompression compression = kCompressNone;
     } cases[] = {
         {"rgb-cmyk", Mixed(fx::RgbSpec(131, 37)), P().srgb, P().cmyk, 2},
         {"rgb-cmyk-perceptual", Mixed(fx::RgbSpec(64, 20)), P().srgb, P().cmyk, 1},
@@ -62,16 +71,24 @@ TEST(FastPath, WritesExactlyTheBytesOfThePerPixelLoop) {
         {"cmyk-rgb", Mixed(fx::CmykSpec(45, 21)), P().cmyk, P().srgb, 2},
         {"6ink-rgb", Mixed(fx::InkSpec(29, 13, 6)), P().ink6, P().srgb, 2},
         {"one-pixel", fx::RgbSpec(1, 1), P().srgb, P().cmyk, 2},
+        {"gray-rgb", Mixed(fx::GraySpec(39, 13, 1)), P().gray, P().srgb, 2},
+        {"whiteiszero-gray", Mixed(whiteIsZero), P().gray, P().gray, 1},
+        {"rgb-gray", Mixed(fx::RgbSpec(41, 7)), P().srgb, P().gray, 2},
+        {"rgba-cmyka", Mixed(rgba), P().srgb, P().cmyk, 2},
+        {"cmyka-rgba-deflate", Mixed(cmyka), P().cmyk, P().srgb, 2, kCompressDeflate},
+        {"rgb-cmyk-lzw", Mixed(fx::RgbSpec(61, 90)), P().srgb, P().cmyk, 2, kCompressLzw},
+        {"lab-lab-zstd", Mixed(fx::LabSpec(33, 17)), P().lab, P().lab, 2, kCompressZstd},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string src = dir.file(std::string(c.name) + ".tif");
         ASSERT_TRUE(fx::WriteTiff(src, c.spec));
-        const auto plain = ConvertWith(src, dir.file("plain.tif"), c.from, c.to, true, 1, c.intent);
+        const auto plain =
+            ConvertWith(src, dir.file("plain.tif"), c.from, c.to, true, 1, c.intent, c.compression);
         ASSERT_FALSE(plain.empty());
         for (unsigned threads : {1u, 2u, 3u}) {
-            const auto fast =
-                ConvertWith(src, dir.file("fast.tif"), c.from, c.to, false, threads, c.intent);
+            const auto fast = ConvertWith(src, dir.file("fast.tif"), c.from, c.to, false, threads,
+                                          c.intent, c.compression);
             EXPECT_TRUE(fast == plain) << threads << " threads";
         }
     }

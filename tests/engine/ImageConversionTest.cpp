@@ -28,7 +28,9 @@ TEST(ImageConversion, EveryEarlyFailureShowsItsMessageAndCreatesNothing) {
     fx::TiffSpec alpha = fx::RgbSpec(6, 4);
     alpha.samplesPerPixel = 4;
     alpha.extraSamples = 1;
+    alpha.associatedAlpha = true;
     const std::string withAlpha = WriteSource(dir.file("alpha.tif"), alpha);
+    const std::string twoInks = fx::MakeInkProfile(dir.path(), 2);
     ASSERT_TRUE(fx::WriteFileBytes(dir.file("text.tif"), {'n', 'o', 't'}));
     const std::string out = dir.file("out.tif");
 
@@ -48,7 +50,7 @@ TEST(ImageConversion, EveryEarlyFailureShowsItsMessageAndCreatesNothing) {
          "Error: Data type mismatch between source image and profile."},
         {P().gray, P().srgb, rgb, out,
          "Error: Data type mismatch between source image and profile."},
-        {P().srgb, P().gray, rgb, out, "Invalid destination profile or image pixel format"},
+        {P().srgb, twoInks, rgb, out, "Invalid destination profile or image pixel format"},
         {P().srgb, P().cmyk, rgb, dir.file("none/out.tif"),
          "Unable to create Tiff file - '" + dir.file("none/out.tif") + "'"},
     };
@@ -70,6 +72,10 @@ TEST(ImageConversion, AcceptedSourcesAndDestinationLayouts) {
     fx::TempDir dir;
     fx::TiffSpec grayRgb = fx::GraySpec(5, 3, 3, fx::kPhotometricMinIsBlack);
     fx::TiffSpec minIsWhite = fx::GraySpec(5, 3, 4, fx::kPhotometricMinIsWhite);
+    fx::TiffSpec rgba = fx::RgbSpec(5, 3), cmyka = fx::CmykSpec(5, 3);
+    rgba.samplesPerPixel = 4;
+    cmyka.samplesPerPixel = 5;
+    rgba.extraSamples = cmyka.extraSamples = 1;
     struct Case {
         const char* name;
         fx::TiffSpec spec;
@@ -77,6 +83,10 @@ TEST(ImageConversion, AcceptedSourcesAndDestinationLayouts) {
         uint16_t photometric, samples;
     } cases[] = {
         {"rgb-cmyk", fx::RgbSpec(5, 3), P().srgb, P().cmyk, fx::kPhotometricSeparated, 4},
+        {"gray-gray", fx::GraySpec(5, 3, 1), P().gray, P().gray, fx::kPhotometricMinIsBlack, 1},
+        {"rgb-gray", fx::RgbSpec(5, 3), P().srgb, P().gray, fx::kPhotometricMinIsBlack, 1},
+        {"rgba-cmyka", rgba, P().srgb, P().cmyk, fx::kPhotometricSeparated, 5},
+        {"cmyka-rgba", cmyka, P().cmyk, P().srgb, fx::kPhotometricRgb, 4},
         {"minisblack3-rgb", grayRgb, P().srgb, P().srgb, fx::kPhotometricRgb, 3},
         {"rgb-cmy", fx::RgbSpec(5, 3), P().srgb, P().cmy, fx::kPhotometricMinIsWhite, 3},
         {"rgb-6clr", fx::RgbSpec(5, 3), P().srgb, P().ink6, fx::kPhotometricMinIsWhite, 6},
@@ -118,6 +128,13 @@ TEST(ImageConversion, AcceptedSourcesAndDestinationLayouts) {
         EXPECT_EQ(got.resolutionUnit, unit ? fx::kResUnitCentimeter : 0);
         EXPECT_FALSE(got.hasIcc);
         EXPECT_EQ(h.xyzDestination, c.srcProfile != P().xyz && c.dstProfile == P().xyz);
+        // An alpha channel is carried through unchanged.
+        EXPECT_EQ(got.extraSamples, c.spec.extraSamples);
+        const size_t from = c.spec.samplesPerPixel, to = c.samples;
+        const std::vector<unsigned char> in = fx::PatternPixels(c.spec);
+        ASSERT_EQ(got.pixels.size(), 15 * to);
+        for (size_t i = 0; c.spec.extraSamples && i < 15; ++i)
+            EXPECT_EQ(got.pixels[i * to + to - 1], in[i * from + from - 1]) << i;
     }
 }
 
@@ -152,6 +169,58 @@ TEST(ImageConversion, WritesTheTransformsValueForEveryPixel) {
             const double t = v[c] < 0 ? 0 : (v[c] > 1 ? 1 : v[c]);
             ASSERT_EQ(got.pixels[i * 4 + c], (unsigned char)(int)(t * 255.0 + 0.5))
                 << "pixel " << i << " ink " << c;
+        }
+    }
+}
+
+// Grey stored white-is-zero is read as the grey profile counts, from black:
+// through an identity, every value comes out inverted and black-is-zero.
+TEST(ImageConversion, GreyStoredWhiteIsZeroIsInverted) {
+    fx::TempDir dir;
+    fx::TiffSpec spec = fx::GraySpec(16, 16, 1, fx::kPhotometricMinIsWhite);
+    spec.pixels.resize(256);
+    for (size_t i = 0; i < 256; ++i)
+        spec.pixels[i] = static_cast<unsigned char>(i);
+    const std::string src = WriteSource(dir.file("grey.tif"), spec);
+    ImageHarness h(P().gray, P().gray);
+    ASSERT_EQ(h.Convert(src, dir.file("out.tif")), ImageOutcome::Converted);
+    const fx::TiffContents got = fx::ReadTiff(dir.file("out.tif"));
+    ASSERT_EQ(got.pixels.size(), 256u);
+    for (size_t i = 0; i < 256; ++i)
+        EXPECT_NEAR(got.pixels[i], 255 - int(i), 1) << i;
+}
+
+// Each source's own embedded profile as its source profile.
+TEST(ImageConversion, EmbeddedSourceProfiles) {
+    fx::TempDir dir;
+    fx::TiffSpec spec = fx::RgbSpec(9, 5);
+    const std::string plain = WriteSource(dir.file("plain.tif"), spec);
+    spec.icc = fx::ReadFileBytes(P().srgb);
+    const std::string tagged = WriteSource(dir.file("tagged.tif"), spec);
+    spec.icc = {'n', 'o', 'p', 'e'};
+    const std::string broken = WriteSource(dir.file("broken.tif"), spec);
+    ImageHarness byFile(P().srgb, P().cmyk);
+    ASSERT_EQ(byFile.Convert(plain, dir.file("by-file.tif")), ImageOutcome::Converted);
+    struct Case {
+        std::string source;
+        std::string message; // empty: converted as with the profile's file
+    } cases[] = {
+        {tagged, ""},
+        {plain, "Error: Source image plain.tif has no embedded profile."},
+        {broken, "Invalid Profile:\n  " + broken + " (embedded profile)\n  " + P().cmyk + "'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        ImageHarness h("", P().cmyk);
+        h.job.m_bEmbeddedSourceProfile = true;
+        const ImageOutcome outcome = h.Convert(c.source, dir.file("out.tif"));
+        if (c.message.empty()) {
+            EXPECT_EQ(outcome, ImageOutcome::Converted);
+            EXPECT_EQ(fx::ReadTiff(dir.file("out.tif")).pixels,
+                      fx::ReadTiff(dir.file("by-file.tif")).pixels);
+        } else {
+            EXPECT_EQ(outcome, ImageOutcome::FailedBeforeRows);
+            EXPECT_EQ(h.hooks.messages, std::vector<std::string>{c.message});
         }
     }
 }

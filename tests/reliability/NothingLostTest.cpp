@@ -222,10 +222,8 @@ TEST_F(Workshop, EveryRefusalAndFailureLeavesEveryOtherFileAsItWas) {
         {"-s", scene.srgb(), "-d", scene.cmyk(), good},
         {"-s", scene.srgb(), "-d", scene.cmyk(), good, goodOut, goodOut},
         {"-s", scene.srgb(), good, goodOut},
-        {"-d", scene.cmyk(), good, goodOut},
         {"-s", scene.srgb(), "-d", scene.cmyk(), "-i", "absolute", good, goodOut},
         {"-s", scene.srgb(), "-d", scene.cmyk(), "--overwrite", good, goodOut},
-        {"-s", "", "-d", scene.cmyk(), good, goodOut},
         {good, goodOut, "-s", scene.srgb(), "-d"},
     };
     for (const std::vector<std::string>& args : usage) {
