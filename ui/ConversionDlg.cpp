@@ -130,6 +130,10 @@ void CConversionDlg::OnTimer() {
         m_strPercent = FormatText(txt::kPercentFormat, percent);
         m_nShownPercent = percent;
         m_progressCtrl->setValue(percent);
+        // The bar skips redrawing small steps once it has been painted at the
+        // new value, and the figure over it gets it painted there (under the
+        // figure only) every time the figure changes: redraw it whole.
+        m_progressCtrl->update();
     }
     // A Cancel after the worker's last look leaves m_bStop set; the window
     // closes all the same once the worker has finished.
