@@ -45,6 +45,9 @@ private:
     // R1 to R4: takes intent, embed and folder mode from the controls and
     // shows all held values again.
     void RefreshHeldValues();
+    // Takes the four path fields' texts into the held values before a
+    // chooser opens, so that the refresh after it shows what was typed.
+    void TakePathTexts();
 
     void OnAboutBox();
     void OnBrowseSourceImage();
