@@ -3,13 +3,13 @@
 #include "ConverterDlg.h"
 
 #include "Choosers.h"
+#include "PathEdit.h"
 #include "PathUtils.h"
 #include "Settings.h"
 #include "UiTexts.h"
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 
 struct CConverterDlg::ImageSide {
     std::string CConverterDlg::*field;

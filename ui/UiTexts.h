@@ -17,13 +17,14 @@ constexpr const char* kDestFolderLabel = "Destination Folder";
 constexpr const char* kSourceProfileLabel = "Source Color Profile";
 constexpr const char* kDestProfileLabel = "Destination Color Profile";
 constexpr const char* kIntentLabel = "Rendering Intent";
-constexpr const char* kEmbedProfile = "Embed profile in image";
-constexpr const char* kMultipleFiles = "Process Multiple Files";
+constexpr const char* kEmbedProfile = "&Embed profile in image";
+constexpr const char* kMultipleFiles = "Process &Multiple Files";
 constexpr const char* kBrowse = "...";
-constexpr const char* kConvert = "Convert";
-constexpr const char* kQuit = "Quit";
-constexpr const char* kHelp = "Help";
+constexpr const char* kConvert = "&Convert";
+constexpr const char* kQuit = "&Quit";
+constexpr const char* kHelp = "&Help";
 constexpr const char* kAboutMenu = "&About Chromaport...";
+constexpr const char* kAboutShortcut = "Ctrl+I";
 
 // The rendering intents, in the order of the job's intent index.
 constexpr const char* kIntents[] = {"Defined by Source Profile", "Perceptual ",

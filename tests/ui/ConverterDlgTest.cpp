@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QMimeData>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -49,6 +50,27 @@ QStringList Listed(const QFileSystemModel& model, const QModelIndex& folder) {
     return names;
 }
 
+// Drags the addresses over the widget and drops them there, as a file
+// manager does (it offers them as text too); true when the drop was taken.
+bool Drop(QWidget* target, const QStringList& addresses) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& address : addresses) {
+        urls << QUrl(address);
+    }
+    data.setUrls(urls);
+    data.setText(addresses.join(QLatin1Char('\n')));
+    const QPoint at = target->rect().center();
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
 } // namespace
 
 class ConverterDlgTest : public QObject {
@@ -62,6 +84,7 @@ private slots:
     void browsingKeepsEverythingTyped();
     void choosersOpenWhereTheyShouldAfterARestart();
     void choosersListImagesAndProfilesInAnyCase();
+    void dropsPutLocalPathsInTheirFields();
     void imageFoldersAreRememberedAcrossInstances();
     void profileChoosersStartAtTheColorFolder();
     void enterConvertsAndEscapeCloses();
@@ -90,8 +113,8 @@ void ConverterDlgTest::startState() {
     QVERIFY(!window.Check("multipleFilesCheck")->isChecked());
     QCOMPARE(window.Label("sourceLabel")->text(), QStringLiteral("Source Image"));
     QCOMPARE(window.Label("destLabel")->text(), QStringLiteral("Destination Image"));
-    QCOMPARE(window.Check("embedCheck")->text(), QStringLiteral("Embed profile in image"));
-    QCOMPARE(window.Check("multipleFilesCheck")->text(), QStringLiteral("Process Multiple Files"));
+    QCOMPARE(window.Check("embedCheck")->text(), QStringLiteral("&Embed profile in image"));
+    QCOMPARE(window.Check("multipleFilesCheck")->text(), QStringLiteral("Process &Multiple Files"));
     QCOMPARE(window.Edit("sourceImageEdit")->toolTip(),
              QStringLiteral("Image you want to convert"));
     QCOMPARE(window.Edit("destImageEdit")->toolTip(), QStringLiteral("Name of converted image"));
@@ -413,6 +436,7 @@ void ConverterDlgTest::enterConvertsAndEscapeCloses() {
 void ConverterDlgTest::helpAndAboutWindows() {
     MainWindow window;
     window.dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window.dialog));
     QString helpTitle;
     OnNextModal([&](QWidget* modal) {
         QVERIFY(qobject_cast<CHelpDlg*>(modal));
@@ -426,13 +450,94 @@ void ConverterDlgTest::helpAndAboutWindows() {
     QCOMPARE(about->text(), QStringLiteral("&About Chromaport..."));
     QVERIFY(window.dialog.actions().contains(about));
     QCOMPARE(window.dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
+    // Ctrl+I wherever the focus is, here in a path field.
+    window.dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window.dialog));
+    window.Edit("destProfileEdit")->setFocus();
     QString version;
     OnNextModal([&](QWidget* modal) {
         QVERIFY(qobject_cast<CAboutDlg*>(modal));
-        version = modal->findChild<QLabel*>(QStringLiteral("versionLabel"))->text();
+        if (modal) {
+            version = modal->findChild<QLabel*>(QStringLiteral("versionLabel"))->text();
+        }
     });
-    about->trigger();
+    QTest::keyClick(window.Edit("destProfileEdit"), Qt::Key_I, Qt::ControlModifier);
     QVERIFY(version.startsWith(QStringLiteral("Chromaport version: ")));
+}
+
+void ConverterDlgTest::dropsPutLocalPathsInTheirFields() {
+    const char* const fields[] = {"sourceImageEdit", "sourceProfileEdit", "destImageEdit",
+                                  "destProfileEdit"};
+    struct Case {
+        const char* target; // a field, or null for the window itself
+        bool folderMode;
+        QStringList before; // the four fields, in the order above
+        QStringList addresses;
+        bool taken;
+        QStringList after;
+    };
+    const QStringList empty = {"", "", "", ""};
+    const Case cases[] = {
+        {"sourceImageEdit",
+         false,
+         empty,
+         {"file:///in/a b.tif"},
+         true,
+         {"/in/a b.tif", "", "", ""}},
+        {"destImageEdit",
+         true,
+         {"", "", "/old/", ""},
+         {"file:///out/"},
+         true,
+         {"", "", "/out/", ""}},
+        {"destProfileEdit", false, empty, {"file:///p/x.icc"}, true, {"", "", "", "/p/x.icc"}},
+        {"sourceImageEdit",
+         false,
+         {"typed", "", "", ""},
+         {"https://example.com/a.tif"},
+         false,
+         {"typed", "", "", ""}},
+        {"sourceImageEdit", false, empty, {"file://host/share/a.tif"}, false, empty},
+        // Several files dropped on a field are placed as on the window.
+        {"destProfileEdit",
+         false,
+         empty,
+         {"file:///in/a.tif", "file:///p/s.icc"},
+         true,
+         {"/in/a.tif", "/p/s.icc", "", ""}},
+        {nullptr,
+         false,
+         empty,
+         {"file:///in/a.TIFF", "file:///p/s.icc", "file:///p/d.ICM"},
+         true,
+         {"/in/a.TIFF", "/p/s.icc", "", "/p/d.ICM"}},
+        {nullptr,
+         false,
+         {"", "/p/s.icc", "", ""},
+         {"file:///p/d.icc"},
+         true,
+         {"", "/p/s.icc", "", "/p/d.icc"}},
+        {nullptr, true, empty, {"file:///in/a.tif"}, true, {"/in/", "", "", ""}},
+        {nullptr, false, empty, {"file:///notes.txt"}, false, empty},
+        {nullptr, false, empty, {"http://example.com/a.tif", "file:///p/s.icc"}, false, empty},
+    };
+    for (const Case& c : cases) {
+        MainWindow window;
+        if (c.folderMode) {
+            QTest::mouseClick(window.Check("multipleFilesCheck"), Qt::LeftButton);
+        }
+        for (int i = 0; i < 4; ++i) {
+            window.Edit(fields[i])->setText(c.before[i]);
+        }
+        QWidget* target = c.target ? static_cast<QWidget*>(window.Edit(c.target)) : &window.dialog;
+        const QString what = c.addresses.join(QLatin1Char(' '));
+        QVERIFY2(Drop(target, c.addresses) == c.taken, qPrintable(what));
+        QStringList after;
+        for (const char* field : fields) {
+            after << window.Edit(field)->text();
+        }
+        QVERIFY2(after == c.after, qPrintable(what + QStringLiteral(": ") + after.join('|')));
+    }
 }
 
 QTEST_MAIN(ConverterDlgTest)
