@@ -6,8 +6,6 @@ namespace txt {
 
 // The maker's web address, opened by the logo and the text link.
 constexpr const char* kMakerAddress = "https://larkspur.example/";
-// The International Color Consortium, named in the help text.
-constexpr const char* kIccAddress = "http://www.color.org";
 
 // Main window
 constexpr const char* kSourceImageLabel = "Source Image";
@@ -88,8 +86,9 @@ constexpr const char* kVersionPrefix = "Chromaport version: ";
 constexpr const char* kVersionStampFormat = "%y%m%d.%H%M";
 constexpr const char* kNoticeFormat = "Copyright (C) %Y Larkspur";
 
-// The help text: these pieces joined with nothing between them, then the
-// attribution sentence around the International Color Consortium's address.
+// The help text: these pieces joined with nothing between them. The lines
+// are broken by hand where an address would otherwise meet the box's edge,
+// which could break it in two.
 constexpr const char* kHelpPieces[] = {
     "This application converts tiff images from one color space to another.\r\n\r\n",
     "1:\tSelect a source image (the one you want to convert) and the color space this image "
@@ -109,8 +108,8 @@ constexpr const char* kHelpPieces[] = {
     "work.\r\n",
     "\t\tOpen the converted image in a color managed application to see the difference\r\n",
     "\t\tbetween rendering intents.\r\n\r\n",
+    "Press Ctrl+I for the About window.\r\n\r\n",
     "LIMITATIONS:\r\n\r\n",
-    "- \r\n",
     "- We offer NO SUPPORT for this tool. If you do not like it, do not use it.\r\n",
     "- Only 8-bit Tiff format images are supported. If jpeg output is needed, resave the "
     "converted images using a different application.\r\n",
@@ -118,9 +117,7 @@ constexpr const char* kHelpPieces[] = {
     "- Color conversions do not use Black Point Compensation. This can compress shadow "
     "detail, particularly with Relative Colorimetric rendering.\r\n",
     "- Absolute Colorimetric conversions are not supported.\r\n\r\n",
+    "This product includes software developed by Little CMS (https://www.littlecms.com),\r\n",
+    "The Qt Company (https://www.qt.io) and Silicon Graphics.",
 };
-constexpr const char* kHelpAttributionStart =
-    "This product includes software developed by The International Color Consortium (";
-constexpr const char* kHelpAttributionEnd = ") and Silicon Graphics.";
-
 } // namespace txt
