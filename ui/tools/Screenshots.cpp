@@ -31,7 +31,13 @@ void Settle() {
 // What is on screen, as the window system shows it.
 bool Save(QWidget* window, const QString& path) {
     Settle();
-    const bool saved = window->screen()->grabWindow(window->winId()).save(path);
+    QPixmap shot = window->screen()->grabWindow(window->winId());
+    // The offscreen screen keeps logical pixels only; at a larger scale the
+    // window draws itself again at full resolution.
+    if (shot.width() < qRound(window->width() * window->devicePixelRatioF())) {
+        shot = window->grab();
+    }
+    const bool saved = shot.save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
     return saved;
 }
