@@ -3,18 +3,24 @@
 #include "SelectFolderDialog.h"
 #include "UiTexts.h"
 
+#include <QDir>
 #include <QFileDialog>
+
+QString ChooserStartFolder(const std::string& folder) {
+    return folder.empty() ? QDir::homePath() : QString::fromStdString(folder);
+}
 
 std::optional<std::string> CStandardChoosers::ChooseFile(QWidget* parent,
                                                          const FileChooserRequest& request) {
     QFileDialog dialog(parent, QString::fromStdString(request.title));
+    // Qt's own dialog on every desktop, so that the filters match names in
+    // any letter case (as the folder scan does) and the folder set below holds.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(QString::fromStdString(request.filter));
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
-    if (!request.initialFolder.empty()) {
-        dialog.setDirectory(QString::fromStdString(request.initialFolder));
-    }
+    dialog.setDirectory(ChooserStartFolder(request.initialFolder));
     // A name with a folder of its own opens the chooser in that folder.
     if (!request.initialName.empty()) {
         dialog.selectFile(QString::fromStdString(request.initialName));

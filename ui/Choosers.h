@@ -13,11 +13,11 @@ struct FileChooserRequest {
     // chooser (which accepts existing files only).
     bool save = false;
     std::string title;
-    // Where the chooser opens; empty for the chooser's own default.
+    // Where the chooser opens; empty for the user's home folder.
     std::string initialFolder;
     // The name the chooser shows at first: the field's current text.
     std::string initialName;
-    // Qt name filter, e.g. "TIF Files (*.tif)".
+    // Qt name filters separated by ";;", e.g. "TIF Files (*.tif *.tiff);;All files (*)".
     std::string filter;
     // Added to a typed name without an extension.
     std::string defaultSuffix;
@@ -35,6 +35,12 @@ public:
 };
 
 class IMessageBoxes;
+class QString;
+
+// The folder a chooser opens in: the one given, or the user's home folder
+// when none is given. Always set explicitly, so that where Qt's own dialog
+// last was (which it keeps for every program) never decides it.
+QString ChooserStartFolder(const std::string& folder);
 
 // The real choosers; the folder chooser asks its questions through boxes.
 class CStandardChoosers : public IChoosers {

@@ -2,6 +2,7 @@
 
 #include "ControlIds.h"
 #include "Controls.h"
+#include "ElidedLabel.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
 #include "UiTexts.h"
@@ -22,8 +23,10 @@ namespace {
 
 constexpr int kTimerPeriodMs = 100;
 
-QLabel* MakeLabel(QWidget* parent, const char* text, int id, const char* name) {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
+QLabel* MakeLabel(QWidget* parent, const char* text, int id, const char* name,
+                  bool elided = false) {
+    QLabel* label = elided ? new CElidedLabel(QString::fromLatin1(text), parent)
+                           : new QLabel(QString::fromLatin1(text), parent);
     SetControl(label, id, QString::fromLatin1(name));
     label->setAlignment(Qt::AlignCenter);
     label->setTextFormat(Qt::PlainText);
@@ -48,14 +51,14 @@ CConversionDlg::CConversionDlg(QWidget* parent, IMessageBoxes& boxes)
     setWindowTitle(QString::fromLatin1(txt::kStatusTitle));
 
     m_fileNameLabel =
-        MakeLabel(this, txt::kFileNamePlaceholder, ids::IDC_FILE_NAME, "fileNameLabel");
+        MakeLabel(this, txt::kFileNamePlaceholder, ids::IDC_FILE_NAME, "fileNameLabel", true);
     m_fileCountLabel =
         MakeLabel(this, txt::kFileCountPlaceholder, ids::IDC_FILE_COUNT, "fileCountLabel");
     m_percentLabel = MakeLabel(this, "100%", ids::IDC_PERCENT, "percentLabel");
     m_elapsedLabel = MakeLabel(this, "00:00:00", ids::IDC_ELAPSED, "elapsedLabel");
     MakeBlue(m_percentLabel);
     MakeBlue(m_elapsedLabel);
-    // A long file name is cut at the window's edge rather than widening it.
+    // A long file name is shortened in the middle rather than widening the window.
     m_fileNameLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     SetControl(m_progressCtrl, ids::IDC_PROGRESS, QStringLiteral("progressCtrl"));
@@ -130,6 +133,10 @@ void CConversionDlg::OnTimer() {
         m_strPercent = FormatText(txt::kPercentFormat, percent);
         m_nShownPercent = percent;
         m_progressCtrl->setValue(percent);
+        // The bar skips redrawing small steps once it has been painted at the
+        // new value, and the figure over it gets it painted there (under the
+        // figure only) every time the figure changes: redraw it whole.
+        m_progressCtrl->update();
     }
     // A Cancel after the worker's last look leaves m_bStop set; the window
     // closes all the same once the worker has finished.

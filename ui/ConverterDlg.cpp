@@ -11,6 +11,7 @@
 #include "JobChecks.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
+#include "PathEdit.h"
 #include "Resources.h"
 #include "StaticLink.h"
 #include "UiTexts.h"
@@ -18,6 +19,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -42,9 +44,17 @@ void CConverterDlg::OnInitDialog() {
     auto* aboutAction = new QAction(QString::fromLatin1(txt::kAboutMenu), this);
     aboutAction->setObjectName(QStringLiteral("aboutAction"));
     aboutAction->setData(ids::IDM_ABOUTBOX);
+    // From the keyboard wherever the focus is in the window.
+    aboutAction->setShortcut(QKeySequence(QString::fromLatin1(txt::kAboutShortcut)));
     connect(aboutAction, &QAction::triggered, this, &CConverterDlg::OnAboutBox);
     addAction(aboutAction);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The path fields have menus of their own; About ends them too.
+    for (CPathEdit* edit :
+         {m_sourceImageEdit, m_sourceProfileEdit, m_destImageEdit, m_destProfileEdit}) {
+        edit->AddContextAction(aboutAction);
+    }
+    setAcceptDrops(true);
 
     setWindowIcon(m_hIcon);
     m_logoLink->SetLink(std::string());

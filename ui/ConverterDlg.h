@@ -8,14 +8,15 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+class CPathEdit;
 class CStaticLink;
 class IChoosers;
 class IMessageBoxes;
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 
 class CConverterDlg : public QDialog {
@@ -29,6 +30,13 @@ public:
 
     // Convert (the button or Enter); the window stays open.
     void accept() override;
+
+protected:
+    // Files dropped on the window: a TIFF image goes to the source field, a
+    // profile to the first empty profile field.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // One side of the image browse handlers.
@@ -45,6 +53,9 @@ private:
     // R1 to R4: takes intent, embed and folder mode from the controls and
     // shows all held values again.
     void RefreshHeldValues();
+    // Takes the four path fields' texts into the held values before a
+    // chooser opens, so that the refresh after it shows what was typed.
+    void TakePathTexts();
 
     void OnAboutBox();
     void OnBrowseSourceImage();
@@ -55,6 +66,9 @@ private:
     void OnMultipleFiles();
     void BrowseImage(const ImageSide& side);
     void BrowseProfile(const ProfileSide& side);
+    // Puts the dropped files in their fields, or only finds out whether any
+    // of them has a place when !place.
+    bool PlaceDroppedFiles(const std::vector<std::string>& paths, bool place);
 
     IMessageBoxes& m_boxes;
     std::unique_ptr<IChoosers> m_ownChoosers;
@@ -77,11 +91,11 @@ private:
     int m_bMultipleFiles = 0;
     QLabel* m_sourceLabel = nullptr;
     QLabel* m_destLabel = nullptr;
-    QLineEdit* m_sourceImageEdit = nullptr;
-    QLineEdit* m_destImageEdit = nullptr;
+    CPathEdit* m_sourceImageEdit = nullptr;
+    CPathEdit* m_destImageEdit = nullptr;
     // The other controls
-    QLineEdit* m_sourceProfileEdit = nullptr;
-    QLineEdit* m_destProfileEdit = nullptr;
+    CPathEdit* m_sourceProfileEdit = nullptr;
+    CPathEdit* m_destProfileEdit = nullptr;
     QPushButton* m_browseSourceImageButton = nullptr;
     QPushButton* m_browseSourceProfileButton = nullptr;
     QPushButton* m_browseDestImageButton = nullptr;

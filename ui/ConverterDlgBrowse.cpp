@@ -3,13 +3,13 @@
 #include "ConverterDlg.h"
 
 #include "Choosers.h"
+#include "PathEdit.h"
 #include "PathUtils.h"
 #include "Settings.h"
 #include "UiTexts.h"
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 
 struct CConverterDlg::ImageSide {
     std::string CConverterDlg::*field;
@@ -45,7 +45,15 @@ void CConverterDlg::OnBrowseDestProfile() {
                    txt::kDestProfileTitle});
 }
 
+void CConverterDlg::TakePathTexts() {
+    m_strSourceImage = m_sourceImageEdit->text().toStdString();
+    m_strDestImage = m_destImageEdit->text().toStdString();
+    m_strSourceProfile = m_sourceProfileEdit->text().toStdString();
+    m_strDestProfile = m_destProfileEdit->text().toStdString();
+}
+
 void CConverterDlg::BrowseImage(const ImageSide& side) {
+    TakePathTexts();
     std::string& field = this->*side.field;
     std::string start = ReadSetting(txt::kImageFoldersSection, side.entry);
     if (start.empty() || !FolderExists(start)) {
@@ -75,6 +83,7 @@ void CConverterDlg::BrowseImage(const ImageSide& side) {
 }
 
 void CConverterDlg::BrowseProfile(const ProfileSide& side) {
+    TakePathTexts();
     std::string& field = this->*side.field;
     std::string& folder = this->*side.folder;
     if (folder.empty()) {
@@ -94,16 +103,16 @@ void CConverterDlg::BrowseProfile(const ProfileSide& side) {
 }
 
 void CConverterDlg::OnMultipleFiles() {
-    std::string source;
-    std::string dest;
+    // Leaving folder mode keeps the folders as typed, ready to be completed
+    // with an image name.
+    std::string source = m_sourceImageEdit->text().toStdString();
+    std::string dest = m_destImageEdit->text().toStdString();
     if (m_multipleFilesCheck->isChecked()) {
         m_sourceLabel->setText(QString::fromLatin1(txt::kSourceFolderLabel));
         m_destLabel->setText(QString::fromLatin1(txt::kDestFolderLabel));
-        source = m_sourceImageEdit->text().toStdString();
         if (FileExists(source)) {
             source = GetFolderPart(source);
         }
-        dest = m_destImageEdit->text().toStdString();
         if (FileExists(dest)) {
             dest = GetFolderPart(dest);
         }

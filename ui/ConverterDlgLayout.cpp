@@ -6,6 +6,7 @@
 
 #include "ControlIds.h"
 #include "Controls.h"
+#include "PathEdit.h"
 #include "Resources.h"
 #include "StaticLink.h"
 #include "UiTexts.h"
@@ -29,8 +30,8 @@ QLabel* MakeLabel(QWidget* parent, const char* text, int id, const char* name) {
     return label;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, int id, const char* name) {
-    auto* edit = new QLineEdit(parent);
+CPathEdit* MakeEdit(QWidget* parent, int id, const char* name) {
+    auto* edit = new CPathEdit(parent);
     SetControl(edit, id, QString::fromLatin1(name));
     edit->setMinimumWidth(DluX(parent, 184));
     return edit;

@@ -7,8 +7,5 @@ std::string BuildHelpText() {
     for (const char* piece : txt::kHelpPieces) {
         text += piece;
     }
-    text += txt::kHelpAttributionStart;
-    text += txt::kIccAddress;
-    text += txt::kHelpAttributionEnd;
     return text;
 }

@@ -1,5 +1,6 @@
 #include "SelectFolderDialog.h"
 
+#include "Choosers.h"
 #include "ControlIds.h"
 #include "Controls.h"
 #include "MessageBoxes.h"
@@ -51,9 +52,7 @@ CSelectFolderDialog::CSelectFolderDialog(bool listFiles, const std::string& init
     if (m_bListFiles && !filter.empty()) {
         setNameFilter(QString::fromStdString(filter));
     }
-    if (!initialFolder.empty()) {
-        setDirectory(QString::fromStdString(initialFolder));
-    }
+    setDirectory(ChooserStartFolder(initialFolder));
     OnInitDone(initialFolder);
     connect(this, &QFileDialog::directoryEntered, this, &CSelectFolderDialog::OnFolderChange);
 }

@@ -6,8 +6,6 @@ namespace txt {
 
 // The maker's web address, opened by the logo and the text link.
 constexpr const char* kMakerAddress = "https://larkspur.example/";
-// The International Color Consortium, named in the help text.
-constexpr const char* kIccAddress = "http://www.color.org";
 
 // Main window
 constexpr const char* kSourceImageLabel = "Source Image";
@@ -17,13 +15,14 @@ constexpr const char* kDestFolderLabel = "Destination Folder";
 constexpr const char* kSourceProfileLabel = "Source Color Profile";
 constexpr const char* kDestProfileLabel = "Destination Color Profile";
 constexpr const char* kIntentLabel = "Rendering Intent";
-constexpr const char* kEmbedProfile = "Embed profile in image";
-constexpr const char* kMultipleFiles = "Process Multiple Files";
+constexpr const char* kEmbedProfile = "&Embed profile in image";
+constexpr const char* kMultipleFiles = "Process &Multiple Files";
 constexpr const char* kBrowse = "...";
-constexpr const char* kConvert = "Convert";
-constexpr const char* kQuit = "Quit";
-constexpr const char* kHelp = "Help";
+constexpr const char* kConvert = "&Convert";
+constexpr const char* kQuit = "&Quit";
+constexpr const char* kHelp = "&Help";
 constexpr const char* kAboutMenu = "&About Chromaport...";
+constexpr const char* kAboutShortcut = "Ctrl+I";
 
 // The rendering intents, in the order of the job's intent index.
 constexpr const char* kIntents[] = {"Defined by Source Profile", "Perceptual ",
@@ -35,7 +34,7 @@ constexpr const char* kTipSourceImage = "Image you want to convert";
 constexpr const char* kTipSourceFolder = "Folder containing images to convert.";
 constexpr const char* kTipBrowse = "Click to browse";
 constexpr const char* kTipSourceProfile = "Color profile of source image";
-constexpr const char* kTipBrowseProfiles = "Click to browse Windows profiles";
+constexpr const char* kTipBrowseProfiles = "Click to browse colour profiles";
 constexpr const char* kTipDestImage = "Name of converted image";
 constexpr const char* kTipDestFolder = "Destination folder for converted images.";
 constexpr const char* kTipDestProfile = "Color profile to convert to";
@@ -51,7 +50,7 @@ constexpr const char* kSourceImageTitle = "Select source image";
 constexpr const char* kDestImageTitle = "Specify output image";
 constexpr const char* kSourceProfileTitle = "Select profile for source image";
 constexpr const char* kDestProfileTitle = "Select profile for output image";
-constexpr const char* kTifFilter = "TIF Files (*.tif)";
+constexpr const char* kTifFilter = "TIF Files (*.tif *.tiff);;All files (*)";
 constexpr const char* kIccFilter = "ICC Files (*.icc *.icm)";
 constexpr const char* kTifSuffix = "tif";
 constexpr const char* kIccSuffix = "icc";
@@ -87,8 +86,9 @@ constexpr const char* kVersionPrefix = "Chromaport version: ";
 constexpr const char* kVersionStampFormat = "%y%m%d.%H%M";
 constexpr const char* kNoticeFormat = "Copyright (C) %Y Larkspur";
 
-// The help text: these pieces joined with nothing between them, then the
-// attribution sentence around the International Color Consortium's address.
+// The help text: these pieces joined with nothing between them. The lines
+// are broken by hand where an address would otherwise meet the box's edge,
+// which could break it in two.
 constexpr const char* kHelpPieces[] = {
     "This application converts tiff images from one color space to another.\r\n\r\n",
     "1:\tSelect a source image (the one you want to convert) and the color space this image "
@@ -108,8 +108,8 @@ constexpr const char* kHelpPieces[] = {
     "work.\r\n",
     "\t\tOpen the converted image in a color managed application to see the difference\r\n",
     "\t\tbetween rendering intents.\r\n\r\n",
+    "Press Ctrl+I for the About window.\r\n\r\n",
     "LIMITATIONS:\r\n\r\n",
-    "- \r\n",
     "- We offer NO SUPPORT for this tool. If you do not like it, do not use it.\r\n",
     "- Only 8-bit Tiff format images are supported. If jpeg output is needed, resave the "
     "converted images using a different application.\r\n",
@@ -117,9 +117,7 @@ constexpr const char* kHelpPieces[] = {
     "- Color conversions do not use Black Point Compensation. This can compress shadow "
     "detail, particularly with Relative Colorimetric rendering.\r\n",
     "- Absolute Colorimetric conversions are not supported.\r\n\r\n",
+    "This product includes software developed by Little CMS (https://www.littlecms.com),\r\n",
+    "The Qt Company (https://www.qt.io) and Silicon Graphics.",
 };
-constexpr const char* kHelpAttributionStart =
-    "This product includes software developed by The International Color Consortium (";
-constexpr const char* kHelpAttributionEnd = ") and Silicon Graphics.";
-
 } // namespace txt

@@ -5,9 +5,11 @@
 #include "ScriptedWorker.h"
 #include "UiFakes.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -53,6 +55,7 @@ private slots:
     void firstTickAndElapsedTime();
     void elapsedTextKeepsCountingHours();
     void unchangedPercentageLeavesBarAlone();
+    void barShowsItsFillOnScreenAtEveryStep();
     void onlyTheFiguresAreBlue();
     void cancelOnlyRequestsTheStop();
     void lateCancelStillClosesWithTheRunResult();
@@ -146,6 +149,40 @@ void ConversionDlgTest::unchangedPercentageLeavesBarAlone() {
     QVERIFY(barPaints.paints > 0);
     QCOMPARE(barChanges.count(), 1);
     QCOMPARE(Label(dialog, "percentLabel")->text(), QStringLiteral("38%"));
+    worker.Release(true);
+}
+
+// A run moves the bar 1 % per tick while the figure over it changes; what is
+// on screen (not a fresh grab() of the bar) must show the fill.
+void ConversionDlgTest::barShowsItsFillOnScreenAtEveryStep() {
+    FakeMessageBoxes boxes;
+    CConversionDlg dialog(nullptr, boxes);
+    ScriptedWorker worker;
+    dialog.m_threadProc = worker.Proc();
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    for (int percent = 0; percent <= 40; ++percent) {
+        dialog.m_nPercent = percent;
+        dialog.OnTimer();
+        Flush();
+    }
+    const QImage screen = dialog.screen()->grabWindow(dialog.winId()).toImage();
+    const QProgressBar* bar = Bar(dialog);
+    const qreal scale = screen.width() / qreal(dialog.width());
+    const QColor highlight = bar->palette().color(QPalette::Highlight);
+    const QColor base = bar->palette().color(QPalette::Base);
+    const int y = bar->geometry().center().y();
+    // From just inside the left edge to a quarter of the bar: left of the
+    // figure, and well inside the 40 % that is done.
+    for (int x = bar->x() + 4; x < bar->x() + bar->width() / 4; ++x) {
+        const QColor pixel = screen.pixelColor(int(x * scale), int(y * scale));
+        const auto distance = [&pixel](const QColor& to) {
+            return std::abs(pixel.red() - to.red()) + std::abs(pixel.green() - to.green()) +
+                   std::abs(pixel.blue() - to.blue());
+        };
+        QVERIFY2(distance(highlight) < distance(base),
+                 qPrintable(QStringLiteral("x=%1 is %2").arg(x).arg(pixel.name())));
+    }
     worker.Release(true);
 }
 

@@ -13,6 +13,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QMimeData>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -36,6 +40,37 @@ void OnNextModal(std::function<void(QWidget*)> check) {
     });
 }
 
+// The names the chooser's model lists in the folder, sorted.
+QStringList Listed(const QFileSystemModel& model, const QModelIndex& folder) {
+    QStringList names;
+    for (int row = 0; row < model.rowCount(folder); ++row) {
+        names << model.index(row, 0, folder).data().toString();
+    }
+    names.sort();
+    return names;
+}
+
+// Drags the addresses over the widget and drops them there, as a file
+// manager does (it offers them as text too); true when the drop was taken.
+bool Drop(QWidget* target, const QStringList& addresses) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& address : addresses) {
+        urls << QUrl(address);
+    }
+    data.setUrls(urls);
+    data.setText(addresses.join(QLatin1Char('\n')));
+    const QPoint at = target->rect().center();
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
 } // namespace
 
 class ConverterDlgTest : public QObject {
@@ -46,7 +81,10 @@ private slots:
     void startState();
     void refusalsNameImagesOrFolders();
     void modeSwitchTurnsPathsIntoFolders();
-    void browsingKeepsIntentAndEmbedButShowsHeldPaths();
+    void browsingKeepsEverythingTyped();
+    void choosersOpenWhereTheyShouldAfterARestart();
+    void choosersListImagesAndProfilesInAnyCase();
+    void dropsPutLocalPathsInTheirFields();
     void imageFoldersAreRememberedAcrossInstances();
     void profileChoosersStartAtTheColorFolder();
     void enterConvertsAndEscapeCloses();
@@ -75,13 +113,13 @@ void ConverterDlgTest::startState() {
     QVERIFY(!window.Check("multipleFilesCheck")->isChecked());
     QCOMPARE(window.Label("sourceLabel")->text(), QStringLiteral("Source Image"));
     QCOMPARE(window.Label("destLabel")->text(), QStringLiteral("Destination Image"));
-    QCOMPARE(window.Check("embedCheck")->text(), QStringLiteral("Embed profile in image"));
-    QCOMPARE(window.Check("multipleFilesCheck")->text(), QStringLiteral("Process Multiple Files"));
+    QCOMPARE(window.Check("embedCheck")->text(), QStringLiteral("&Embed profile in image"));
+    QCOMPARE(window.Check("multipleFilesCheck")->text(), QStringLiteral("Process &Multiple Files"));
     QCOMPARE(window.Edit("sourceImageEdit")->toolTip(),
              QStringLiteral("Image you want to convert"));
     QCOMPARE(window.Edit("destImageEdit")->toolTip(), QStringLiteral("Name of converted image"));
     QCOMPARE(window.Button("browseSourceProfileButton")->toolTip(),
-             QStringLiteral("Click to browse Windows profiles"));
+             QStringLiteral("Click to browse colour profiles"));
     QCOMPARE(window.Button("convertButton")->toolTip(), QStringLiteral("Convert the image(s)"));
     QVERIFY(window.Button("quitButton")->toolTip().isEmpty());
     QVERIFY(window.Button("convertButton")->isDefault());
@@ -168,40 +206,154 @@ void ConverterDlgTest::modeSwitchTurnsPathsIntoFolders() {
     QTest::mouseClick(box, Qt::LeftButton);
     QCOMPARE(window.Edit("sourceImageEdit")->text(), QStringLiteral("/no/such/place"));
 
-    // Clearing the box empties both image fields and nothing else.
+    // Clearing the box keeps what the fields hold.
     QTest::mouseClick(box, Qt::LeftButton);
-    QVERIFY(window.Edit("sourceImageEdit")->text().isEmpty());
-    QVERIFY(window.Edit("destImageEdit")->text().isEmpty());
+    QCOMPARE(window.Edit("sourceImageEdit")->text(), QStringLiteral("/no/such/place"));
+    QCOMPARE(window.Edit("destImageEdit")->text().toStdString(), folder + "/");
     QCOMPARE(window.Edit("sourceProfileEdit")->text(), QStringLiteral("/p/srgb.icc"));
     QCOMPARE(window.Label("sourceLabel")->text(), QStringLiteral("Source Image"));
     QCOMPARE(window.Edit("destImageEdit")->toolTip(), QStringLiteral("Name of converted image"));
 }
 
-void ConverterDlgTest::browsingKeepsIntentAndEmbedButShowsHeldPaths() {
+void ConverterDlgTest::browsingKeepsEverythingTyped() {
+    const char* const fields[] = {"sourceImageEdit", "sourceProfileEdit", "destImageEdit",
+                                  "destProfileEdit"};
+    const char* const buttons[] = {"browseSourceImageButton", "browseSourceProfileButton",
+                                   "browseDestImageButton", "browseDestProfileButton"};
+    for (const bool folderMode : {false, true}) {
+        for (const char* button : buttons) {
+            MainWindow window;
+            if (folderMode) {
+                QTest::mouseClick(window.Check("multipleFilesCheck"), Qt::LeftButton);
+            }
+            window.Intent()->setCurrentIndex(0);
+            window.Check("embedCheck")->setChecked(true);
+            window.Fill("/typed/in", "/typed/in.icc", "/typed/out", "/typed/out.icc");
+            window.Click(button); // cancelled
+            const QString where = QStringLiteral("%1, folder mode %2").arg(button).arg(folderMode);
+            for (const char* field : fields) {
+                QVERIFY2(window.Edit(field)->text().startsWith(QStringLiteral("/typed/")),
+                         qPrintable(where + QLatin1Char(' ') + QLatin1String(field)));
+            }
+            QCOMPARE(window.Intent()->currentIndex(), 0);
+            QVERIFY(window.Check("embedCheck")->isChecked());
+            QCOMPARE(window.Check("multipleFilesCheck")->isChecked(), folderMode);
+            // A file chooser offers the typed name.
+            if (!window.choosers.fileRequests.empty()) {
+                QVERIFY2(QString::fromStdString(window.choosers.fileRequests.front().initialName)
+                             .startsWith(QStringLiteral("/typed/")),
+                         qPrintable(where));
+            }
+        }
+    }
+
+    // A chosen profile goes in its field; what was typed elsewhere stays.
     MainWindow window;
-    window.Intent()->setCurrentIndex(0);
-    window.Check("embedCheck")->setChecked(true);
-    window.Edit("destImageEdit")->setText(QStringLiteral("/typed/not/taken.tif"));
-
-    window.Click("browseSourceProfileButton"); // cancelled
-    QCOMPARE(window.Intent()->currentIndex(), 0);
-    QVERIFY(window.Check("embedCheck")->isChecked());
-    QVERIFY(window.Edit("destImageEdit")->text().isEmpty());
-
-    window.Intent()->setCurrentIndex(3);
-    window.Check("embedCheck")->setChecked(false);
-    window.Edit("sourceImageEdit")->setText(QStringLiteral("/typed/too.tif"));
+    window.Fill("/typed/in.tif", "", "/typed/out.tif", "");
     window.choosers.fileAnswers.push_back(std::string("/p/cmyk.icc"));
     window.Click("browseDestProfileButton");
     QCOMPARE(window.Edit("destProfileEdit")->text(), QStringLiteral("/p/cmyk.icc"));
-    QCOMPARE(window.Intent()->currentIndex(), 3);
-    QVERIFY(!window.Check("embedCheck")->isChecked());
-    QVERIFY(window.Edit("sourceImageEdit")->text().isEmpty());
+    QCOMPARE(window.Edit("sourceImageEdit")->text(), QStringLiteral("/typed/in.tif"));
+    QCOMPARE(window.Edit("destImageEdit")->text(), QStringLiteral("/typed/out.tif"));
+}
 
-    // In folder mode a profile browse leaves the box checked.
-    QTest::mouseClick(window.Check("multipleFilesCheck"), Qt::LeftButton);
-    window.Click("browseSourceProfileButton");
-    QVERIFY(window.Check("multipleFilesCheck")->isChecked());
+// Each session is a new main window over the same settings; Qt's own dialog
+// keeps where it last was in QtProject.conf, which must not matter.
+void ConverterDlgTest::choosersOpenWhereTheyShouldAfterARestart() {
+    fx::TempDir temp;
+    const std::string in = temp.mkdir("in");
+    Touch(in + "/a.tif");
+    const std::string profile = m_sandbox->ColorFolder() + "/a.icc";
+    Touch(profile);
+    const std::string home = QDir::homePath().toStdString();
+    const std::string color = m_sandbox->ColorFolder();
+    struct Step {
+        int session;
+        const char* button;
+        bool folderMode;
+        std::string opensIn;
+        std::string choose;
+    };
+    const Step steps[] = {
+        {1, "browseSourceProfileButton", false, color, profile},
+        {2, "browseSourceImageButton", false, home, in + "/a.tif"},
+        {2, "browseDestImageButton", false, home, ""},
+        {2, "browseDestImageButton", true, home, ""},
+        {3, "browseSourceImageButton", false, in, ""},
+        {3, "browseDestProfileButton", false, color, ""},
+        {3, "browseDestImageButton", false, home, ""},
+        {3, "browseSourceImageButton", true, in, ""},
+        {3, "browseDestImageButton", true, home, ""},
+    };
+    std::unique_ptr<MainWindow> window;
+    int session = 0;
+    for (const Step& step : steps) {
+        if (session != step.session) {
+            window.reset();
+            window = std::make_unique<MainWindow>(true);
+            session = step.session;
+        }
+        if (window->Check("multipleFilesCheck")->isChecked() != step.folderMode) {
+            QTest::mouseClick(window->Check("multipleFilesCheck"), Qt::LeftButton);
+        }
+        QString opened;
+        OnNextModal([&](QWidget* modal) {
+            auto* chooser = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(chooser);
+            opened = chooser->directory().absolutePath();
+            if (!step.choose.empty()) {
+                chooser->selectFile(QString::fromStdString(step.choose));
+                static_cast<QDialog*>(chooser)->accept();
+            }
+        });
+        window->Click(step.button);
+        QCOMPARE(opened.toStdString(),
+                 QDir(QString::fromStdString(step.opensIn)).absolutePath().toStdString());
+        if (step.session == 1) {
+            // What this test is about: Qt now remembers the colour folder.
+            QSettings qt(QSettings::UserScope, QStringLiteral("QtProject"));
+            QVERIFY(qt.value(QStringLiteral("FileDialog/lastVisited"))
+                        .toString()
+                        .contains(QString::fromStdString(color)));
+        }
+    }
+}
+
+// The real choosers list what a folder run would convert, in any letter case.
+void ConverterDlgTest::choosersListImagesAndProfilesInAnyCase() {
+    fx::TempDir temp;
+    for (const char* name : {"a.tif", "B.TIF", "c.tiff", "D.Tiff", "e.jpg", "f.icc", "G.ICM"}) {
+        Touch(temp.file(name));
+    }
+    struct Case {
+        const char* field;
+        const char* button;
+        QStringList listed;
+    };
+    const Case cases[] = {
+        {"sourceImageEdit", "browseSourceImageButton", {"B.TIF", "D.Tiff", "a.tif", "c.tiff"}},
+        {"destImageEdit", "browseDestImageButton", {"B.TIF", "D.Tiff", "a.tif", "c.tiff"}},
+        {"destProfileEdit", "browseDestProfileButton", {"G.ICM", "f.icc"}},
+    };
+    const QString folder = QString::fromStdString(temp.path());
+    for (const Case& c : cases) {
+        MainWindow window(true);
+        // The chooser opens in the folder of the name in the field.
+        window.Edit(c.field)->setText(folder + QStringLiteral("/x"));
+        OnNextModal([&](QWidget* modal) {
+            auto* chooser = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(chooser);
+            auto* model = chooser->findChild<QFileSystemModel*>();
+            QVERIFY(model);
+            const QModelIndex root = model->index(folder);
+            QTRY_COMPARE(Listed(*model, root), c.listed);
+            if (QString(c.button).contains(QLatin1String("Image"))) {
+                chooser->selectNameFilter(QStringLiteral("All files (*)"));
+                QTRY_COMPARE(Listed(*model, root).size(), 7);
+            }
+        });
+        window.Click(c.button);
+    }
 }
 
 void ConverterDlgTest::imageFoldersAreRememberedAcrossInstances() {
@@ -284,6 +436,7 @@ void ConverterDlgTest::enterConvertsAndEscapeCloses() {
 void ConverterDlgTest::helpAndAboutWindows() {
     MainWindow window;
     window.dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window.dialog));
     QString helpTitle;
     OnNextModal([&](QWidget* modal) {
         QVERIFY(qobject_cast<CHelpDlg*>(modal));
@@ -297,13 +450,94 @@ void ConverterDlgTest::helpAndAboutWindows() {
     QCOMPARE(about->text(), QStringLiteral("&About Chromaport..."));
     QVERIFY(window.dialog.actions().contains(about));
     QCOMPARE(window.dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
+    // Ctrl+I wherever the focus is, here in a path field.
+    window.dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window.dialog));
+    window.Edit("destProfileEdit")->setFocus();
     QString version;
     OnNextModal([&](QWidget* modal) {
         QVERIFY(qobject_cast<CAboutDlg*>(modal));
-        version = modal->findChild<QLabel*>(QStringLiteral("versionLabel"))->text();
+        if (modal) {
+            version = modal->findChild<QLabel*>(QStringLiteral("versionLabel"))->text();
+        }
     });
-    about->trigger();
+    QTest::keyClick(window.Edit("destProfileEdit"), Qt::Key_I, Qt::ControlModifier);
     QVERIFY(version.startsWith(QStringLiteral("Chromaport version: ")));
+}
+
+void ConverterDlgTest::dropsPutLocalPathsInTheirFields() {
+    const char* const fields[] = {"sourceImageEdit", "sourceProfileEdit", "destImageEdit",
+                                  "destProfileEdit"};
+    struct Case {
+        const char* target; // a field, or null for the window itself
+        bool folderMode;
+        QStringList before; // the four fields, in the order above
+        QStringList addresses;
+        bool taken;
+        QStringList after;
+    };
+    const QStringList empty = {"", "", "", ""};
+    const Case cases[] = {
+        {"sourceImageEdit",
+         false,
+         empty,
+         {"file:///in/a b.tif"},
+         true,
+         {"/in/a b.tif", "", "", ""}},
+        {"destImageEdit",
+         true,
+         {"", "", "/old/", ""},
+         {"file:///out/"},
+         true,
+         {"", "", "/out/", ""}},
+        {"destProfileEdit", false, empty, {"file:///p/x.icc"}, true, {"", "", "", "/p/x.icc"}},
+        {"sourceImageEdit",
+         false,
+         {"typed", "", "", ""},
+         {"https://example.com/a.tif"},
+         false,
+         {"typed", "", "", ""}},
+        {"sourceImageEdit", false, empty, {"file://host/share/a.tif"}, false, empty},
+        // Several files dropped on a field are placed as on the window.
+        {"destProfileEdit",
+         false,
+         empty,
+         {"file:///in/a.tif", "file:///p/s.icc"},
+         true,
+         {"/in/a.tif", "/p/s.icc", "", ""}},
+        {nullptr,
+         false,
+         empty,
+         {"file:///in/a.TIFF", "file:///p/s.icc", "file:///p/d.ICM"},
+         true,
+         {"/in/a.TIFF", "/p/s.icc", "", "/p/d.ICM"}},
+        {nullptr,
+         false,
+         {"", "/p/s.icc", "", ""},
+         {"file:///p/d.icc"},
+         true,
+         {"", "/p/s.icc", "", "/p/d.icc"}},
+        {nullptr, true, empty, {"file:///in/a.tif"}, true, {"/in/", "", "", ""}},
+        {nullptr, false, empty, {"file:///notes.txt"}, false, empty},
+        {nullptr, false, empty, {"http://example.com/a.tif", "file:///p/s.icc"}, false, empty},
+    };
+    for (const Case& c : cases) {
+        MainWindow window;
+        if (c.folderMode) {
+            QTest::mouseClick(window.Check("multipleFilesCheck"), Qt::LeftButton);
+        }
+        for (int i = 0; i < 4; ++i) {
+            window.Edit(fields[i])->setText(c.before[i]);
+        }
+        QWidget* target = c.target ? static_cast<QWidget*>(window.Edit(c.target)) : &window.dialog;
+        const QString what = c.addresses.join(QLatin1Char(' '));
+        QVERIFY2(Drop(target, c.addresses) == c.taken, qPrintable(what));
+        QStringList after;
+        for (const char* field : fields) {
+            after << window.Edit(field)->text();
+        }
+        QVERIFY2(after == c.after, qPrintable(what + QStringLiteral(": ") + after.join('|')));
+    }
 }
 
 QTEST_MAIN(ConverterDlgTest)

@@ -9,6 +9,8 @@ UiSandbox::UiSandbox() {
                        m_dir.filePath(QStringLiteral("config")));
     QDir(m_dir.path()).mkpath(QStringLiteral("data/icc"));
     qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toUtf8());
+    QDir(m_dir.path()).mkpath(QStringLiteral("home"));
+    qputenv("HOME", m_dir.filePath(QStringLiteral("home")).toUtf8());
 }
 
 std::string UiSandbox::ColorFolder() const {

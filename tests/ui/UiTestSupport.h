@@ -14,8 +14,9 @@
 
 #include <string>
 
-// Settings go to a fresh folder instead of the user's; $XDG_DATA_HOME points
-// at a folder whose icc/ subfolder is the colour profile folder.
+// Settings (Qt's own included) go to a fresh folder instead of the user's;
+// $XDG_DATA_HOME points at a folder whose icc/ subfolder is the colour profile
+// folder; $HOME is an empty folder of its own.
 class UiSandbox {
 public:
     UiSandbox();
@@ -27,11 +28,15 @@ private:
     QTemporaryDir m_dir;
 };
 
-// The main window with scripted message boxes and choosers.
+// The main window with scripted message boxes and choosers, or with the
+// real choosers.
 struct MainWindow {
+    explicit MainWindow(bool realChoosers = false)
+        : dialog(nullptr, &boxes, realChoosers ? nullptr : &choosers) {}
+
     FakeMessageBoxes boxes;
     FakeChoosers choosers;
-    CConverterDlg dialog{nullptr, &boxes, &choosers};
+    CConverterDlg dialog;
 
     QLineEdit* Edit(const char* name) const {
         return dialog.findChild<QLineEdit*>(QString::fromLatin1(name));

@@ -1,6 +1,6 @@
 // Grabs the main window and the status window into PNG files for the README,
-// without a display: run with QT_QPA_PLATFORM=offscreen and the output folder
-// as the argument (scripts/screenshots.sh does this).
+// without a display: run with QT_QPA_PLATFORM=offscreen, the output folder and
+// optionally a suffix for the file names (scripts/screenshots.sh does this).
 
 #include "AboutDlg.h"
 #include "ConversionDlg.h"
@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QScreen>
 
 #include <chrono>
 #include <cstdio>
@@ -27,9 +28,16 @@ void Settle() {
     }
 }
 
+// What is on screen, as the window system shows it.
 bool Save(QWidget* window, const QString& path) {
     Settle();
-    const bool saved = window->grab().save(path);
+    QPixmap shot = window->screen()->grabWindow(window->winId());
+    // The offscreen screen keeps logical pixels only; at a larger scale the
+    // window draws itself again at full resolution.
+    if (shot.width() < qRound(window->width() * window->devicePixelRatioF())) {
+        shot = window->grab();
+    }
+    const bool saved = shot.save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
     return saved;
 }
@@ -51,7 +59,8 @@ void ClearSelection(CConverterDlg& window) {
     window.findChild<QLineEdit*>(QStringLiteral("sourceImageEdit"))->deselect();
 }
 
-// The status window halfway through a folder run; the worker only waits.
+// The status window at 40 % of a folder run, reached 1 % per tick as a run
+// does; the worker only waits.
 bool GrabStatusWindow(QWidget* owner, const QString& path) {
     CConversionDlg status(owner, StandardMessageBoxes());
     status.m_clock = [] { return int64_t(1000); };
@@ -63,10 +72,14 @@ bool GrabStatusWindow(QWidget* owner, const QString& path) {
     };
     status.show();
     status.m_clock = [] { return int64_t(1000 + 2 * 60 + 17); };
-    status.SetFileNameLabel("harbour");
+    status.SetFileNameLabel(
+        "Harbour at dawn from the north pier with the morning ferry, final edit");
     status.SetFileCountLabel("File 3 of 8");
-    status.m_nPercent.store(42);
-    status.OnTimer();
+    for (int percent = 0; percent <= 40; ++percent) {
+        status.m_nPercent.store(percent);
+        status.OnTimer();
+        Settle();
+    }
     return Save(&status, path);
 }
 
@@ -75,11 +88,15 @@ bool GrabStatusWindow(QWidget* owner, const QString& path) {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setStyle(new CToolTipStyle);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER [NAME_SUFFIX]\n", argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
+    const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const auto file = [&](const char* name) {
+        return folder + QLatin1Char('/') + QLatin1String(name) + suffix + QStringLiteral(".png");
+    };
     QDir().mkpath(folder);
 
     CConverterDlg window;
@@ -87,13 +104,13 @@ int main(int argc, char* argv[]) {
     window.show();
     Settle();
     ClearSelection(window);
-    bool ok = Save(&window, folder + QStringLiteral("/main-window.png"));
-    ok = GrabStatusWindow(&window, folder + QStringLiteral("/status-window.png")) && ok;
+    bool ok = Save(&window, file("main-window"));
+    ok = GrabStatusWindow(&window, file("status-window")) && ok;
     CHelpDlg help(&window);
     help.show();
-    ok = Save(&help, folder + QStringLiteral("/help-window.png")) && ok;
+    ok = Save(&help, file("help-window")) && ok;
     CAboutDlg about(&window);
     about.show();
-    ok = Save(&about, folder + QStringLiteral("/about-window.png")) && ok;
+    ok = Save(&about, file("about-window")) && ok;
     return ok ? 0 : 1;
 }
