@@ -1,6 +1,7 @@
 #include "TiffMetadata.h"
 
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -141,6 +142,70 @@ bool SetValues(TIFF* tif, const std::vector<STagValue>& values) {
     return true;
 }
 
+// Integers as the file stores them, whatever the machine's byte order.
+uint64_t Decode(const unsigned char* p, int size, bool bigEndian) {
+    uint64_t v = 0;
+    for (int i = 0; i < size; ++i)
+        v |= uint64_t(p[bigEndian ? size - 1 - i : i]) << (8 * i);
+    return v;
+}
+
+void Encode(uint64_t v, unsigned char* p, int size, bool bigEndian) {
+    for (int i = 0; i < size; ++i)
+        p[bigEndian ? size - 1 - i : i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+bool ReadAt(int fd, uint64_t offset, unsigned char* data, size_t size) {
+    return pread(fd, data, size, off_t(offset)) == ssize_t(size);
+}
+
+// The image's directory, the file's first, went out with a zero EXIF offset.
+// Only that entry's value is replaced, in the file: writing the directory again
+// through the library would not do, as a directory read back may hold tags
+// the written one did not (a default planar configuration, say) and grow over
+// what follows it.
+bool PointToExif(TIFF* tif, uint64_t exifOffset) {
+    // The file's header says how it is laid out: libtiff 4.5's TIFFIsBigTIFF
+    // is wrong for a file in the other byte order than the machine's.
+    const int fd = TIFFFileno(tif);
+    unsigned char header[16];
+    if (!ReadAt(fd, 0, header, sizeof header) || header[0] != header[1])
+        return false;
+    const bool bigEndian = header[0] == 'M';
+    const uint64_t version = Decode(header + 2, 2, bigEndian);
+    if (version != 42 && version != 43)
+        return false;
+    const bool big = version == 43;
+    const int word = big ? 8 : 4, countSize = big ? 8 : 2, entrySize = big ? 20 : 12;
+    const uint64_t directory = Decode(header + (big ? 8 : 4), word, bigEndian);
+    unsigned char buffer[8];
+    if (!ReadAt(fd, directory, buffer, countSize))
+        return false;
+    const uint64_t entries = Decode(buffer, countSize, bigEndian);
+    if (entries > 0xFFFF)
+        return false;
+    std::vector<unsigned char> table(entries * entrySize);
+    if (!ReadAt(fd, directory + countSize, table.data(), table.size()))
+        return false;
+    for (uint64_t i = 0; i < entries; ++i) {
+        unsigned char* entry = &table[i * entrySize];
+        if (Decode(entry, 2, bigEndian) != TIFFTAG_EXIFIFD)
+            continue;
+        const uint64_t type = Decode(entry + 2, 2, bigEndian);
+        const int size = type == TIFF_LONG || type == TIFF_IFD     ? 4
+                         : type == TIFF_LONG8 || type == TIFF_IFD8 ? 8
+                                                                   : 0;
+        if (size == 0 || size > word || Decode(entry + 4, word, bigEndian) != 1 ||
+            (size == 4 && exifOffset > 0xFFFFFFFFu))
+            return false;
+        unsigned char* value = entry + 4 + word;
+        Encode(exifOffset, value, size, bigEndian);
+        const uint64_t at = directory + countSize + i * entrySize + 4 + word;
+        return pwrite(fd, value, size_t(size), off_t(at)) == ssize_t(size);
+    }
+    return false;
+}
+
 } // namespace
 
 bool CTiffMetadata::Read(TIFF* source) {
@@ -181,9 +246,8 @@ void CTiffMetadata::ApplyTo(TIFF* dest) const {
     for (const STagValue& value : m_imageTags)
         SetValue(dest, value);
     // The EXIF directory can only be written after the image's (libtiff holds
-    // one directory at a time), so the image's is written first with a zero
-    // offset that Finish replaces in place: the entry must exist from the start
-    // for the directory to keep its size.
+    // one directory at a time), so the image's goes first with a zero offset
+    // that Finish replaces.
     if (!m_exifTags.empty())
         TIFFSetField(dest, TIFFTAG_EXIFIFD, uint64_t(0));
 }
@@ -191,18 +255,15 @@ void CTiffMetadata::ApplyTo(TIFF* dest) const {
 bool CTiffMetadata::Finish(TIFF* dest) const {
     if (m_exifTags.empty())
         return TIFFFlush(dest) == 1;
-    uint64_t placeholder = 1;
-    if (!TIFFGetField(dest, TIFFTAG_EXIFIFD, &placeholder) || placeholder != 0)
-        return false; // ApplyTo was not called: rewriting would grow the directory
     uint64_t exifOffset = 0;
-    if (!TIFFWriteDirectory(dest) || TIFFCreateEXIFDirectory(dest) != 0 ||
-        !SetValues(dest, m_exifTags) || !TIFFWriteCustomDirectory(dest, &exifOffset))
+    if (!TIFFWriteDirectory(dest) || TIFFCreateEXIFDirectory(dest) != 0)
         return false;
-    // Read back, the image's directory holds the same tags with the same
-    // sizes, so writing it again puts every byte where it was, the EXIF
-    // offset now filled in; the EXIF directory after it is untouched.
-    return TIFFSetDirectory(dest, 0) && TIFFSetField(dest, TIFFTAG_EXIFIFD, exifOffset) &&
-           TIFFWriteDirectory(dest);
+    const bool written = SetValues(dest, m_exifTags) && TIFFWriteCustomDirectory(dest, &exifOffset);
+    // Left on the EXIF directory, the library would write it once more, as an
+    // image, when the file is closed: an empty directory is left instead.
+    TIFFFreeDirectory(dest);
+    TIFFCreateDirectory(dest);
+    return written && PointToExif(dest, exifOffset);
 }
 
 bool CTiffMetadata::Empty() const {
