@@ -124,6 +124,7 @@ void Convert(const std::string& from, const std::string& to, const Case& c) {
                   0);
     }
     EXPECT_TRUE(meta.Finish(dst));
+    EXPECT_EQ(TIFFFlush(dst), 1) << "what closing does must not fail";
     TIFFClose(dst);
     TIFFClose(src);
 }
