@@ -17,10 +17,10 @@ const std::vector<unsigned char> kXmp = {'<', 'x', ':', 'x', 'm', 'p', '/', '>'}
 const std::vector<unsigned char> kIptc = {0x1C, 0x02, 0x05, 0x00, 0x03, 'S', 'e', 'a'};
 const std::vector<unsigned char> kOldIcc(132, 0x11), kNewIcc(140, 0x22);
 const std::pair<uint32_t, const char*> kTexts[] = {{TIFFTAG_DATETIME, "2024:05:01 10:20:30"},
-                                                   {TIFFTAG_ARTIST, "A. Painter"},
-                                                   {TIFFTAG_COPYRIGHT, "(c) 2024 A. Painter"},
-                                                   {TIFFTAG_IMAGEDESCRIPTION, "Harbour at dawn"},
-                                                   {TIFFTAG_SOFTWARE, "Scanner 2.1"}};
+                                                   {TIFFTAG_ARTIST, "Ann"},
+                                                   {TIFFTAG_SOFTWARE, "Scan"},
+                                                   {TIFFTAG_IMAGEDESCRIPTION, "Harbour"},
+                                                   {TIFFTAG_COPYRIGHT, "(c) Ann"}};
 
 enum class Exif { None, Good, BadOffset };
 struct Case {
@@ -40,18 +40,13 @@ std::vector<unsigned char> Row(uint32_t r) {
 // No planar configuration and no vertical resolution, as a destination may
 // have: read back, the directory gains tags it was written without.
 void SetImageTags(TIFF* tif, bool deflate, const std::vector<unsigned char>& icc) {
-    const std::pair<uint32_t, uint32_t> tags[] = {
-        {TIFFTAG_IMAGEWIDTH, kWidth},
-        {TIFFTAG_IMAGELENGTH, kHeight},
-        {TIFFTAG_SAMPLESPERPIXEL, 3},
-        {TIFFTAG_BITSPERSAMPLE, 8},
-        {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB},
-        {TIFFTAG_ROWSPERSTRIP, deflate ? 4u : 1u},
-        {TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH},
-        {TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT},
-        {TIFFTAG_COMPRESSION, deflate ? COMPRESSION_ADOBE_DEFLATE : COMPRESSION_NONE}};
-    for (const auto& [tag, value] : tags)
-        TIFFSetField(tif, tag, value);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kHeight);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, deflate ? 4u : 1u);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, deflate ? COMPRESSION_ADOBE_DEFLATE : COMPRESSION_NONE);
     if (deflate)
         TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, 300.0);
@@ -84,8 +79,7 @@ void WriteSource(const std::string& path, const Case& c) {
         TIFFCreateDirectory(tif);
     }
     SetImageTags(tif, false, kOldIcc);
-    const float whitePoint[] = {0.3127f, 0.329f},
-                primaries[] = {0.6f, 0.3f, 0.3f, 0.6f, 0.1f, 0.1f};
+    const float whitePoint[] = {0.31f, 0.33f}, primaries[] = {0.6f, 0.3f, 0.3f, 0.6f, 0.1f, 0.1f};
     std::vector<uint16_t> curve(256, 1000);
     TIFFSetField(tif, TIFFTAG_WHITEPOINT, whitePoint);
     TIFFSetField(tif, TIFFTAG_PRIMARYCHROMATICITIES, primaries);
