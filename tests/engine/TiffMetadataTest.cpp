@@ -65,12 +65,13 @@ void WriteSource(const std::string& path, const Case& c) {
             kPrivateExifTag, 1, 1, TIFF_LONG, FIELD_CUSTOM, 1, 0, const_cast<char*>("Private")};
         TIFFMergeFieldInfo(tif, &privateTag, 1);
         const uint16_t iso[] = {100, 400};
-        const float lens[] = {24, 70, 2.8f, 4};
+        const uint16_t subject[] = {2, 3};
         TIFFSetField(tif, EXIFTAG_EXPOSURETIME, 1.0 / 125);
         TIFFSetField(tif, EXIFTAG_DATETIMEORIGINAL, "2024:05:01 10:20:30");
         TIFFSetField(tif, EXIFTAG_ISOSPEEDRATINGS, 2, iso);
         TIFFSetField(tif, EXIFTAG_EXIFVERSION, "0231");
-        TIFFSetField(tif, EXIFTAG_LENSSPECIFICATION, lens);
+        TIFFSetField(tif, EXIFTAG_SUBJECTLOCATION, subject);
+        TIFFSetField(tif, EXIFTAG_EXPOSUREBIASVALUE, -0.5);
         TIFFSetField(tif, EXIFTAG_EXPOSUREPROGRAM, 3);
         TIFFSetField(tif, EXIFTAG_COLORSPACE, 1);
         TIFFSetField(tif, kPrivateExifTag, 42u);
@@ -132,25 +133,27 @@ std::vector<unsigned char> Bytes(TIFF* tif, uint32_t tag) {
 }
 
 void ExpectExifCopied(TIFF* tif) {
-    float exposure = 0, *lens = nullptr;
+    float exposure = 0, bias = 0;
     const char* taken = "";
-    const uint16_t* iso = nullptr;
+    const uint16_t *iso = nullptr, *subject = nullptr;
     const void* version = nullptr;
     uint16_t isoCount = 0, program = 0, colorSpace = 0;
     ASSERT_TRUE(TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &exposure) &&
                 TIFFGetField(tif, EXIFTAG_DATETIMEORIGINAL, &taken) &&
                 TIFFGetField(tif, EXIFTAG_ISOSPEEDRATINGS, &isoCount, &iso) &&
                 TIFFGetField(tif, EXIFTAG_EXIFVERSION, &version) &&
-                TIFFGetField(tif, EXIFTAG_LENSSPECIFICATION, &lens) &&
+                TIFFGetField(tif, EXIFTAG_SUBJECTLOCATION, &subject) &&
+                TIFFGetField(tif, EXIFTAG_EXPOSUREBIASVALUE, &bias) &&
                 TIFFGetField(tif, EXIFTAG_EXPOSUREPROGRAM, &program));
     EXPECT_FLOAT_EQ(exposure, 1.0f / 125);
     EXPECT_STREQ(taken, "2024:05:01 10:20:30");
     EXPECT_EQ(std::vector<uint16_t>(iso, iso + isoCount), (std::vector<uint16_t>{100, 400}));
     EXPECT_EQ(std::memcmp(version, "0231", 4), 0);
-    EXPECT_EQ(std::vector<float>(lens, lens + 4), (std::vector<float>{24, 70, 2.8f, 4}));
+    EXPECT_EQ(std::vector<uint16_t>(subject, subject + 2), (std::vector<uint16_t>{2, 3}));
+    EXPECT_EQ(bias, -0.5f);
     EXPECT_EQ(program, 3);
     EXPECT_FALSE(TIFFGetField(tif, EXIFTAG_COLORSPACE, &colorSpace));
-    EXPECT_EQ(TIFFGetTagListCount(tif), 6) << "the colour space and the private tag stay behind";
+    EXPECT_EQ(TIFFGetTagListCount(tif), 7) << "the colour space and the private tag stay behind";
 }
 
 void ExpectDestination(const std::string& path, const Case& c) {
