@@ -1,0 +1,47 @@
+#pragma once
+// The tags of a source image that describe it rather than its colours, kept
+// so that a converted copy still says who made it, when and with what.
+// Tags tied to the source's colours (its ICC profile, white point, primaries,
+// transfer function, and the EXIF colour space) are never kept: they would
+// contradict the converted pixels.
+
+#include <cstdint>
+#include <vector>
+
+typedef struct tiff TIFF;
+
+// The metadata of a source image worth keeping in its converted copy.
+class CTiffMetadata {
+public:
+    // Reads it from the current (first) directory of a file open for reading.
+    // The file is left on that same directory, ready for its rows to be read
+    // (TIFFReadScanline from row 0). False only when the file's metadata is
+    // unreadable; a file with none is fine.
+    bool Read(TIFF* source);
+    // On a destination opened for writing (classic "w" or BigTIFF "w8", through
+    // TIFFFdOpen on a fresh file) whose image tags (size, samples, photometric,
+    // compression, rows per strip...) have been set and no row written yet: sets
+    // the simple tags and anything the directory must reserve for the EXIF
+    // sub-directory.
+    void ApplyTo(TIFF* dest) const;
+    // Called once every row has been written (by TIFFWriteEncodedStrip or by
+    // TIFFWriteScanline), instead of TIFFFlush: writes the EXIF sub-directory, if
+    // any, and the image's directory pointing to it, so that the file is complete
+    // when this returns true. The caller then calls TIFFClose.
+    bool Finish(TIFF* dest) const;
+    bool Empty() const;
+
+    // One tag's value as libtiff stores it: count elements of the size
+    // TIFFFieldSetGetSize gives for the tag (a string counts its final zero).
+    struct STagValue {
+        uint32_t tag = 0;
+        uint32_t count = 0;
+        std::vector<unsigned char> bytes;
+    };
+
+private:
+    bool ReadExif(TIFF* source, uint64_t offset);
+
+    std::vector<STagValue> m_imageTags;
+    std::vector<STagValue> m_exifTags;
+};
