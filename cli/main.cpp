@@ -78,6 +78,7 @@ void FillJob(CConversionJob& job, const CliOptions& options, const std::string& 
     job.m_bExplainUnreadable = true;
     job.m_bEmbeddedSourceProfile = UsesEmbeddedProfiles(options);
     job.m_bKeepGoing = options.keepGoing;
+    job.m_bKeepMetadata = options.keepMetadata;
     job.m_nCompression = static_cast<TiffCompression>(options.compression);
     job.m_nShardIndex = options.shardIndex;
     job.m_nShardCount = options.shardCount;

@@ -77,6 +77,9 @@ public:
     bool m_bEmbeddedSourceProfile = false;
     // A folder run goes on past an image that fails, instead of stopping.
     bool m_bKeepGoing = false;
+    // Descriptive tags of each source (XMP, IPTC, EXIF, date, artist...)
+    // are copied to its destination.
+    bool m_bKeepMetadata = false;
     // How destinations are compressed (the windows: never).
     TiffCompression m_nCompression = kCompressNone;
     // Of the sorted folder list, only entries K, K + N, K + 2N... (1-based)

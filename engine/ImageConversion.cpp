@@ -14,6 +14,7 @@
 #include "PixelCodec.h"
 #include "RowPipeline.h"
 #include "TiffImage.h"
+#include "TiffMetadata.h"
 
 icRenderingIntent SourceIntentFor(int intentIndex) {
     if (intentIndex >= 1 && intentIndex <= 3)
@@ -109,8 +110,9 @@ void FreeRowBuffers(CConversionJob& job) {
 // first check that fails.
 class ImageSetup {
 public:
-    ImageSetup(CConversionJob& job, const ImageResources& res, CAlphaCarrier& alpha)
-        : m_job(job), m_res(res), m_alpha(alpha) {}
+    ImageSetup(CConversionJob& job, const ImageResources& res, CAlphaCarrier& alpha,
+               CTiffMetadata& metadata)
+        : m_job(job), m_res(res), m_alpha(alpha), m_metadata(metadata) {}
 
     // The transform, and the source opened and checked against it. With
     // embedded profiles the source is opened first, for its profile.
@@ -221,6 +223,11 @@ public:
         options.bigTiffThreshold = m_job.m_nBigTiffThreshold;
         options.compression = m_job.m_nCompression;
         options.alpha = m_bAlpha ? &m_alpha : nullptr;
+        // Unreadable EXIF data leaves the other kept tags.
+        if (m_job.m_bKeepMetadata) {
+            m_res.source.ReadMetadata(m_metadata);
+            options.metadata = &m_metadata;
+        }
         if (!m_res.dest.CreateForWrite(destPath.c_str(), src.GetWidth(), src.GetHeight(), 8, model,
                                        samples, src.GetXResolution(), src.GetYResolution(),
                                        m_res.profileBytes, m_res.profileSize, options))
@@ -256,6 +263,7 @@ private:
     CConversionJob& m_job;
     const ImageResources& m_res;
     CAlphaCarrier& m_alpha;
+    CTiffMetadata& m_metadata;
     bool m_bXyzDestination = false;
     bool m_bAlpha = false;
     std::string m_strEmbeddedName;
@@ -309,7 +317,8 @@ std::string ConvertRows(CConversionJob& job, const ImageResources& res, CIccCmm&
 ImageResult ConvertImage(CConversionJob& job, const ImageResources& res,
                          const std::string& sourcePath, const std::string& destPath) {
     CAlphaCarrier alpha;
-    ImageSetup setup(job, res, alpha);
+    CTiffMetadata metadata;
+    ImageSetup setup(job, res, alpha, metadata);
     PixelLayout layout;
     std::unique_ptr<CIccCmm> cmm = setup.Prepare(sourcePath, layout);
     ImageResult result;

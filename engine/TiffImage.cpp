@@ -12,6 +12,7 @@
 #include "AlphaCarrier.h"
 #include "FileRead.h"
 #include "PendingFile.h"
+#include "TiffMetadata.h"
 
 namespace {
 
@@ -33,9 +34,9 @@ TIFF* OpenSourceFile(const char* path) {
 // What a destination will take on disk, at most: pixels (a codec may
 // expand data it cannot compress by up to a half), the offset and count of
 // every strip, the profile and room for the directory.
-uint64_t WrittenSizeBound(uint64_t rowBytes, uint32_t height, uint32_t iccSize, bool compressed) {
+uint64_t WrittenSizeBound(uint64_t rowBytes, uint32_t height, uint64_t tagBytes, bool compressed) {
     const uint64_t pixels = rowBytes * height;
-    return (compressed ? pixels + pixels / 2 : pixels) + uint64_t(height) * 16 + iccSize +
+    return (compressed ? pixels + pixels / 2 : pixels) + uint64_t(height) * 16 + tagBytes +
            (uint64_t(64) << 10);
 }
 
@@ -67,6 +68,7 @@ void CTiffImage::Close() {
     m_bInvert = false;
     m_bScanlines = false;
     m_pAlpha = nullptr;
+    m_pMetadata = nullptr;
     m_fileRow.clear();
     m_fileRow.shrink_to_fit();
     if (!m_strTempPath.empty()) {
@@ -184,6 +186,10 @@ bool CTiffImage::GetIccProfile(std::vector<unsigned char>& bytes) const {
     return true;
 }
 
+bool CTiffImage::ReadMetadata(CTiffMetadata& metadata) {
+    return m_bRead && m_pTiff && m_nRow == 0 && metadata.Read(m_pTiff);
+}
+
 void CTiffImage::CarryAlpha(CAlphaCarrier* carrier) {
     if (!m_bRead || m_nSamplesPerPixel < 2 || m_nBitsPerSample != 8)
         return;
@@ -245,7 +251,8 @@ bool CTiffImage::CompressionAvailable(TiffCompression compression) {
 bool CTiffImage::Commit() {
     if (m_bRead || !m_pTiff)
         return false;
-    const bool written = TIFFFlush(m_pTiff) == 1;
+    // The kept EXIF tags go after the rows, in a directory of their own.
+    const bool written = m_pMetadata ? m_pMetadata->Finish(m_pTiff) : TIFFFlush(m_pTiff) == 1;
     TIFFClose(m_pTiff);
     m_pTiff = nullptr;
     const std::string temp = m_strTempPath;
@@ -275,8 +282,10 @@ bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t heigh
     const uint64_t fileRowBytes = (uint64_t(fileSamples) * bitsPerSample * width + 7) / 8;
     const bool compressed = options.compression != kCompressNone;
 
-    const bool big = WrittenSizeBound(fileRowBytes, height, iccData ? iccSize : 0, compressed) >
-                     options.bigTiffThreshold;
+    const uint64_t tags =
+        (iccData ? iccSize : 0) + (options.metadata ? options.metadata->Bytes() : 0);
+    const bool big =
+        WrittenSizeBound(fileRowBytes, height, tags, compressed) > options.bigTiffThreshold;
     std::string temp;
     const int fd = CreatePendingFile(path, temp);
     m_pTiff = fd < 0 ? nullptr : TIFFFdOpen(fd, temp.c_str(), big ? "w8" : "w");
@@ -313,6 +322,9 @@ bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t heigh
         TIFFSetField(m_pTiff, TIFFTAG_RESOLUTIONUNIT, options.resolutionUnit);
     if (iccData)
         TIFFSetField(m_pTiff, TIFFTAG_ICCPROFILE, iccSize, iccData);
+    m_pMetadata = options.metadata;
+    if (m_pMetadata)
+        m_pMetadata->ApplyTo(m_pTiff);
 
     m_fXResolution = xResolution;
     m_fYResolution = yResolution;

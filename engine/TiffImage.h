@@ -11,6 +11,7 @@
 
 typedef struct tiff TIFF;
 class CAlphaCarrier;
+class CTiffMetadata;
 
 // Above this many bytes, pixels and directory together, a destination is
 // written as BigTIFF: classic TIFF cannot address past 4 GiB.
@@ -32,6 +33,8 @@ struct TiffWriteOptions {
     // When set, every row also gets the alpha sample kept by the source's
     // reader, written as a trailing unassociated alpha channel.
     CAlphaCarrier* alpha = nullptr;
+    // Tags kept from the source; must outlive the file's Commit or Close.
+    const CTiffMetadata* metadata = nullptr;
 };
 
 // Stops libtiff from printing its own errors and warnings (process-wide).
@@ -84,6 +87,8 @@ public:
     // The embedded ICC profile's bytes; false when the file has none.
     bool GetIccProfile(std::vector<unsigned char>& bytes) const;
 
+    // Reading: the source's descriptive tags, read before the first row.
+    bool ReadMetadata(CTiffMetadata& metadata);
     // Reading: rows are handed out without their trailing alpha sample, which
     // goes to the carrier. Call after OpenForRead, before the first row.
     void CarryAlpha(CAlphaCarrier* carrier);
@@ -119,6 +124,7 @@ private:
     bool m_bInvert = false;
     bool m_bScanlines = false; // written with several rows a strip
     CAlphaCarrier* m_pAlpha = nullptr;
+    const CTiffMetadata* m_pMetadata = nullptr;
     std::vector<unsigned char> m_fileRow; // a whole row, alpha included
     uint32_t m_nRow = 0;
     uint32_t m_nStrip = 0;

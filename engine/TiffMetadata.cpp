@@ -269,3 +269,11 @@ bool CTiffMetadata::Finish(TIFF* dest) const {
 bool CTiffMetadata::Empty() const {
     return m_imageTags.empty() && m_exifTags.empty();
 }
+
+uint64_t CTiffMetadata::Bytes() const {
+    uint64_t bytes = 0;
+    for (const auto* tags : {&m_imageTags, &m_exifTags})
+        for (const STagValue& value : *tags)
+            bytes += value.bytes.size() + 20;
+    return bytes;
+}

@@ -30,6 +30,8 @@ public:
     // when this returns true. The caller then calls TIFFClose.
     bool Finish(TIFF* dest) const;
     bool Empty() const;
+    // About what the kept tags take in a file, directory entries included.
+    uint64_t Bytes() const;
 
     // One tag's value as libtiff stores it: count elements of the size
     // TIFFFieldSetGetSize gives for the tag (a string counts its final zero).

@@ -191,6 +191,33 @@ TEST(Cli, ShardsEmbeddedProfilesAndKeepGoing) {
     EXPECT_EQ(fx::ListFolder(dir.file("go")).size(), 6u);
 }
 
+// Descriptive tags only when asked, never the old profile; compressed output
+// holds the same pixels.
+TEST(Cli, KeepMetadataAndCompression) {
+    fx::TempDir dir;
+    const std::string srgb = fx::MakeSrgbProfile(dir.path());
+    const std::string cmyk = fx::MakeCmykProfile(dir.path());
+    fx::TiffSpec spec = fx::RgbSpec(40, 30);
+    spec.artist = "A. Photographer";
+    spec.icc = fx::ReadFileBytes(srgb);
+    ASSERT_TRUE(fx::WriteTiff(dir.file("in.tif"), spec));
+    ASSERT_EQ(RunCli({"-d", cmyk, dir.file("in.tif"), dir.file("plain.tif")}).exitCode, 0);
+    const fx::TiffContents plain = fx::ReadTiff(dir.file("plain.tif"));
+    EXPECT_EQ(plain.artist, "");
+    EXPECT_FALSE(plain.hasIcc);
+    for (const char* compression : {"lzw", "deflate", "zstd"}) {
+        SCOPED_TRACE(compression);
+        const Result r = RunCli({"--keep-metadata", "-c", compression, "-d", cmyk,
+                                 dir.file("in.tif"), dir.file("kept.tif")});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const fx::TiffContents kept = fx::ReadTiff(dir.file("kept.tif"));
+        EXPECT_EQ(kept.artist, "A. Photographer");
+        EXPECT_FALSE(kept.hasIcc);
+        EXPECT_NE(kept.compression, fx::kCompressionNone);
+        EXPECT_EQ(kept.pixels, plain.pixels);
+    }
+}
+
 TEST(Cli, ProgressLineFitsTheTerminal) {
     const std::string line =
         CTerminalObserver::ProgressLine("portrait", "File 2 of 5", 42, 3723, 80);
