@@ -13,20 +13,6 @@
 namespace rel {
 namespace {
 
-// AddressSanitizer reserves far more address space than any cap a test would
-// set, so under it the cap is left off and only the memory really used counts.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 // libtiff's complaints about the damaged files these tests feed it would bury the
 // test output; the program's own messages are what the tests look at.
 const bool kLibraryQuiet = (SilenceTiffLibraryMessages(), true);

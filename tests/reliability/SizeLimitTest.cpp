@@ -12,21 +12,6 @@
 
 using namespace rel;
 
-namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
-} // namespace
 
 // A 100-pixel RGB row is 300 bytes in and 400 out (CMYK): the limit applies
 // to both, and is checked before the destination exists.
@@ -108,7 +93,7 @@ TEST(SizeLimit, LargeDestinationsAreWrittenAsBigTiff) {
 // One Deflate strip of a few kilobytes holding a 2000 x 2000 image (12 MB
 // decoded): reading a row must not decode the whole strip into memory.
 TEST(SizeLimit, ACompressedStripIsDecodedOneRowAtATime) {
-    if (kSanitized)
+    if (kAddressSanitizer)
         GTEST_SKIP() << "the sanitizer's allocator hides the heap's figures";
     fx::TempDir dir;
     fx::TiffSpec spec = fx::RgbSpec(2000, 2000);
