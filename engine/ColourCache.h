@@ -3,9 +3,13 @@
 // image. A pixel's result depends on its bytes alone, so a remembered result
 // is exactly what converting it again would give.
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 class CColourCache {
@@ -63,4 +67,65 @@ private:
 
     unsigned m_nShift;
     std::vector<Entry> m_table;
+};
+
+// The results of every 3-byte source colour, shared by all workers of an
+// image: one 4-byte entry per colour and a bit saying it is filled. The
+// memory is mapped, not allocated, so only the pages of colours the image
+// has cost anything: a photo touches a few megabytes, pure noise all 66.
+class CDenseColourTable {
+public:
+    static constexpr size_t kColours = size_t(1) << 24;
+    static constexpr size_t kBytes = kColours * 4 + kColours / 8;
+
+    // Null when the address space cannot be had.
+    static std::unique_ptr<CDenseColourTable> Make() {
+        void* p = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED)
+            return nullptr;
+        return std::unique_ptr<CDenseColourTable>(new CDenseColourTable(p));
+    }
+    ~CDenseColourTable() { munmap(m_base, kBytes); }
+    CDenseColourTable(const CDenseColourTable&) = delete;
+    CDenseColourTable& operator=(const CDenseColourTable&) = delete;
+
+    // The pixel must be followed by at least one readable byte.
+    static uint32_t IndexOf(const unsigned char* pixel) {
+        uint32_t v;
+        memcpy(&v, pixel, sizeof v);
+        return v & 0xFFFFFF;
+    }
+
+    void Prefetch(uint32_t index) const {
+        __builtin_prefetch(&m_done[index >> 6]);
+        __builtin_prefetch(&m_values[index]);
+    }
+
+    // A worker that sees the bit also sees the value stored before it.
+    bool Find(uint32_t index, uint32_t& value) const {
+        const uint64_t bits = m_done[index >> 6].load(std::memory_order_acquire);
+        if (!(bits >> (index & 63) & 1))
+            return false;
+        value = m_values[index].load(std::memory_order_relaxed);
+        return true;
+    }
+
+    // Two workers may fill one colour at once: both store the same value.
+    void Insert(uint32_t index, uint32_t value) {
+        m_values[index].store(value, std::memory_order_relaxed);
+        m_done[index >> 6].fetch_or(uint64_t(1) << (index & 63), std::memory_order_release);
+    }
+
+private:
+    static_assert(sizeof(std::atomic<uint32_t>) == 4 && sizeof(std::atomic<uint64_t>) == 8,
+                  "entries are laid out in the mapped memory");
+    explicit CDenseColourTable(void* base)
+        : m_base(base), m_values(static_cast<std::atomic<uint32_t>*>(base)),
+          m_done(
+              reinterpret_cast<std::atomic<uint64_t>*>(static_cast<char*>(base) + kColours * 4)) {}
+
+    void* m_base;
+    std::atomic<uint32_t>* m_values;
+    std::atomic<uint64_t>* m_done;
 };

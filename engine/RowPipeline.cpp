@@ -4,6 +4,7 @@
 
 #include "ConversionJob.h"
 #include "IccCmm.h"
+#include "IccFastEval.h"
 #include "Messages.h"
 #include "TiffImage.h"
 
@@ -33,13 +34,19 @@ uint64_t PackDest(const unsigned char* bytes, int samples) {
     return value;
 }
 
+// Below this many pixels an image is converted without the fast evaluator
+// and the shared table: their set-up (tens of milliseconds for the
+// evaluator's tables) would cost more than it saves.
+constexpr uint64_t kFastSetupPixels = uint64_t(1) << 19;
+
 // Converts the pixels that missed the cache in batches, stores their bytes
 // and remembers them.
 class MissBatch {
 public:
     MissBatch(const CIccCmm& cmm, const PixelLayout& layout, const unsigned char* src,
-              unsigned char* dst, CColourCache& cache)
-        : m_cmm(cmm), m_layout(layout), m_src(src), m_dst(dst), m_cache(cache) {}
+              unsigned char* dst, CRowPipeline::WorkerState& state)
+        : m_cmm(cmm), m_layout(layout), m_src(src), m_dst(dst), m_cache(state.cache),
+          m_eval(state.eval), m_dense(state.dense) {}
 
     void Add(uint32_t x) {
         m_x[m_n++] = x;
@@ -50,14 +57,24 @@ public:
     void Flush() {
         const size_t ns = size_t(m_layout.sourceSamples);
         const size_t nd = size_t(m_layout.destSamples);
-        for (uint32_t i = 0; i < m_n; ++i)
-            DecodePixel(m_layout, m_src + m_x[i] * ns, m_in + i * ns);
-        m_cmm.Apply(m_out, m_in, m_n);
+        if (m_eval != nullptr) {
+            for (uint32_t i = 0; i < m_n; ++i)
+                m_eval->Apply(m_src + m_x[i] * ns, m_out + i * nd);
+        } else {
+            for (uint32_t i = 0; i < m_n; ++i)
+                DecodePixel(m_layout, m_src + m_x[i] * ns, m_in + i * ns);
+            m_cmm.Apply(m_out, m_in, m_n);
+        }
         for (uint32_t i = 0; i < m_n; ++i) {
             unsigned char* out = m_dst + m_x[i] * nd;
+            const unsigned char* in = m_src + m_x[i] * ns;
             EncodePixel(m_layout, m_out + i * nd, out);
-            m_cache.Insert(CColourCache::KeyOf(m_src + m_x[i] * ns, m_layout.sourceSamples),
-                           PackDest(out, m_layout.destSamples));
+            if (m_dense != nullptr)
+                m_dense->Insert(CDenseColourTable::IndexOf(in),
+                                static_cast<uint32_t>(PackDest(out, m_layout.destSamples)));
+            else
+                m_cache.Insert(CColourCache::KeyOf(in, m_layout.sourceSamples),
+                               PackDest(out, m_layout.destSamples));
         }
         m_n = 0;
     }
@@ -69,11 +86,73 @@ private:
     const unsigned char* m_src;
     unsigned char* m_dst;
     CColourCache& m_cache;
+    const CIccFastEval* m_eval;
+    CDenseColourTable* m_dense;
     uint32_t m_x[kBatch];
     uint32_t m_n = 0;
     icFloatNumber m_in[kBatch * icMaxChannels];
     icFloatNumber m_out[kBatch * icMaxChannels];
 };
+
+// The dense table serves 3-byte sources whose results fit its entries.
+bool DenseFits(const PixelLayout& layout) {
+    return layout.sourceSamples == 3 && layout.destSamples <= 4;
+}
+
+// The levels the transform receives for each channel, when each channel's
+// value depends on its own byte alone.
+bool LevelsOf(const PixelLayout& layout, std::vector<icFloatNumber>& levels) {
+    if (layout.sourceModel == TCM_LAB && layout.sourceXyz)
+        return false;
+    const int n = layout.sourceSamples;
+    levels.resize(size_t(n) * 256);
+    for (int k = 0; k < 256; ++k) {
+        unsigned char pixel[icMaxChannels];
+        icFloatNumber v[icMaxChannels];
+        memset(pixel, k, sizeof pixel);
+        DecodePixel(layout, pixel, v);
+        for (int c = 0; c < n; ++c)
+            levels[size_t(c) * 256 + size_t(k)] = v[c];
+    }
+    return true;
+}
+
+bool ConvertRowDense(const CConversionJob& job, const CIccCmm& cmm, const PixelLayout& layout,
+                     uint32_t width, const unsigned char* src, unsigned char* dst,
+                     CRowPipeline::WorkerState& state) {
+    const size_t nd = size_t(layout.destSamples);
+    CDenseColourTable& table = *state.dense;
+    MissBatch misses(cmm, layout, src, dst, state);
+    // Runs of one colour copy the first pixel of the run once it is known.
+    std::vector<std::pair<uint32_t, uint32_t>>& copies = state.copies;
+    copies.clear();
+    constexpr uint32_t kAhead = 8;
+    for (uint32_t x = 0; x < std::min(width, kAhead); ++x)
+        table.Prefetch(CDenseColourTable::IndexOf(src + x * 3));
+    uint32_t prevIndex = ~0u, prevX = 0;
+    for (uint32_t x = 0; x < width; ++x) {
+        if (x % kCancelPollPixels == 0 && job.m_bCancelRequested.load(std::memory_order_relaxed))
+            return false;
+        if (x + kAhead < width)
+            table.Prefetch(CDenseColourTable::IndexOf(src + (x + kAhead) * 3));
+        const uint32_t index = CDenseColourTable::IndexOf(src + x * 3);
+        if (index == prevIndex) {
+            copies.emplace_back(x, prevX);
+            continue;
+        }
+        prevIndex = index;
+        prevX = x;
+        uint32_t value;
+        if (table.Find(index, value))
+            memcpy(dst + x * nd, &value, sizeof value); // the row has room to spare
+        else
+            misses.Add(x);
+    }
+    misses.Flush();
+    for (const auto& [x, from] : copies)
+        memcpy(dst + x * nd, dst + from * nd, nd);
+    return true;
+}
 
 } // namespace
 
@@ -98,11 +177,13 @@ unsigned PipelineWorkersFor(unsigned wanted, uint64_t sourceRowBytes, uint64_t d
 bool CRowPipeline::ConvertRow(const CConversionJob& job, const CIccCmm& cmm,
                               const PixelLayout& layout, uint32_t width, const unsigned char* src,
                               unsigned char* dst, WorkerState& state) {
+    if (state.dense != nullptr)
+        return ConvertRowDense(job, cmm, layout, width, src, dst, state);
     const size_t ns = size_t(layout.sourceSamples);
     const size_t nd = size_t(layout.destSamples);
     const uint64_t mask = CColourCache::MaskFor(layout.sourceSamples);
     CColourCache& cache = state.cache;
-    MissBatch misses(cmm, layout, src, dst, cache);
+    MissBatch misses(cmm, layout, src, dst, state);
     // Runs of one colour copy the first pixel of the run once it is known.
     std::vector<std::pair<uint32_t, uint32_t>>& copies = state.copies;
     copies.clear();
@@ -148,9 +229,21 @@ CRowPipeline::CRowPipeline(CConversionJob& job, const ImageResources& res, const
         slot.src.resize(res.source.GetRowBytes() + kRowSlack);
         slot.dst.assign(res.dest.GetRowBytes() + kRowSlack, 0);
     }
-    const unsigned bits = CacheBitsFor(uint64_t(m_nWidth) * m_nHeight);
-    for (unsigned i = 0; i < workers; ++i)
+    const uint64_t pixels = uint64_t(m_nWidth) * m_nHeight;
+    if (pixels >= kFastSetupPixels) {
+        std::vector<icFloatNumber> levels;
+        if (LevelsOf(layout, levels))
+            m_eval = cmm.MakeFastEval(levels.data());
+        if (DenseFits(layout))
+            m_dense = CDenseColourTable::Make();
+    }
+    // With the dense table the workers' own caches stay unused.
+    const unsigned bits = m_dense ? 1 : CacheBitsFor(pixels);
+    for (unsigned i = 0; i < workers; ++i) {
         m_states.push_back(std::make_unique<WorkerState>(m_nWidth, bits));
+        m_states.back()->eval = m_eval.get();
+        m_states.back()->dense = m_dense.get();
+    }
     try {
         for (unsigned i = 0; i < workers; ++i)
             m_workers.emplace_back(&CRowPipeline::Worker, this, std::ref(*m_states[i]));

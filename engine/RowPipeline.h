@@ -17,6 +17,7 @@
 
 class CConversionJob;
 class CIccCmm;
+class CIccFastEval;
 
 class CRowPipeline {
 public:
@@ -43,6 +44,10 @@ public:
         }
         CColourCache cache;
         std::vector<std::pair<uint32_t, uint32_t>> copies;
+        // Shared by all workers when set: the evaluator converts the misses
+        // instead of the transform, and the dense table replaces the cache.
+        const CIccFastEval* eval = nullptr;
+        CDenseColourTable* dense = nullptr;
     };
     static bool ConvertRow(const CConversionJob& job, const CIccCmm& cmm, const PixelLayout& layout,
                            uint32_t width, const unsigned char* src, unsigned char* dst,
@@ -76,6 +81,8 @@ private:
     uint32_t m_nPublished = 0; // rows handed to the workers
     uint32_t m_nClaimed = 0;   // rows a worker has taken
     bool m_bQuit = false;
+    std::unique_ptr<CIccFastEval> m_eval;
+    std::unique_ptr<CDenseColourTable> m_dense;
     std::vector<std::unique_ptr<WorkerState>> m_states;
     std::vector<std::thread> m_workers;
 };
