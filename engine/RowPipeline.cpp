@@ -4,7 +4,6 @@
 
 #include "ConversionJob.h"
 #include "IccCmm.h"
-#include "IccFastEval.h"
 #include "Messages.h"
 #include "TiffImage.h"
 
@@ -99,24 +98,6 @@ bool DenseFits(const PixelLayout& layout) {
     return layout.sourceSamples == 3 && layout.destSamples <= 4;
 }
 
-// The levels the transform receives for each channel, when each channel's
-// value depends on its own byte alone.
-bool LevelsOf(const PixelLayout& layout, std::vector<icFloatNumber>& levels) {
-    if (layout.sourceModel == TCM_LAB && layout.sourceXyz)
-        return false;
-    const int n = layout.sourceSamples;
-    levels.resize(size_t(n) * 256);
-    for (int k = 0; k < 256; ++k) {
-        unsigned char pixel[icMaxChannels];
-        icFloatNumber v[icMaxChannels];
-        memset(pixel, k, sizeof pixel);
-        DecodePixel(layout, pixel, v);
-        for (int c = 0; c < n; ++c)
-            levels[size_t(c) * 256 + size_t(k)] = v[c];
-    }
-    return true;
-}
-
 bool ConvertRowDense(const CConversionJob& job, const CIccCmm& cmm, const PixelLayout& layout,
                      uint32_t width, const unsigned char* src, unsigned char* dst,
                      CRowPipeline::WorkerState& state) {
@@ -155,6 +136,23 @@ bool ConvertRowDense(const CConversionJob& job, const CIccCmm& cmm, const PixelL
 }
 
 } // namespace
+
+std::unique_ptr<CIccFastEval> MakeFastEvalFor(const CIccCmm& cmm, const PixelLayout& layout) {
+    // Lab bytes for an XYZ profile mix the channels on the way in.
+    if (layout.sourceModel == TCM_LAB && layout.sourceXyz)
+        return nullptr;
+    const int n = layout.sourceSamples;
+    std::vector<icFloatNumber> levels(size_t(n) * 256);
+    for (int k = 0; k < 256; ++k) {
+        unsigned char pixel[icMaxChannels];
+        icFloatNumber v[icMaxChannels];
+        memset(pixel, k, sizeof pixel);
+        DecodePixel(layout, pixel, v);
+        for (int c = 0; c < n; ++c)
+            levels[size_t(c) * 256 + size_t(k)] = v[c];
+    }
+    return cmm.MakeFastEval(levels.data());
+}
 
 unsigned ConversionThreadCount(unsigned setting) {
     if (setting > 0)
@@ -231,9 +229,7 @@ CRowPipeline::CRowPipeline(CConversionJob& job, const ImageResources& res, const
     }
     const uint64_t pixels = uint64_t(m_nWidth) * m_nHeight;
     if (pixels >= kFastSetupPixels) {
-        std::vector<icFloatNumber> levels;
-        if (LevelsOf(layout, levels))
-            m_eval = cmm.MakeFastEval(levels.data());
+        m_eval = MakeFastEvalFor(cmm, layout);
         if (DenseFits(layout))
             m_dense = CDenseColourTable::Make();
     }

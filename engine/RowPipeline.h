@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "ColourCache.h"
+#include "IccFastEval.h"
 #include "ImageResources.h"
 #include "PixelCodec.h"
 
 class CConversionJob;
 class CIccCmm;
-class CIccFastEval;
 
 class CRowPipeline {
 public:
@@ -86,6 +86,11 @@ private:
     std::vector<std::unique_ptr<WorkerState>> m_states;
     std::vector<std::thread> m_workers;
 };
+
+// The transform's fast evaluator for pixels of this layout, or null when
+// there is none (the source's channels do not decode one by one, or the
+// transform's link is not one the evaluator takes).
+std::unique_ptr<CIccFastEval> MakeFastEvalFor(const CIccCmm& cmm, const PixelLayout& layout);
 
 // Worker threads for a conversion: the setting when given, else one per core.
 unsigned ConversionThreadCount(unsigned setting);
