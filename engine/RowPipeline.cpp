@@ -56,7 +56,11 @@ public:
     void Flush() {
         const size_t ns = size_t(m_layout.sourceSamples);
         const size_t nd = size_t(m_layout.destSamples);
-        if (m_eval != nullptr) {
+        const bool bytes = m_eval != nullptr && m_eval->HasBytes();
+        if (bytes) {
+            for (uint32_t i = 0; i < m_n; ++i)
+                m_eval->ApplyBytes(m_src + m_x[i] * ns, m_dst + m_x[i] * nd);
+        } else if (m_eval != nullptr) {
             for (uint32_t i = 0; i < m_n; ++i)
                 m_eval->Apply(m_src + m_x[i] * ns, m_out + i * nd);
         } else {
@@ -67,7 +71,8 @@ public:
         for (uint32_t i = 0; i < m_n; ++i) {
             unsigned char* out = m_dst + m_x[i] * nd;
             const unsigned char* in = m_src + m_x[i] * ns;
-            EncodePixel(m_layout, m_out + i * nd, out);
+            if (!bytes)
+                EncodePixel(m_layout, m_out + i * nd, out);
             if (m_dense != nullptr)
                 m_dense->Insert(CDenseColourTable::IndexOf(in),
                                 static_cast<uint32_t>(PackDest(out, m_layout.destSamples)));
@@ -135,6 +140,14 @@ bool ConvertRowDense(const CConversionJob& job, const CIccCmm& cmm, const PixelL
     return true;
 }
 
+unsigned char EncodeDeviceChannel(int, icFloatNumber v) {
+    return EncodeUnsigned(v);
+}
+
+unsigned char EncodeLabChannel(int channel, icFloatNumber v) {
+    return channel == 0 ? EncodeUnsigned(v) : EncodeSigned(v);
+}
+
 } // namespace
 
 std::unique_ptr<CIccFastEval> MakeFastEvalFor(const CIccCmm& cmm, const PixelLayout& layout) {
@@ -151,7 +164,10 @@ std::unique_ptr<CIccFastEval> MakeFastEvalFor(const CIccCmm& cmm, const PixelLay
         for (int c = 0; c < n; ++c)
             levels[size_t(c) * 256 + size_t(k)] = v[c];
     }
-    return cmm.MakeFastEval(levels.data());
+    // XYZ values stored as Lab bytes mix the channels on the way out, so
+    // only the values can come from the evaluator there.
+    IccByteEncoder encoder = layout.destModel == TCM_LAB ? EncodeLabChannel : EncodeDeviceChannel;
+    return cmm.MakeFastEval(levels.data(), layout.destXyz ? nullptr : encoder);
 }
 
 unsigned ConversionThreadCount(unsigned setting) {

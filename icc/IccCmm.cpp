@@ -303,12 +303,15 @@ void SampleLevels(unsigned index, int channels, unsigned char* levels) {
 
 } // namespace
 
-std::unique_ptr<CIccFastEval> CIccCmm::MakeFastEval(const icFloatNumber* levels) const {
+std::unique_ptr<CIccFastEval> CIccCmm::MakeFastEval(const icFloatNumber* levels,
+                                                    unsigned char (*encoder)(int,
+                                                                             icFloatNumber)) const {
     const Impl& d = *m_pImpl;
     if (!d.transform || !d.link)
         return nullptr;
-    std::unique_ptr<CIccFastEval> eval = icBuildFastEval(
-        d.link.get(), d.src.encoding, d.src.channels, d.dst.encoding, d.dst.channels, levels);
+    std::unique_ptr<CIccFastEval> eval =
+        icBuildFastEval(d.link.get(), d.src.encoding, d.src.channels, d.dst.encoding,
+                        d.dst.channels, levels, encoder);
     if (!eval)
         return nullptr;
     // A disagreement on any sample means the evaluator does not know this

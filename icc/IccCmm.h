@@ -45,8 +45,11 @@ public:
     // a sample to give exactly what Apply gives; null when none can be made
     // (the link has no evaluator, or the check failed). levels[c * 256 + k]
     // is the value Apply receives for level k of channel c; each channel's
-    // value must depend on its own level alone.
-    std::unique_ptr<CIccFastEval> MakeFastEval(const icFloatNumber* levels) const;
+    // value must depend on its own level alone. With an encoder (see
+    // IccFastEval.h) it also gives bytes.
+    std::unique_ptr<CIccFastEval>
+    MakeFastEval(const icFloatNumber* levels,
+                 unsigned char (*encoder)(int, icFloatNumber) = nullptr) const;
 
     icColorSpaceSignature GetSourceSpace() const;
     icColorSpaceSignature GetDestSpace() const;

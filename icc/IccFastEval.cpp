@@ -46,23 +46,20 @@ struct Step {
     const double* offset = nullptr;
     const cmsInterpParams* params = nullptr;
     std::vector<const cmsToneCurve*> curves;
-    std::vector<std::vector<float>> curveTables; // 16-bit table curves only
-    PipelinePtr alone;                           // a stage handed to Little CMS
+    std::vector<std::vector<cmsUInt16Number>> curveTables; // 16-bit table curves only
+    PipelinePtr alone;                                     // a stage handed to Little CMS
 };
 
-// A 16-bit table curve, tabulated at every word. Empty when the curve is
-// evaluated some other way or a word's float does not read back as the word.
-std::vector<float> TabulateCurve(const cmsToneCurve* curve) {
-    std::vector<float> table;
+// A 16-bit table curve's result at every word (words, not floats, so that
+// the table stays small enough for the processor's caches). Empty when the
+// curve is evaluated some other way.
+std::vector<cmsUInt16Number> TabulateCurve(const cmsToneCurve* curve) {
+    std::vector<cmsUInt16Number> table;
     if (!icLcmsCurveIsTable16(curve))
         return table;
     table.resize(kWords);
-    for (unsigned q = 0; q < kWords; ++q) {
-        const float at = static_cast<float>(q) / 65535.0f;
-        if (icLcmsQuantise(at) != q)
-            return {};
-        table[q] = cmsEvalToneCurveFloat(curve, at);
-    }
+    for (unsigned q = 0; q < kWords; ++q)
+        table[q] = cmsEvalToneCurve16(curve, static_cast<cmsUInt16Number>(q));
     return table;
 }
 
@@ -154,9 +151,9 @@ void RunLabToXyz(const float* in, float* out) {
 
 void RunCurves(const Step& s, const float* in, float* out) {
     for (unsigned i = 0; i < s.in; ++i) {
-        const std::vector<float>& table = s.curveTables[i];
+        const std::vector<cmsUInt16Number>& table = s.curveTables[i];
         out[i] = table.empty() ? cmsEvalToneCurveFloat(s.curves[i], in[i])
-                               : table[icLcmsQuantise(in[i])];
+                               : static_cast<float>(table[icLcmsQuantise(in[i])] / 65535.0);
     }
 }
 
@@ -200,8 +197,15 @@ struct IccFastEvalImpl {
     // When the list ends in a 16-bit table and per-channel stages, the last
     // step's words map straight to the final values: outputs x 65536.
     std::vector<double> outTable;
+    // The caller's bytes of the same words, when it encodes channel by channel.
+    IccByteEncoder encoder = nullptr;
+    std::vector<unsigned char> byteTable;
 
     void Apply(const unsigned char* levels, double* result) const;
+    void ApplyBytes(const unsigned char* levels, unsigned char* bytes) const;
+    // Runs the steps before the last; returns the values they leave.
+    const float* RunSteps(const unsigned char* levels, float* a, float* b, size_t count) const;
+    void LastTable(const float* in, cmsUInt16Number* out16) const;
     void Finish(const float* values, double* result) const;
 };
 
@@ -212,26 +216,47 @@ void IccFastEvalImpl::Finish(const float* values, double* result) const {
     icFromLcms(dst, static_cast<int>(outputs), packed, result);
 }
 
-void IccFastEvalImpl::Apply(const unsigned char* levels, double* result) const {
-    float a[kMaxStageChannels], b[kMaxStageChannels];
+const float* IccFastEvalImpl::RunSteps(const unsigned char* levels, float* a, float* b,
+                                       size_t count) const {
     for (unsigned c = 0; c < inputs; ++c)
         a[c] = inTable[c * kLevels + levels[c]];
-    float* in = a;
-    float* out = b;
-    const size_t last = steps.size();
-    const size_t run = outTable.empty() ? last : last - 1;
-    for (size_t i = 0; i < run; ++i) {
-        RunStep(steps[i], in, out);
-        std::swap(in, out);
+    for (size_t i = 0; i < count; ++i) {
+        RunStep(steps[i], a, b);
+        std::swap(a, b);
     }
-    if (outTable.empty())
-        return Finish(in, result);
+    return a;
+}
+
+void IccFastEvalImpl::LastTable(const float* in, cmsUInt16Number* out16) const {
     const Step& s = steps.back();
-    cmsUInt16Number in16[kMaxStageChannels], out16[kMaxStageChannels];
+    cmsUInt16Number in16[kMaxStageChannels];
     Quantise(in, in16, s.in);
     s.params->Interpolation.Lerp16(in16, out16, s.params);
+}
+
+void IccFastEvalImpl::Apply(const unsigned char* levels, double* result) const {
+    float a[kMaxStageChannels], b[kMaxStageChannels];
+    if (outTable.empty())
+        return Finish(RunSteps(levels, a, b, steps.size()), result);
+    cmsUInt16Number out16[kMaxStageChannels];
+    LastTable(RunSteps(levels, a, b, steps.size() - 1), out16);
     for (unsigned c = 0; c < outputs; ++c)
         result[c] = outTable[c * kWords + out16[c]];
+}
+
+void IccFastEvalImpl::ApplyBytes(const unsigned char* levels, unsigned char* bytes) const {
+    if (byteTable.empty()) {
+        double result[kMaxStageChannels];
+        Apply(levels, result);
+        for (unsigned c = 0; c < outputs; ++c)
+            bytes[c] = encoder(static_cast<int>(c), result[c]);
+        return;
+    }
+    float a[kMaxStageChannels], b[kMaxStageChannels];
+    cmsUInt16Number out16[kMaxStageChannels];
+    LastTable(RunSteps(levels, a, b, steps.size() - 1), out16);
+    for (unsigned c = 0; c < outputs; ++c)
+        bytes[c] = byteTable[c * kWords + out16[c]];
 }
 
 namespace {
@@ -281,7 +306,7 @@ bool FillOutTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages
 
 std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEncoding src,
                                               int srcChannels, IccLcmsEncoding dst, int dstChannels,
-                                              const double* levels) {
+                                              const double* levels, IccByteEncoder encoder) {
     // Every encoding reads and writes channel by channel, which the level
     // and word tables rely on.
     if (!icLcmsInternalsMatch() || link == nullptr)
@@ -323,6 +348,12 @@ std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEn
     }
     if (quantisedEnd && !FillOutTable(*e, stages, end))
         return nullptr;
+    e->encoder = encoder;
+    if (encoder != nullptr && !e->outTable.empty()) {
+        e->byteTable.resize(e->outTable.size());
+        for (size_t i = 0; i < e->outTable.size(); ++i)
+            e->byteTable[i] = encoder(static_cast<int>(i / kWords), e->outTable[i]);
+    }
     return std::make_unique<CIccFastEval>(std::move(e));
 }
 
@@ -332,4 +363,12 @@ CIccFastEval::~CIccFastEval() = default;
 
 void CIccFastEval::Apply(const unsigned char* levels, icFloatNumber* out) const {
     m_pImpl->Apply(levels, out);
+}
+
+bool CIccFastEval::HasBytes() const {
+    return m_pImpl->encoder != nullptr;
+}
+
+void CIccFastEval::ApplyBytes(const unsigned char* levels, unsigned char* bytes) const {
+    m_pImpl->ApplyBytes(levels, bytes);
 }

@@ -14,6 +14,10 @@
 
 struct IccFastEvalImpl;
 
+// How the caller turns one output channel's value (as CIccCmm::Apply gives
+// it) into its byte, when its encoding works channel by channel.
+using IccByteEncoder = unsigned char (*)(int channel, icFloatNumber value);
+
 class CIccFastEval {
 public:
     explicit CIccFastEval(std::unique_ptr<IccFastEvalImpl> impl);
@@ -24,6 +28,10 @@ public:
     // Converts one pixel given as level indices (one byte a channel) into
     // the values CIccCmm::Apply gives for those levels. Thread-safe.
     void Apply(const unsigned char* levels, icFloatNumber* out) const;
+    // Whether it was made with an encoder, and the encoder's bytes of what
+    // Apply gives, found in tables where the link allows.
+    bool HasBytes() const;
+    void ApplyBytes(const unsigned char* levels, unsigned char* bytes) const;
 
 private:
     std::unique_ptr<IccFastEvalImpl> m_pImpl;

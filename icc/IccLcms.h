@@ -63,6 +63,7 @@ double icLcmsPackDouble(IccLcmsEncoding e, int channel, cmsFloat32Number v);
 // is channel c's ICC float value at level k. Null when the link has stages
 // the evaluator cannot take apart, or its source levels mix channels.
 class CIccFastEval;
+using IccByteEncoder = unsigned char (*)(int channel, double value);
 std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEncoding src,
                                               int srcChannels, IccLcmsEncoding dst, int dstChannels,
-                                              const double* levels);
+                                              const double* levels, IccByteEncoder encoder);
