@@ -129,3 +129,58 @@ private:
     std::atomic<uint32_t>* m_values;
     std::atomic<uint64_t>* m_done;
 };
+
+// Colours whose source and destination bytes fit one word together (at most
+// seven bytes), shared by all workers: a slot holds the source, the result
+// and a used bit, read and written whole, so a worker sees a complete entry
+// or none. Direct-mapped like CColourCache, and mapped lazily like the dense
+// table.
+class CPackedColourCache {
+public:
+    static constexpr unsigned kBits = 21; // 16 MB
+    static bool Fits(int sourceSamples, int destSamples) {
+        return sourceSamples + destSamples <= 7;
+    }
+
+    // Null when the address space cannot be had.
+    static std::unique_ptr<CPackedColourCache> Make(int sourceSamples) {
+        void* p = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED)
+            return nullptr;
+        return std::unique_ptr<CPackedColourCache>(new CPackedColourCache(p, sourceSamples));
+    }
+    ~CPackedColourCache() { munmap(m_slots, kBytes); }
+    CPackedColourCache(const CPackedColourCache&) = delete;
+    CPackedColourCache& operator=(const CPackedColourCache&) = delete;
+
+    // source: the pixel's bytes as a number, as CColourCache::KeyOfPadded
+    // reads them without the top bit.
+    void Prefetch(uint64_t source) const { __builtin_prefetch(&m_slots[Slot(source)]); }
+
+    bool Find(uint64_t source, uint64_t& dest) const {
+        const uint64_t e = m_slots[Slot(source)].load(std::memory_order_relaxed);
+        if (!(e & kUsed) || (e & m_sourceMask) != source)
+            return false;
+        dest = (e & ~kUsed) >> m_nShift;
+        return true;
+    }
+
+    void Insert(uint64_t source, uint64_t dest) {
+        m_slots[Slot(source)].store(kUsed | dest << m_nShift | source, std::memory_order_relaxed);
+    }
+
+private:
+    static constexpr size_t kBytes = (size_t(1) << kBits) * 8;
+    static constexpr uint64_t kUsed = uint64_t(1) << 63;
+    CPackedColourCache(void* base, int sourceSamples)
+        : m_slots(static_cast<std::atomic<uint64_t>*>(base)), m_nShift(8 * unsigned(sourceSamples)),
+          m_sourceMask((uint64_t(1) << (8 * sourceSamples)) - 1) {}
+    static size_t Slot(uint64_t source) {
+        return static_cast<size_t>((source * 0x9E3779B97F4A7C15ull) >> (64 - kBits));
+    }
+
+    std::atomic<uint64_t>* m_slots;
+    unsigned m_nShift;
+    uint64_t m_sourceMask;
+};

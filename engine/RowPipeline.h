@@ -45,9 +45,11 @@ public:
         CColourCache cache;
         std::vector<std::pair<uint32_t, uint32_t>> copies;
         // Shared by all workers when set: the evaluator converts the misses
-        // instead of the transform, and the dense table replaces the cache.
+        // instead of the transform, and the dense table or else the packed
+        // cache replaces the worker's own cache.
         const CIccFastEval* eval = nullptr;
         CDenseColourTable* dense = nullptr;
+        CPackedColourCache* packed = nullptr;
     };
     static bool ConvertRow(const CConversionJob& job, const CIccCmm& cmm, const PixelLayout& layout,
                            uint32_t width, const unsigned char* src, unsigned char* dst,
@@ -83,6 +85,7 @@ private:
     bool m_bQuit = false;
     std::unique_ptr<CIccFastEval> m_eval;
     std::unique_ptr<CDenseColourTable> m_dense;
+    std::unique_ptr<CPackedColourCache> m_packed;
     std::vector<std::unique_ptr<WorkerState>> m_states;
     std::vector<std::thread> m_workers;
 };

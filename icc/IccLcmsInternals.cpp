@@ -5,6 +5,9 @@
 // only when the library at run time is the version it was written for.
 #include <lcms2.h>
 
+#include <cstdint>
+#include <cstring>
+
 #include "IccLcms.h"
 
 namespace {
@@ -21,12 +24,10 @@ constexpr double kMaxEncodeableXyz = 1.0 + 32767.0 / 32768.0;
 
 // Little CMS's floor: the value rounded to 1/65536 first, then floored.
 int QuickFloor(double v) {
-    union {
-        double d;
-        int halves[2];
-    } t;
-    t.d = v + 68719476736.0 * 1.5;
-    return t.halves[0] >> 16;
+    const double t = v + 68719476736.0 * 1.5;
+    uint64_t bits;
+    memcpy(&bits, &t, sizeof bits);
+    return static_cast<int32_t>(static_cast<uint32_t>(bits)) >> 16;
 }
 
 } // namespace

@@ -64,6 +64,7 @@ TEST(FastPath, WritesExactlyTheBytesOfThePerPixelLoop) {
         {"one-pixel", fx::RgbSpec(1, 1), P().srgb, P().cmyk, 2},
         // Large enough for the evaluator and the shared table.
         {"big-rgb-cmyk", Mixed(fx::RgbSpec(1024, 520)), P().srgb, P().cmyk, 1},
+        {"big-cmyk-rgb", Mixed(fx::CmykSpec(1024, 520)), P().cmyk, P().srgb, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -108,9 +109,9 @@ TEST(FastPath, AFullCacheStillGivesExactBytes) {
     EXPECT_FALSE(CRowPipeline::ConvertRow(job, cmm, layout, 500, in.data(), out.data(), tiny));
 }
 
-// The evaluator and the shared table on every layout, row by row: each row
+// The evaluator and the shared tables on every layout, row by row: each row
 // twice, so that the second pass takes every colour from the table.
-TEST(FastPath, TheEvaluatorAndTheSharedTableGiveExactBytes) {
+TEST(FastPath, TheEvaluatorAndTheSharedTablesGiveExactBytes) {
     const PixelLayout rgb{TCM_ADDITIVE, 3, false, TCM_SUBTRACTIVE, 4, false};
     struct Case {
         const char* name;
@@ -200,9 +201,13 @@ TEST(FastPath, TheEvaluatorAndTheSharedTableGiveExactBytes) {
         const bool dense = ns == 3 && nd <= 4;
         const auto table = dense ? CDenseColourTable::Make() : nullptr;
         ASSERT_EQ(table != nullptr, dense);
+        const bool packed = !dense && CPackedColourCache::Fits(int(ns), int(nd));
+        const auto shared = packed ? CPackedColourCache::Make(int(ns)) : nullptr;
+        ASSERT_EQ(shared != nullptr, packed);
         CRowPipeline::WorkerState state(width, 4);
         state.eval = eval.get();
         state.dense = table.get();
+        state.packed = shared.get();
         CConversionJob job;
         for (int pass = 0; pass < 2; ++pass) {
             for (uint32_t y = 0; y < c.spec.height; ++y) {
