@@ -90,11 +90,13 @@ public:
     CDenseColourTable(const CDenseColourTable&) = delete;
     CDenseColourTable& operator=(const CDenseColourTable&) = delete;
 
-    // The pixel must be followed by at least one readable byte.
+    // The pixel must be followed by at least one readable byte. A page of
+    // entries holds a 16 x 8 x 8 block of neighbouring colours, so that an
+    // image of smooth colours touches few pages.
     static uint32_t IndexOf(const unsigned char* pixel) {
-        uint32_t v;
-        memcpy(&v, pixel, sizeof v);
-        return v & 0xFFFFFF;
+        const uint32_t r = pixel[0], g = pixel[1], b = pixel[2];
+        return (r & 15) | (g & 7) << 4 | (b & 7) << 7 | (r >> 4) << 10 | (g >> 3) << 14 |
+               (b >> 3) << 19;
     }
 
     void Prefetch(uint32_t index) const {
