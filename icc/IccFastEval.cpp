@@ -27,8 +27,8 @@ bool IsPerChannel(const cmsStage* s) {
 
 // A pipeline of copies of stages [from, to) of the list.
 PipelinePtr Slice(const std::vector<const cmsStage*>& stages, size_t from, size_t to,
-                  cmsUInt32Number channels) {
-    PipelinePtr p(cmsPipelineAlloc(cmsGetStageContextID(stages.front()), channels, channels));
+                  cmsUInt32Number inputs, cmsUInt32Number outputs) {
+    PipelinePtr p(cmsPipelineAlloc(cmsGetStageContextID(stages.front()), inputs, outputs));
     for (size_t i = from; p && i < to; ++i) {
         if (!cmsPipelineInsertStage(p.get(), cmsAT_END,
                                     cmsStageDup(const_cast<cmsStage*>(stages[i]))))
@@ -103,13 +103,7 @@ bool MakeStep(const cmsStage* s, Step& step) {
     }
     default:
         step.kind = Step::Kind::Stage;
-        step.alone = Slice({s}, 0, 1, step.in);
-        if (step.alone && step.in != step.out) { // Slice made a square pipeline
-            step.alone.reset(cmsPipelineAlloc(cmsGetStageContextID(s), step.in, step.out));
-            if (step.alone && !cmsPipelineInsertStage(step.alone.get(), cmsAT_END,
-                                                      cmsStageDup(const_cast<cmsStage*>(s))))
-                step.alone.reset();
-        }
+        step.alone = Slice({s}, 0, 1, step.in, step.out);
         return step.alone != nullptr;
     }
 }
@@ -264,7 +258,7 @@ namespace {
 bool FillInTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, size_t leading,
                  IccLcmsEncoding src, const double* levels) {
     PipelinePtr lead;
-    if (leading > 0 && !(lead = Slice(stages, 0, leading, e.inputs)))
+    if (leading > 0 && !(lead = Slice(stages, 0, leading, e.inputs, e.inputs)))
         return false;
     e.inTable.resize(e.inputs * kLevels);
     for (unsigned k = 0; k < kLevels; ++k) {
@@ -285,7 +279,7 @@ bool FillInTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages,
 
 bool FillOutTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, size_t from) {
     PipelinePtr tail;
-    if (from < stages.size() && !(tail = Slice(stages, from, stages.size(), e.outputs)))
+    if (from < stages.size() && !(tail = Slice(stages, from, stages.size(), e.outputs, e.outputs)))
         return false;
     e.outTable.resize(size_t(e.outputs) * kWords);
     for (unsigned q = 0; q < kWords; ++q) {
