@@ -70,13 +70,13 @@ private:
 };
 
 // The results of every 3-byte source colour, shared by all workers of an
-// image: one 4-byte entry per colour and a bit saying it is filled. The
-// memory is mapped, not allocated, so only the pages of colours the image
-// has cost anything: a photo touches a few megabytes, pure noise all 66.
+// image, one 4-byte entry per colour. The memory is mapped, not allocated, so
+// only the pages of colours the image has cost anything: a photo touches a
+// few megabytes, pure noise all 64.
 class CDenseColourTable {
 public:
     static constexpr size_t kColours = size_t(1) << 24;
-    static constexpr size_t kBytes = kColours * 4 + kColours / 8;
+    static constexpr size_t kBytes = kColours * 4;
 
     // Null when the address space cannot be had.
     static std::unique_ptr<CDenseColourTable> Make() {
@@ -86,7 +86,7 @@ public:
             return nullptr;
         return std::unique_ptr<CDenseColourTable>(new CDenseColourTable(p));
     }
-    ~CDenseColourTable() { munmap(m_base, kBytes); }
+    ~CDenseColourTable() { munmap(m_values, kBytes); }
     CDenseColourTable(const CDenseColourTable&) = delete;
     CDenseColourTable& operator=(const CDenseColourTable&) = delete;
 
@@ -99,37 +99,32 @@ public:
                (b >> 3) << 19;
     }
 
-    void Prefetch(uint32_t index) const {
-        __builtin_prefetch(&m_done[index >> 6]);
-        __builtin_prefetch(&m_values[index]);
-    }
+    void Prefetch(uint32_t index) const { __builtin_prefetch(&m_values[index]); }
 
-    // A worker that sees the bit also sees the value stored before it.
+    // Entries hold the result mixed with kEmpty, so that the zeros of fresh
+    // pages mean "not filled" and a lookup reads one place only; the one
+    // result equal to kEmpty is never kept (and converted every time).
     bool Find(uint32_t index, uint32_t& value) const {
-        const uint64_t bits = m_done[index >> 6].load(std::memory_order_acquire);
-        if (!(bits >> (index & 63) & 1))
+        const uint32_t e = m_values[index].load(std::memory_order_relaxed);
+        if (e == 0)
             return false;
-        value = m_values[index].load(std::memory_order_relaxed);
+        value = e ^ kEmpty;
         return true;
     }
 
-    // Two workers may fill one colour at once: both store the same value.
+    // Entries are written whole; two workers filling one colour at once
+    // store the same value.
     void Insert(uint32_t index, uint32_t value) {
-        m_values[index].store(value, std::memory_order_relaxed);
-        m_done[index >> 6].fetch_or(uint64_t(1) << (index & 63), std::memory_order_release);
+        m_values[index].store(value ^ kEmpty, std::memory_order_relaxed);
     }
 
 private:
-    static_assert(sizeof(std::atomic<uint32_t>) == 4 && sizeof(std::atomic<uint64_t>) == 8,
-                  "entries are laid out in the mapped memory");
-    explicit CDenseColourTable(void* base)
-        : m_base(base), m_values(static_cast<std::atomic<uint32_t>*>(base)),
-          m_done(
-              reinterpret_cast<std::atomic<uint64_t>*>(static_cast<char*>(base) + kColours * 4)) {}
+    // An unlikely result (bytes 0x5A, 0xC3, 0x3C, 0xA5).
+    static constexpr uint32_t kEmpty = 0xA53CC35Au;
+    static_assert(sizeof(std::atomic<uint32_t>) == 4, "entries are laid out in the mapped memory");
+    explicit CDenseColourTable(void* base) : m_values(static_cast<std::atomic<uint32_t>*>(base)) {}
 
-    void* m_base;
     std::atomic<uint32_t>* m_values;
-    std::atomic<uint64_t>* m_done;
 };
 
 // Colours whose source and destination bytes fit one word together (at most
