@@ -10,6 +10,7 @@
 #   WORK_DIR=DIR       images, outputs and results (default /tmp/chromaport-bench)
 #   BUILD_DIR=DIR      build folder (default build/ of this clone, as ./test.sh)
 #   CASES="..."        subset of: photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk
+#                      plasma_cmyk upscaled_cmyk
 #   TOOLS="..."        subset of: chromaport tificc tificc_c0 cctiff cctiff_p magick
 #   KEEP_OUTPUTS=1     keep the converted images in WORK_DIR/out
 #   RESET_REFERENCE=1  take this run's chromaport-cli checksums as the new reference
@@ -25,7 +26,7 @@ else
 fi
 WORK_DIR=${WORK_DIR:-/tmp/chromaport-bench}
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
-CASES=${CASES:-photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk}
+CASES=${CASES:-photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk plasma_cmyk upscaled_cmyk}
 TOOLS=${TOOLS:-chromaport tificc tificc_c0 cctiff cctiff_p magick}
 ICC=/usr/share/color/icc
 SRC_RGB=${SRC_RGB:-$ICC/sRGB.icc}                        # icc-profiles-free, ICC v2
@@ -128,6 +129,27 @@ make_image() {
     mv "$file.part" "$file"
 }
 
+# Images of many colours made by ImageMagick from a fixed seed: a plasma
+# fractal with Gaussian noise (about 3.1 M distinct colours in 24 MP) and its
+# built-in rose photo upscaled with light noise (about 2.1 M).
+make_magick_image() {
+    local kind=$1 width=$2 height=$3 file=$4
+    [ -s "$file" ] && return
+    say "Generating $file with ImageMagick"
+    case "$kind" in
+    plasma)
+        env "MAGICK_CONFIGURE_PATH=$WORK_DIR/magick" "$MAGICK" -seed 7 -size "${width}x${height}" \
+            plasma:fractal -attenuate 0.3 +noise Gaussian -depth 8 -type TrueColor \
+            -compress none "tiff:$file.part" ;;
+    upscaled)
+        env "MAGICK_CONFIGURE_PATH=$WORK_DIR/magick" "$MAGICK" -seed 7 rose: -filter Lanczos \
+            -resize "${width}x${height}!" -attenuate 0.3 +noise Gaussian -depth 8 -type TrueColor \
+            -compress none "tiff:$file.part" ;;
+    esac
+    mv "$file.part" "$file"
+    say "  $("$TIFFTOOL" distinct "$file") distinct colours"
+}
+
 generate_images() {
     mkdir -p "$IMG_DIR"
     PHOTO=$IMG_DIR/photo-v2-${WIDTH}x${HEIGHT}.tif
@@ -135,6 +157,8 @@ generate_images() {
     NOISE=$IMG_DIR/noise-v2-${WIDTH}x${HEIGHT}.tif
     LAB=$IMG_DIR/lab-v2-${WIDTH}x${HEIGHT}.tif
     TALL=$IMG_DIR/photo-v2-${WIDTH}x${TALL_HEIGHT}.tif
+    PLASMA=$IMG_DIR/plasma-${WIDTH}x${HEIGHT}.tif
+    UPSCALED=$IMG_DIR/upscaled-${WIDTH}x${HEIGHT}.tif
     local c
     for c in $CASES; do
         case "$c" in
@@ -143,6 +167,8 @@ generate_images() {
         noise_cmyk) make_image noise "$WIDTH" "$HEIGHT" "$NOISE" ;;
         lab_cmyk) make_image lab "$WIDTH" "$HEIGHT" "$LAB" ;;
         tall_cmyk) make_image photo "$WIDTH" "$TALL_HEIGHT" "$TALL" ;;
+        plasma_cmyk) make_magick_image plasma "$WIDTH" "$HEIGHT" "$PLASMA" ;;
+        upscaled_cmyk) make_magick_image upscaled "$WIDTH" "$HEIGHT" "$UPSCALED" ;;
         *) die "unknown case '$c'" ;;
         esac
     done
@@ -183,6 +209,14 @@ define_case() {
     tall_cmyk)
         INPUT=$TALL SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_tall MP tall photo RGB->CMYK"
+        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+    plasma_cmyk)
+        INPUT=$PLASMA SPROF=$SRC_RGB DPROF=$DST_CMYK
+        LABEL="$mp_main MP plasma RGB->CMYK"
+        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+    upscaled_cmyk)
+        INPUT=$UPSCALED SPROF=$SRC_RGB DPROF=$DST_CMYK
+        LABEL="$mp_main MP upscaled RGB->CMYK"
         CASE_TOOLS="chromaport tificc cctiff magick" ;;
     *) die "unknown case '$1'" ;;
     esac
@@ -388,6 +422,11 @@ print_targets() {
     echo "  wall time / cctiff's        $(ratio "$cw" "$cc")   (aim <= 2)"
     echo "  peak memory / tificc's      $(ratio "$pw" "$pt")   (target <= 1.5)"
     echo "  peak memory tall / photo    $(ratio "$tall" "$pw")   (target <= 1.10)"
+    echo "chromaport-cli wall time / tificc's on images of many colours:"
+    echo "  plasma (3.1 M colours)      $(ratio "$(median plasma_cmyk chromaport 3)" "$(median plasma_cmyk tificc 3)")   (target <= 0.8)"
+    echo "  noise (12.7 M colours)      $(ratio "$(median noise_cmyk chromaport 3)" "$(median noise_cmyk tificc 3)")   (target <= 1.2)"
+    echo "  upscaled (2.1 M colours)    $(ratio "$(median upscaled_cmyk chromaport 3)" "$(median upscaled_cmyk tificc 3)")   (target <= 0.5)"
+    echo "  peak memory, noise          $(awk -v k="$(median noise_cmyk chromaport 5)" 'BEGIN { if (k == "-") print "-"; else printf "%.0f MB", k / 1024 }')   (target <= 80 MB)"
     echo "chromaport-cli output, byte-identical between runs; against the kept reference ($REFERENCE):"
     local cs
     for cs in $CASES; do

@@ -3,9 +3,13 @@
 // image. A pixel's result depends on its bytes alone, so a remembered result
 // is exactly what converting it again would give.
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 class CColourCache {
@@ -63,4 +67,117 @@ private:
 
     unsigned m_nShift;
     std::vector<Entry> m_table;
+};
+
+// The results of every 3-byte source colour, shared by all workers of an
+// image, one 4-byte entry per colour. The memory is mapped, not allocated, so
+// only the pages of colours the image has cost anything: a photo touches a
+// few megabytes, pure noise all 64.
+class CDenseColourTable {
+public:
+    static constexpr size_t kColours = size_t(1) << 24;
+    static constexpr size_t kBytes = kColours * 4;
+
+    // Null when the address space cannot be had.
+    static std::unique_ptr<CDenseColourTable> Make() {
+        void* p = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED)
+            return nullptr;
+        return std::unique_ptr<CDenseColourTable>(new CDenseColourTable(p));
+    }
+    ~CDenseColourTable() { munmap(m_values, kBytes); }
+    CDenseColourTable(const CDenseColourTable&) = delete;
+    CDenseColourTable& operator=(const CDenseColourTable&) = delete;
+
+    // The pixel must be followed by at least one readable byte. A page of
+    // entries holds a 16 x 8 x 8 block of neighbouring colours, so that an
+    // image of smooth colours touches few pages.
+    static uint32_t IndexOf(const unsigned char* pixel) {
+        const uint32_t r = pixel[0], g = pixel[1], b = pixel[2];
+        return (r & 15) | (g & 7) << 4 | (b & 7) << 7 | (r >> 4) << 10 | (g >> 3) << 14 |
+               (b >> 3) << 19;
+    }
+
+    void Prefetch(uint32_t index) const { __builtin_prefetch(&m_values[index]); }
+
+    // Entries hold the result mixed with kEmpty, so that the zeros of fresh
+    // pages mean "not filled" and a lookup reads one place only; the one
+    // result equal to kEmpty is never kept (and converted every time).
+    bool Find(uint32_t index, uint32_t& value) const {
+        const uint32_t e = m_values[index].load(std::memory_order_relaxed);
+        if (e == 0)
+            return false;
+        value = e ^ kEmpty;
+        return true;
+    }
+
+    // Entries are written whole; two workers filling one colour at once
+    // store the same value.
+    void Insert(uint32_t index, uint32_t value) {
+        m_values[index].store(value ^ kEmpty, std::memory_order_relaxed);
+    }
+
+private:
+    // An unlikely result (bytes 0x5A, 0xC3, 0x3C, 0xA5).
+    static constexpr uint32_t kEmpty = 0xA53CC35Au;
+    static_assert(sizeof(std::atomic<uint32_t>) == 4, "entries are laid out in the mapped memory");
+    explicit CDenseColourTable(void* base) : m_values(static_cast<std::atomic<uint32_t>*>(base)) {}
+
+    std::atomic<uint32_t>* m_values;
+};
+
+// Colours whose source and destination bytes fit one word together (at most
+// seven bytes), shared by all workers: a slot holds the source, the result
+// and a used bit, read and written whole, so a worker sees a complete entry
+// or none. Direct-mapped like CColourCache, and mapped lazily like the dense
+// table.
+class CPackedColourCache {
+public:
+    static constexpr unsigned kBits = 21; // 16 MB
+    static bool Fits(int sourceSamples, int destSamples) {
+        return sourceSamples + destSamples <= 7;
+    }
+
+    // Null when the address space cannot be had.
+    static std::unique_ptr<CPackedColourCache> Make(int sourceSamples) {
+        void* p = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED)
+            return nullptr;
+        return std::unique_ptr<CPackedColourCache>(new CPackedColourCache(p, sourceSamples));
+    }
+    ~CPackedColourCache() { munmap(m_slots, kBytes); }
+    CPackedColourCache(const CPackedColourCache&) = delete;
+    CPackedColourCache& operator=(const CPackedColourCache&) = delete;
+
+    // source: the pixel's bytes as a number, as CColourCache::KeyOfPadded
+    // reads them without the top bit.
+    void Prefetch(uint64_t source) const { __builtin_prefetch(&m_slots[Slot(source)]); }
+
+    bool Find(uint64_t source, uint64_t& dest) const {
+        const uint64_t e = m_slots[Slot(source)].load(std::memory_order_relaxed);
+        if (!(e & kUsed) || (e & m_sourceMask) != source)
+            return false;
+        dest = (e & ~kUsed) >> m_nShift;
+        return true;
+    }
+
+    void Insert(uint64_t source, uint64_t dest) {
+        m_slots[Slot(source)].store(kUsed | dest << m_nShift | source, std::memory_order_relaxed);
+    }
+
+private:
+    static constexpr size_t kBytes = (size_t(1) << kBits) * 8;
+    static constexpr uint64_t kUsed = uint64_t(1) << 63;
+    CPackedColourCache(void* base, int sourceSamples)
+        : m_slots(static_cast<std::atomic<uint64_t>*>(base)), m_nShift(8 * unsigned(sourceSamples)),
+          m_sourceMask((uint64_t(1) << (8 * sourceSamples)) - 1) {}
+    static size_t Slot(uint64_t source) {
+        return static_cast<size_t>((source * 0x9E3779B97F4A7C15ull) >> (64 - kBits));
+    }
+
+    std::atomic<uint64_t>* m_slots;
+    unsigned m_nShift;
+    uint64_t m_sourceMask;
 };

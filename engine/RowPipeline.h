@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ColourCache.h"
+#include "IccFastEval.h"
 #include "ImageResources.h"
 #include "PixelCodec.h"
 
@@ -43,6 +44,12 @@ public:
         }
         CColourCache cache;
         std::vector<std::pair<uint32_t, uint32_t>> copies;
+        // Shared by all workers when set: the evaluator converts the misses
+        // instead of the transform, and the dense table or else the packed
+        // cache replaces the worker's own cache.
+        const CIccFastEval* eval = nullptr;
+        CDenseColourTable* dense = nullptr;
+        CPackedColourCache* packed = nullptr;
     };
     static bool ConvertRow(const CConversionJob& job, const CIccCmm& cmm, const PixelLayout& layout,
                            uint32_t width, const unsigned char* src, unsigned char* dst,
@@ -76,9 +83,17 @@ private:
     uint32_t m_nPublished = 0; // rows handed to the workers
     uint32_t m_nClaimed = 0;   // rows a worker has taken
     bool m_bQuit = false;
+    std::unique_ptr<CIccFastEval> m_eval;
+    std::unique_ptr<CDenseColourTable> m_dense;
+    std::unique_ptr<CPackedColourCache> m_packed;
     std::vector<std::unique_ptr<WorkerState>> m_states;
     std::vector<std::thread> m_workers;
 };
+
+// The transform's fast evaluator for pixels of this layout, or null when
+// there is none (the source's channels do not decode one by one, or the
+// transform's link is not one the evaluator takes).
+std::unique_ptr<CIccFastEval> MakeFastEvalFor(const CIccCmm& cmm, const PixelLayout& layout);
 
 // Worker threads for a conversion: the setting when given, else one per core.
 unsigned ConversionThreadCount(unsigned setting);

@@ -1,9 +1,11 @@
 #include "IccCmm.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "FileRead.h"
+#include "IccFastEval.h"
 #include "IccLcms.h"
 #include "IccPcs.h"
 
@@ -19,9 +21,12 @@ struct TransformDeleter {
 };
 using TransformPtr = std::unique_ptr<void, TransformDeleter>;
 
-// How the values of one colour space cross between the ICC float
-// conventions and Little CMS's own double formats.
-enum class Encoding { Plain, Ink, Lab, Xyz };
+struct PipelineDeleter {
+    void operator()(cmsPipeline* p) const { cmsPipelineFree(p); }
+};
+using PipelinePtr = std::unique_ptr<cmsPipeline, PipelineDeleter>;
+
+using Encoding = IccLcmsEncoding;
 
 struct SpaceFormat {
     cmsUInt32Number format = 0;
@@ -58,7 +63,17 @@ bool DescribeSpace(icColorSpaceSignature sig, SpaceFormat& out) {
 }
 
 void ToLcms(const SpaceFormat& f, const icFloatNumber* in, double* out) {
-    switch (f.encoding) {
+    icToLcms(f.encoding, f.channels, in, out);
+}
+
+void FromLcms(const SpaceFormat& f, const double* in, icFloatNumber* out) {
+    icFromLcms(f.encoding, f.channels, in, out);
+}
+
+} // namespace
+
+void icToLcms(IccLcmsEncoding e, int channels, const double* in, double* out) {
+    switch (e) {
     case Encoding::Lab:
         out[0] = in[0];
         out[1] = in[1];
@@ -72,18 +87,18 @@ void ToLcms(const SpaceFormat& f, const icFloatNumber* in, double* out) {
         icXyzFromPcs(out);
         return;
     case Encoding::Ink:
-        for (int i = 0; i < f.channels; ++i)
+        for (int i = 0; i < channels; ++i)
             out[i] = in[i] * 100.0;
         return;
     case Encoding::Plain:
-        for (int i = 0; i < f.channels; ++i)
+        for (int i = 0; i < channels; ++i)
             out[i] = in[i];
         return;
     }
 }
 
-void FromLcms(const SpaceFormat& f, const double* in, icFloatNumber* out) {
-    switch (f.encoding) {
+void icFromLcms(IccLcmsEncoding e, int channels, const double* in, double* out) {
+    switch (e) {
     case Encoding::Lab:
         out[0] = in[0];
         out[1] = in[1];
@@ -97,15 +112,17 @@ void FromLcms(const SpaceFormat& f, const double* in, icFloatNumber* out) {
         icXyzToPcs(out);
         return;
     case Encoding::Ink:
-        for (int i = 0; i < f.channels; ++i)
+        for (int i = 0; i < channels; ++i)
             out[i] = in[i] / 100.0;
         return;
     case Encoding::Plain:
-        for (int i = 0; i < f.channels; ++i)
+        for (int i = 0; i < channels; ++i)
             out[i] = in[i];
         return;
     }
 }
+
+namespace {
 
 // Device links and named colours are no step of a profile-to-profile chain;
 // an abstract profile is a PCS-to-PCS step at either end.
@@ -137,6 +154,7 @@ struct CIccCmm::Impl {
     };
     std::vector<Step> steps;
     TransformPtr transform;
+    PipelinePtr link; // the stages the transform evaluates, for a fast evaluator
     SpaceFormat src, dst;
     icColorSpaceSignature srcSpace = icSigUnknownData;
     icColorSpaceSignature dstSpace = icSigUnknownData;
@@ -216,9 +234,13 @@ icStatusCMM CIccCmm::Begin() {
     // With floating-point formats Little CMS precalculates no device link and
     // caches nothing: every pixel goes through the profiles' own curves,
     // matrices and tables, linked by the layer's intent plug-in.
+    cmsPipeline* link = nullptr;
+    icLcmsCapturePipeline(&link);
     d.transform.reset(cmsCreateExtendedTransform(icLcmsContext(), n, profiles.data(), bpc.data(),
                                                  intents.data(), adaptation.data(), nullptr, 0,
                                                  d.src.format, d.dst.format, cmsFLAGS_NOCACHE));
+    icLcmsCapturePipeline(nullptr);
+    d.link.reset(link);
     if (!d.transform)
         return icCmmStatBadXform;
     d.intent = d.steps.front().intent;
@@ -258,6 +280,55 @@ icStatusCMM CIccCmm::Apply(icFloatNumber* DstPixels, const icFloatNumber* SrcPix
         done += n;
     }
     return icCmmStatOk;
+}
+
+namespace {
+
+// A fixed spread of level combinations: every level on every channel, the
+// corners, and pseudo-random mixtures.
+void SampleLevels(unsigned index, int channels, unsigned char* levels) {
+    uint32_t x = index * 2654435761u + 0x9E3779B9u;
+    for (int c = 0; c < channels; ++c) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        if (index < 256)
+            levels[c] = static_cast<unsigned char>(index);
+        else if (index < 256u + 2u * unsigned(channels))
+            levels[c] = int(index - 256) / 2 == c && (index & 1) ? 255 : 0;
+        else
+            levels[c] = static_cast<unsigned char>(x >> 24);
+    }
+}
+
+} // namespace
+
+std::unique_ptr<CIccFastEval> CIccCmm::MakeFastEval(const icFloatNumber* levels,
+                                                    unsigned char (*encoder)(int,
+                                                                             icFloatNumber)) const {
+    const Impl& d = *m_pImpl;
+    if (!d.transform || !d.link)
+        return nullptr;
+    std::unique_ptr<CIccFastEval> eval =
+        icBuildFastEval(d.link.get(), d.src.encoding, d.src.channels, d.dst.encoding,
+                        d.dst.channels, levels, encoder);
+    if (!eval)
+        return nullptr;
+    // A disagreement on any sample means the evaluator does not know this
+    // link (or this library) as well as it thinks: Little CMS alone serves.
+    constexpr unsigned kSamples = 512;
+    for (unsigned i = 0; i < kSamples; ++i) {
+        unsigned char at[icMaxChannels];
+        SampleLevels(i, d.src.channels, at);
+        icFloatNumber in[icMaxChannels], want[icMaxChannels], got[icMaxChannels];
+        for (int c = 0; c < d.src.channels; ++c)
+            in[c] = levels[c * 256 + at[c]];
+        Apply(want, in);
+        eval->Apply(at, got);
+        if (memcmp(want, got, sizeof(icFloatNumber) * size_t(d.dst.channels)) != 0)
+            return nullptr;
+    }
+    return eval;
 }
 
 icColorSpaceSignature CIccCmm::GetSourceSpace() const {

@@ -10,6 +10,8 @@
 
 #include "IccDefs.h"
 
+class CIccFastEval;
+
 class CIccCmm {
 public:
     CIccCmm(icColorSpaceSignature nSrcSpace = icSigUnknownData,
@@ -38,6 +40,16 @@ public:
     // both ends have the same number of channels.
     icStatusCMM Apply(icFloatNumber* DstPixels, const icFloatNumber* SrcPixels,
                       icUInt32Number nPixels) const;
+
+    // A faster evaluator of this begun transform for 8-bit pixels, checked on
+    // a sample to give exactly what Apply gives; null when none can be made
+    // (the link has no evaluator, or the check failed). levels[c * 256 + k]
+    // is the value Apply receives for level k of channel c; each channel's
+    // value must depend on its own level alone. With an encoder (see
+    // IccFastEval.h) it also gives bytes.
+    std::unique_ptr<CIccFastEval>
+    MakeFastEval(const icFloatNumber* levels,
+                 unsigned char (*encoder)(int, icFloatNumber) = nullptr) const;
 
     icColorSpaceSignature GetSourceSpace() const;
     icColorSpaceSignature GetDestSpace() const;

@@ -23,15 +23,18 @@ void AddCorner(const IccGrid& g, const T* table, size_t at, float weight, float*
 // from the one before it; the products are the same as corner by corner.
 constexpr unsigned kListedInputs = 8;
 
-template <typename T>
+// With `fixed` inputs known when compiled (3 and 4, the common tables) the
+// loops unroll; the arithmetic is the same for any count.
+template <typename T, unsigned fixed = 0>
 void AddListedCorners(const IccGrid& g, const T* table, size_t base, const float* frac,
                       float* out) {
+    const unsigned inputs = fixed ? fixed : g.inputs;
     float weight[1u << kListedInputs];
     size_t at[1u << kListedInputs];
     weight[0] = 1.0f;
     at[0] = base;
     unsigned count = 1;
-    for (unsigned i = 0; i < g.inputs; ++i) {
+    for (unsigned i = 0; i < inputs; ++i) {
         for (unsigned k = 0; k < count; ++k) {
             weight[k + count] = weight[k] * frac[i];
             at[k + count] = at[k] + g.stride[i];
@@ -82,7 +85,11 @@ void InterpLinear(const IccGrid& g, const T* table, const float* in, float* out)
     if (g.inputs == 1) { // curves: the listed corners' arithmetic, without the lists
         AddCorner(g, table, base, 1.0f * (1.0f - frac[0]), out);
         AddCorner(g, table, base + g.stride[0], 1.0f * frac[0], out);
-    } else if (g.inputs <= kListedInputs)
+    } else if (g.inputs == 3)
+        AddListedCorners<T, 3>(g, table, base, frac, out);
+    else if (g.inputs == 4)
+        AddListedCorners<T, 4>(g, table, base, frac, out);
+    else if (g.inputs <= kListedInputs)
         AddListedCorners(g, table, base, frac, out);
     else
         AddEachCorner(g, table, base, frac, out);

@@ -19,8 +19,10 @@ cmsPluginRenderingIntent IntentPlugin(cmsUInt32Number intent, const char* name,
 }
 
 cmsContext MakeContext() {
+    static cmsPluginOptimization capture{
+        {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginOptimizationSig, nullptr}, icLcmsOptimize};
     static cmsPluginInterpolation interp{
-        {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginInterpolationSig, nullptr},
+        {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginInterpolationSig, &capture.base},
         icLcmsInterpolators};
     static cmsPluginRenderingIntent absolute =
         IntentPlugin(INTENT_ABSOLUTE_COLORIMETRIC, "Absolute colorimetric", &interp.base);
@@ -33,7 +35,23 @@ cmsContext MakeContext() {
     return cmsCreateContext(&perceptual, nullptr);
 }
 
+thread_local cmsPipeline** tCaptureSlot = nullptr;
+
 } // namespace
+
+void icLcmsCapturePipeline(cmsPipeline** slot) {
+    tCaptureSlot = slot;
+}
+
+// Little CMS calls this with the stage list it has settled on after its own
+// clean-up (identities removed, neighbouring matrices joined); with float
+// formats it evaluates that list as it is, which is what the copy records.
+cmsBool icLcmsOptimize(cmsPipeline** lut, cmsUInt32Number, cmsUInt32Number*, cmsUInt32Number*,
+                       cmsUInt32Number*) {
+    if (tCaptureSlot != nullptr && lut != nullptr && *lut != nullptr && *tCaptureSlot == nullptr)
+        *tCaptureSlot = cmsPipelineDup(*lut);
+    return FALSE;
+}
 
 cmsContext icLcmsContext() {
     static const cmsContext ctx = MakeContext();

@@ -53,6 +53,9 @@ TEST(FastPath, WritesExactlyTheBytesOfThePerPixelLoop) {
     rgba.samplesPerPixel = 4;
     cmyka.samplesPerPixel = 5;
     rgba.extraSamples = cmyka.extraSamples = 1;
+    fx::TiffSpec bigRgba = rgba;
+    bigRgba.width = 1024;
+    bigRgba.height = 260;
     struct Case {
         const char* name;
         fx::TiffSpec spec;
@@ -78,6 +81,11 @@ TEST(FastPath, WritesExactlyTheBytesOfThePerPixelLoop) {
         {"cmyka-rgba-deflate", Mixed(cmyka), P().cmyk, P().srgb, 2, kCompressDeflate},
         {"rgb-cmyk-lzw", Mixed(fx::RgbSpec(61, 90)), P().srgb, P().cmyk, 2, kCompressLzw},
         {"lab-lab-zstd", Mixed(fx::LabSpec(33, 17)), P().lab, P().lab, 2, kCompressZstd},
+        // Large enough for the evaluator and the shared table.
+        {"big-rgb-cmyk", Mixed(fx::RgbSpec(1024, 520)), P().srgb, P().cmyk, 1},
+        {"big-cmyk-rgb", Mixed(fx::CmykSpec(1024, 520)), P().cmyk, P().srgb, 1},
+        {"big-gray-rgb", Mixed(fx::GraySpec(1024, 260, 1)), P().gray, P().srgb, 2},
+        {"big-rgba-cmyka", Mixed(bigRgba), P().srgb, P().cmyk, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,6 +129,127 @@ TEST(FastPath, AFullCacheStillGivesExactBytes) {
     }
     job.m_bCancelRequested = true;
     EXPECT_FALSE(CRowPipeline::ConvertRow(job, cmm, layout, 500, in.data(), out.data(), tiny));
+}
+
+// The evaluator and the shared tables on every layout, row by row: each row
+// twice, so that the second pass takes every colour from the table.
+TEST(FastPath, TheEvaluatorAndTheSharedTablesGiveExactBytes) {
+    const PixelLayout rgb{TCM_ADDITIVE, 3, false, TCM_SUBTRACTIVE, 4, false};
+    struct Case {
+        const char* name;
+        fx::TiffSpec spec;
+        std::string from, to;
+        icRenderingIntent intent;
+        PixelLayout layout;
+        bool evaluator; // whether one is expected
+    } cases[] = {
+        {"rgb-cmyk", Mixed(fx::RgbSpec(300, 6)), P().srgb, P().cmyk, 1, rgb, true},
+        {"rgb-cmyk-perceptual", Mixed(fx::RgbSpec(300, 6)), P().srgb, P().cmyk, 0, rgb, true},
+        {"rgb-6ink",
+         Mixed(fx::RgbSpec(200, 6)),
+         P().srgb,
+         P().ink6,
+         3,
+         {TCM_ADDITIVE, 3, false, TCM_SUBTRACTIVE, 6, false},
+         true},
+        {"rgb-rgb",
+         Mixed(fx::RgbSpec(200, 6)),
+         P().srgb,
+         P().srgb,
+         0,
+         {TCM_ADDITIVE, 3, false, TCM_ADDITIVE, 3, false},
+         true},
+        {"gray-rgb",
+         Mixed(fx::GraySpec(200, 6, 1)),
+         P().gray,
+         P().srgb,
+         1,
+         {TCM_ADDITIVE, 1, false, TCM_ADDITIVE, 3, false},
+         true},
+        {"lab-lab",
+         Mixed(fx::LabSpec(200, 6)),
+         P().lab,
+         P().lab,
+         1,
+         {TCM_LAB, 3, false, TCM_LAB, 3, false},
+         true},
+        {"lab-cmyk",
+         Mixed(fx::LabSpec(200, 6)),
+         P().lab,
+         P().cmyk,
+         1,
+         {TCM_LAB, 3, false, TCM_SUBTRACTIVE, 4, false},
+         true},
+        {"lab-via-xyz",
+         Mixed(fx::LabSpec(200, 6)),
+         P().xyz,
+         P().xyz,
+         1,
+         {TCM_LAB, 3, true, TCM_LAB, 3, true},
+         false},
+        {"rgb-xyz",
+         Mixed(fx::RgbSpec(200, 6)),
+         P().srgb,
+         P().xyz,
+         1,
+         {TCM_ADDITIVE, 3, false, TCM_LAB, 3, true},
+         true},
+        {"cmyk-rgb",
+         Mixed(fx::CmykSpec(200, 6)),
+         P().cmyk,
+         P().srgb,
+         1,
+         {TCM_SUBTRACTIVE, 4, false, TCM_ADDITIVE, 3, false},
+         true},
+        {"6ink-rgb",
+         Mixed(fx::InkSpec(200, 6, 6)),
+         P().ink6,
+         P().srgb,
+         1,
+         {TCM_SUBTRACTIVE, 6, false, TCM_ADDITIVE, 3, false},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CIccCmm cmm;
+        ASSERT_EQ(cmm.AddXform(c.from.c_str(), c.intent), icCmmStatOk);
+        ASSERT_EQ(cmm.AddXform(c.to.c_str()), icCmmStatOk);
+        ASSERT_EQ(cmm.Begin(), icCmmStatOk);
+        const PixelLayout& layout = c.layout;
+        const uint32_t width = c.spec.width;
+        const size_t ns = size_t(layout.sourceSamples), nd = size_t(layout.destSamples);
+        const auto eval = MakeFastEvalFor(cmm, layout);
+        ASSERT_EQ(eval != nullptr, c.evaluator);
+        const bool dense = ns == 3 && nd <= 4;
+        const auto table = dense ? CDenseColourTable::Make() : nullptr;
+        ASSERT_EQ(table != nullptr, dense);
+        const bool packed = !dense && CPackedColourCache::Fits(int(ns), int(nd));
+        const auto shared = packed ? CPackedColourCache::Make(int(ns)) : nullptr;
+        ASSERT_EQ(shared != nullptr, packed);
+        CRowPipeline::WorkerState state(width, 4);
+        state.eval = eval.get();
+        state.dense = table.get();
+        state.packed = shared.get();
+        CConversionJob job;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (uint32_t y = 0; y < c.spec.height; ++y) {
+                const unsigned char* row = &c.spec.pixels[y * width * ns];
+                std::vector<unsigned char> in(row, row + width * ns), want(width * nd);
+                std::vector<unsigned char> got(width * nd + 8, 0xEE);
+                in.resize(in.size() + 8, 0xCC);
+                for (uint32_t x = 0; x < width; ++x) {
+                    icFloatNumber v[icMaxChannels];
+                    DecodePixel(layout, &in[x * ns], v);
+                    cmm.Apply(v, v);
+                    EncodePixel(layout, v, &want[x * nd]);
+                }
+                ASSERT_TRUE(CRowPipeline::ConvertRow(job, cmm, layout, width, in.data(), got.data(),
+                                                     state));
+                ASSERT_TRUE(std::equal(want.begin(), want.end(), got.begin()))
+                    << "pass " << pass << " row " << y;
+            }
+        }
+    }
 }
 
 // Workers may have converted rows beyond it, but a cancel counts and stops

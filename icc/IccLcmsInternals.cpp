@@ -1,0 +1,82 @@
+// The one place that depends on how Little CMS 2.14 works inside rather than
+// on its published interface: how floats are quantised for 16-bit tables,
+// how a tone curve tells it is a 16-bit table, and how double formats are
+// read into and written from the pipeline's floats. Everything here is used
+// only when the library at run time is the version it was written for.
+#include <lcms2.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "IccLcms.h"
+
+namespace {
+
+constexpr int kKnownVersion = 2140;
+
+// The start of Little CMS 2.14's tone curve record.
+struct CurveHead {
+    cmsInterpParams* interpParams;
+    cmsUInt32Number nSegments; // zero for a 16-bit table
+};
+
+constexpr double kMaxEncodeableXyz = 1.0 + 32767.0 / 32768.0;
+
+// Little CMS's floor: the value rounded to 1/65536 first, then floored.
+int QuickFloor(double v) {
+    const double t = v + 68719476736.0 * 1.5;
+    uint64_t bits;
+    memcpy(&bits, &t, sizeof bits);
+    return static_cast<int32_t>(static_cast<uint32_t>(bits)) >> 16;
+}
+
+} // namespace
+
+bool icLcmsInternalsMatch() {
+#if LCMS_VERSION == 2140 && !defined(CMS_USE_BIG_ENDIAN) && !defined(CMS_DONT_USE_FAST_FLOOR)
+    return cmsGetEncodedCMMversion() == kKnownVersion;
+#else
+    return false;
+#endif
+}
+
+cmsUInt16Number icLcmsQuantise(cmsFloat32Number v) {
+    double d = v * 65535.0 + 0.5;
+    if (d <= 0)
+        return 0;
+    if (d >= 65535.0)
+        return 0xFFFF;
+    return static_cast<cmsUInt16Number>(QuickFloor(d - 32767.0) + 32767);
+}
+
+bool icLcmsCurveIsTable16(const cmsToneCurve* curve) {
+    return reinterpret_cast<const CurveHead*>(curve)->nSegments == 0;
+}
+
+cmsFloat32Number icLcmsUnrollDouble(IccLcmsEncoding e, int channel, double v) {
+    switch (e) {
+    case IccLcmsEncoding::Lab:
+        return static_cast<cmsFloat32Number>(channel == 0 ? v / 100.0 : (v + 128) / 255.0);
+    case IccLcmsEncoding::Xyz:
+        return static_cast<cmsFloat32Number>(v / kMaxEncodeableXyz);
+    case IccLcmsEncoding::Ink:
+        return static_cast<cmsFloat32Number>(v / 100.0);
+    case IccLcmsEncoding::Plain:
+        break;
+    }
+    return static_cast<cmsFloat32Number>(v / 1.0);
+}
+
+double icLcmsPackDouble(IccLcmsEncoding e, int channel, cmsFloat32Number v) {
+    switch (e) {
+    case IccLcmsEncoding::Lab:
+        return channel == 0 ? v * 100.0 : v * 255.0 - 128.0;
+    case IccLcmsEncoding::Xyz:
+        return v * kMaxEncodeableXyz;
+    case IccLcmsEncoding::Ink:
+        return v * 100.0;
+    case IccLcmsEncoding::Plain:
+        break;
+    }
+    return v * 1.0;
+}
