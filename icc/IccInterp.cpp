@@ -1,5 +1,12 @@
 #include "IccInterp.h"
 
+#include <cstring>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 float ClipUnit(float v) {
@@ -18,6 +25,39 @@ void AddCorner(const IccGrid& g, const T* table, size_t at, float weight, float*
     for (unsigned o = 0; o < g.outputs; ++o)
         out[o] += weight * static_cast<float>(table[at + o]);
 }
+
+#if defined(__SSE2__)
+// AddCorner for every listed corner of a 16-bit table of three or four
+// outputs, one output a lane: each lane converts, multiplies and adds as
+// AddCorner does for its output, in the same corner order, so the sums are
+// the same bits.
+void AddCornersSse2(const IccGrid& g, const uint16_t* table, const size_t* at, const float* weight,
+                    unsigned count, float* out) {
+    const __m128i zero = _mm_setzero_si128();
+    float lanes[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (unsigned o = 0; o < g.outputs; ++o)
+        lanes[o] = out[o];
+    __m128 sum = _mm_loadu_ps(lanes);
+    for (unsigned k = 0; k < count; ++k) {
+        if (weight[k] == 0.0f)
+            continue;
+        const uint16_t* entry = table + at[k];
+        __m128i words;
+        if (g.outputs == 4) {
+            words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(entry));
+        } else { // not a word past the entry: it may be the table's last
+            uint32_t pair;
+            std::memcpy(&pair, entry, sizeof pair);
+            words = _mm_insert_epi16(_mm_cvtsi32_si128(static_cast<int>(pair)), entry[2], 2);
+        }
+        const __m128 values = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weight[k]), values));
+    }
+    _mm_storeu_ps(lanes, sum);
+    for (unsigned o = 0; o < g.outputs; ++o)
+        out[o] = lanes[o];
+}
+#endif
 
 // Up to this many inputs the corners are listed first, each weight built
 // from the one before it; the products are the same as corner by corner.
@@ -42,6 +82,12 @@ void AddListedCorners(const IccGrid& g, const T* table, size_t base, const float
         }
         count *= 2;
     }
+#if defined(__SSE2__)
+    if constexpr (std::is_same_v<T, uint16_t>) {
+        if (g.outputs == 3 || g.outputs == 4)
+            return AddCornersSse2(g, table, at, weight, count, out);
+    }
+#endif
     for (unsigned k = 0; k < count; ++k)
         AddCorner(g, table, at[k], weight[k], out);
 }
