@@ -155,7 +155,7 @@ struct Bracket {
 // Halley's iteration for the cube root from a guess made of the exponent
 // bits: within 2^-47 on (24/116)^3..8 after two steps. Its accuracy is not
 // what makes Bracket sound; CubeRootBracket checks the interval itself.
-double FastCubeRoot(double t) {
+[[gnu::always_inline]] inline double FastCubeRoot(double t) {
     uint64_t bits;
     std::memcpy(&bits, &t, sizeof bits);
     bits = bits / 3 + 0x2A9F7893782DA1CEull; // a third of the exponent, roughly
@@ -176,7 +176,7 @@ double FastCubeRoot(double t) {
 // cube below is rounded twice, so the computed lo^3 <= t(1 - 2^-45), itself
 // rounded, makes the exact lo^3 < t(1 - 2^-46) < (r(1 - 2^-48))^3: lo is
 // below pow's result. Likewise for hi. A cube root within 2^-43 of r passes.
-bool CubeRootBracket(double t, Bracket& b) {
+[[gnu::always_inline]] inline bool CubeRootBracket(double t, Bracket& b) {
     const double y = FastCubeRoot(t);
     b.lo = y * (1.0 - 0x1p-40);
     b.hi = y * (1.0 + 0x1p-40);
@@ -185,7 +185,7 @@ bool CubeRootBracket(double t, Bracket& b) {
 
 // Little CMS's f(t) of XYZ to Lab as an interval; false when it cannot be
 // bounded here (NaN, far outside the encodable range).
-bool LabFunction(double t, Bracket& b) {
+[[gnu::always_inline]] inline bool LabFunction(double t, Bracket& b) {
     constexpr double kLimit = (24.0 / 116.0) * (24.0 / 116.0) * (24.0 / 116.0);
     if (t <= kLimit) {
         b.lo = b.hi = (841.0 / 108.0) * t + (16.0 / 116.0);
