@@ -280,6 +280,11 @@ struct IccFastEvalImpl {
     void ApplyBytes(const unsigned char* levels, unsigned char* bytes) const;
     // Runs the steps before the last; returns the values they leave.
     const float* RunSteps(const unsigned char* levels, float* a, float* b, size_t count) const;
+    // Whether the step before the last table is 16-bit table curves whose
+    // words go to the table as they are (see WordsSurviveFloats).
+    bool curvesIntoLast = false;
+    // Runs the steps before the last table; returns what it receives.
+    void StepsToLastTable(const unsigned char* levels, cmsUInt16Number* out16) const;
     void LastTable(const float* in, cmsUInt16Number* out16) const;
     void Finish(const float* values, double* result) const;
 };
@@ -309,12 +314,25 @@ void IccFastEvalImpl::LastTable(const float* in, cmsUInt16Number* out16) const {
     s.params->Interpolation.Lerp16(in16, out16, s.params);
 }
 
+void IccFastEvalImpl::StepsToLastTable(const unsigned char* levels, cmsUInt16Number* out16) const {
+    float a[kMaxStageChannels], b[kMaxStageChannels];
+    if (!curvesIntoLast)
+        return LastTable(RunSteps(levels, a, b, steps.size() - 1), out16);
+    const float* in = RunSteps(levels, a, b, steps.size() - 2);
+    const Step& curves = steps[steps.size() - 2];
+    const Step& s = steps.back();
+    cmsUInt16Number in16[kMaxStageChannels];
+    for (unsigned c = 0; c < s.in; ++c)
+        in16[c] = curves.curveTables[c][icLcmsQuantise(in[c])];
+    s.params->Interpolation.Lerp16(in16, out16, s.params);
+}
+
 void IccFastEvalImpl::Apply(const unsigned char* levels, double* result) const {
     float a[kMaxStageChannels], b[kMaxStageChannels];
     if (outTable.empty())
         return Finish(RunSteps(levels, a, b, steps.size()), result);
     cmsUInt16Number out16[kMaxStageChannels];
-    LastTable(RunSteps(levels, a, b, steps.size() - 1), out16);
+    StepsToLastTable(levels, out16);
     for (unsigned c = 0; c < outputs; ++c)
         result[c] = outTable[c * kWords + out16[c]];
 }
@@ -327,14 +345,24 @@ void IccFastEvalImpl::ApplyBytes(const unsigned char* levels, unsigned char* byt
             bytes[c] = encoder(static_cast<int>(c), result[c]);
         return;
     }
-    float a[kMaxStageChannels], b[kMaxStageChannels];
     cmsUInt16Number out16[kMaxStageChannels];
-    LastTable(RunSteps(levels, a, b, steps.size() - 1), out16);
+    StepsToLastTable(levels, out16);
     for (unsigned c = 0; c < outputs; ++c)
         bytes[c] = byteTable[c * kWords + out16[c]];
 }
 
 namespace {
+
+// A tabulated curve hands the next stage its word w as the float w / 65535,
+// which a 16-bit table quantises again; when that gives w back for every
+// word, the table may take the curve's words as they are.
+bool WordsSurviveFloats() {
+    for (unsigned w = 0; w < kWords; ++w) {
+        if (icLcmsQuantise(static_cast<float>(w / 65535.0)) != w)
+            return false;
+    }
+    return true;
+}
 
 bool FillInTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, size_t leading,
                  IccLcmsEncoding src, const double* levels) {
@@ -423,6 +451,13 @@ std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEn
     }
     if (quantisedEnd && !FillOutTable(*e, stages, end))
         return nullptr;
+    if (quantisedEnd && e->steps.size() >= 2) {
+        const Step& curves = e->steps[e->steps.size() - 2];
+        bool tabulated = curves.kind == Step::Kind::Curves;
+        for (size_t c = 0; tabulated && c < curves.curveTables.size(); ++c)
+            tabulated = !curves.curveTables[c].empty();
+        e->curvesIntoLast = tabulated && WordsSurviveFloats();
+    }
     e->encoder = encoder;
     if (encoder != nullptr && !e->outTable.empty()) {
         e->byteTable.resize(e->outTable.size());
