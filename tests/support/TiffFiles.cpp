@@ -1,0 +1,188 @@
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "Support.h"
+
+namespace ts {
+namespace {
+
+uint32_t Mix(uint32_t x) {
+    x ^= x >> 16;
+    x *= 0x7feb352dU;
+    x ^= x >> 15;
+    x *= 0x846ca68bU;
+    return x ^ (x >> 16);
+}
+
+void Put(unsigned char* row, uint64_t index, uint16_t bits, uint32_t v) {
+    if (bits == 16) {
+        const uint16_t w = uint16_t(v);
+        std::memcpy(row + 2 * index, &w, 2);
+    } else if (bits == 8) {
+        row[index] = uint8_t(v);
+    } else {
+        const uint64_t bit = index * bits;
+        row[bit / 8] |= uint8_t((v >> (8 - bits)) << (8 - bits - bit % 8));
+    }
+}
+
+uint16_t Planes(const Tiff& t) {
+    return t.planar == 2 ? t.samples : 1;
+}
+
+void SetTags(TIFF* tif, const Tiff& t) {
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, t.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, t.height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, t.bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, t.samples);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, t.compression);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, t.photometric);
+    if (t.planar)
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, t.planar);
+    if (t.orientation)
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, t.orientation);
+    if (t.tiled) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, 16);
+    } else if (t.rowsPerStrip) {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, t.rowsPerStrip);
+    }
+    if (t.xRes)
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, double(t.xRes));
+    if (t.yRes)
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, double(t.yRes));
+    if (t.resUnit)
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, t.resUnit);
+    if (t.extraSamples) {
+        const std::vector<uint16_t> kinds(
+            t.extraSamples, t.associatedAlpha ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA);
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, t.extraSamples, kinds.data());
+    }
+    if (t.sampleFormat)
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, t.sampleFormat);
+    if (t.inkSet)
+        TIFFSetField(tif, TIFFTAG_INKSET, t.inkSet);
+    if (!t.icc.empty())
+        TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(t.icc.size()), t.icc.data());
+    for (const auto& [tag, value] : t.text)
+        TIFFSetField(tif, tag, value.c_str());
+}
+
+bool WritePixels(TIFF* tif, const Tiff& t, const Bytes& pixels) {
+    const uint64_t rowBytes = RowBytes(t);
+    if (pixels.size() != rowBytes * t.height * Planes(t))
+        return false;
+    for (uint16_t p = 0; p < Planes(t); ++p)
+        for (uint32_t y0 = 0; y0 < t.height; y0 += t.tiled ? 16 : 1) {
+            const unsigned char* rows = pixels.data() + (uint64_t(p) * t.height + y0) * rowBytes;
+            if (!t.tiled) {
+                if (TIFFWriteScanline(tif, const_cast<unsigned char*>(rows), y0, p) < 0)
+                    return false;
+                continue;
+            }
+            const uint64_t tileRow = uint64_t(TIFFTileRowSize(tif));
+            for (uint64_t x0 = 0; x0 < rowBytes; x0 += tileRow) {
+                Bytes tile(size_t(TIFFTileSize(tif)), 0);
+                for (uint32_t y = 0; y < 16 && y0 + y < t.height; ++y)
+                    std::memcpy(&tile[y * tileRow], rows + y * rowBytes + x0,
+                                std::min(tileRow, rowBytes - x0));
+                const uint32_t x =
+                    uint32_t(x0 * 8 / (uint64_t(t.bits) * (t.planar == 2 ? 1 : t.samples)));
+                if (TIFFWriteTile(tif, tile.data(), x, y0, 0, p) < 0)
+                    return false;
+            }
+        }
+    return TIFFWriteDirectory(tif) == 1;
+}
+
+} // namespace
+
+uint64_t RowBytes(const Tiff& t) {
+    return (uint64_t(t.planar == 2 ? 1 : t.samples) * t.bits * t.width + 7) / 8;
+}
+
+Bytes Pattern(const Tiff& t, uint32_t seed) {
+    const uint64_t rowBytes = RowBytes(t);
+    Bytes pixels(rowBytes * t.height * Planes(t), 0);
+    for (uint32_t y = 0; y < t.height; ++y)
+        for (uint32_t x = 0; x < t.width; ++x)
+            for (uint32_t c = 0; c < t.samples; ++c) {
+                const uint32_t noise = Mix(x * 73856093U ^ y * 19349663U ^ c * 83492791U ^ seed);
+                const uint32_t v8 = (x * 255 / std::max(t.width - 1, 1u) +
+                                     y * 127 / std::max(t.height - 1, 1u) + c * 85 + (noise & 31)) &
+                                    255;
+                const uint32_t v = t.bits == 16 ? v8 * 257 ^ (noise >> 24) : v8;
+                const bool separate = t.planar == 2;
+                Put(pixels.data() + (separate ? uint64_t(c) * t.height + y : y) * rowBytes,
+                    separate ? x : uint64_t(x) * t.samples + c, t.bits, v);
+            }
+    return pixels;
+}
+
+bool WriteTiff(const std::string& path, const Tiff& t) {
+    TIFF* tif = TIFFOpen(path.c_str(), t.bigTiff ? "w8" : "w");
+    if (!tif)
+        return false;
+    bool ok = true;
+    for (uint16_t page = 0; ok && page < t.pages; ++page) {
+        SetTags(tif, t);
+        ok = WritePixels(tif, t, page == 0 && !t.pixels.empty() ? t.pixels : Pattern(t, page));
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+Tiff ReadTiff(const std::string& path, bool* ok) {
+    Tiff t;
+    t.planar = t.orientation = t.compression = t.photometric = t.samples = t.bits = 0;
+    t.rowsPerStrip = 0;
+    bool good = false;
+    if (TIFF* tif = TIFFOpen(path.c_str(), "r")) {
+        uint32_t n32 = 0;
+        uint16_t n16 = 0, *kinds = nullptr;
+        float f = 0;
+        void* data = nullptr;
+        char* s = nullptr;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &t.width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &t.height);
+        TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &t.samples);
+        TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &t.bits);
+        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &t.photometric);
+        TIFFGetField(tif, TIFFTAG_PLANARCONFIG, &t.planar);
+        TIFFGetField(tif, TIFFTAG_ORIENTATION, &t.orientation);
+        TIFFGetField(tif, TIFFTAG_COMPRESSION, &t.compression);
+        TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &t.rowsPerStrip);
+        TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &t.resUnit);
+        TIFFGetField(tif, TIFFTAG_INKSET, &t.inkSet);
+        TIFFGetField(tif, TIFFTAG_SAMPLEFORMAT, &t.sampleFormat);
+        t.xRes = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &f) ? f : 0;
+        t.yRes = TIFFGetField(tif, TIFFTAG_YRESOLUTION, &f) ? f : 0;
+        if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &n16, &kinds))
+            t.extraSamples = n16;
+        if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &n32, &data))
+            t.icc.assign(static_cast<unsigned char*>(data),
+                         static_cast<unsigned char*>(data) + n32);
+        for (uint32_t tag : {TIFFTAG_ARTIST, TIFFTAG_COPYRIGHT, TIFFTAG_IMAGEDESCRIPTION,
+                             TIFFTAG_DATETIME, TIFFTAG_SOFTWARE})
+            if (TIFFGetField(tif, tag, &s))
+                t.text[tag] = s;
+        t.tiled = TIFFIsTiled(tif);
+        t.bigTiff = TIFFIsBigTIFF(tif);
+        const uint64_t rowBytes = RowBytes(t);
+        good = !t.tiled && rowBytes > 0;
+        t.pixels.assign(rowBytes * t.height * Planes(t), 0);
+        for (uint16_t p = 0; good && p < Planes(t); ++p)
+            for (uint32_t y = 0; good && y < t.height; ++y)
+                good = TIFFReadScanline(tif, &t.pixels[(uint64_t(p) * t.height + y) * rowBytes], y,
+                                        p) == 1;
+        t.pages = TIFFNumberOfDirectories(tif);
+        TIFFClose(tif);
+    }
+    if (ok)
+        *ok = good;
+    return t;
+}
+
+} // namespace ts
