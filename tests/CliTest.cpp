@@ -1,0 +1,189 @@
+// chromaport-cli as scripts use it: what it prints, its exit status, and which files it writes.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "Support.h"
+
+namespace {
+
+std::string Fill(std::string text, const std::map<std::string, std::string>& vars) {
+    for (const auto& [name, value] : vars)
+        for (size_t at = 0; (at = text.find(name, at)) != std::string::npos; at += value.size())
+            text.replace(at, name.size(), value);
+    return text;
+}
+
+// A text ending in '*' is matched as a prefix.
+bool Matches(const std::string& got, const std::string& want) {
+    if (!want.empty() && want.back() == '*')
+        return got.compare(0, want.size() - 1, want, 0, want.size() - 1) == 0;
+    return got == want;
+}
+
+} // namespace
+
+// {d} holds in.tif (sRGB, embedded, with an artist), links to it (link.tif, hard.tif), junk.tif, a
+// link loop, a junk file whose name holds an escape sequence, and the folders below.
+TEST(Cli, WordsExitStatusAndFilesWritten) {
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string out, err, changed; // changed: all that differs under {d} afterwards
+    };
+    // clang-format off
+    const Case cases[] = {
+        {{"--\x1b]0;x\x07", "{a}", "{b}"}, 2, "", "chromaport-cli: unknown option '--\\x1B]0;x\\x07'{usage}", ""},
+        {{"-d", "{cmyk}", "{a}"}, 2, "", "chromaport-cli: expected SOURCE and DESTINATION{usage}", ""},
+        {{"-d", "{cmyk}", "-i", "absolute", "{a}", "{b}"}, 2, "", "chromaport-cli: unknown intent 'absolute'{usage}", ""},
+        {{"-s", "{srgb}", "{a}", "{b}"}, 2, "", "chromaport-cli: --dest-profile is required{usage}", ""},
+        {{"{a}", "{b}", "-d"}, 2, "", "chromaport-cli: option '-d' needs an argument{usage}", ""},
+        {{"-d", "{cmyk}", "-c", "rar", "{a}", "{b}"}, 2, "", "chromaport-cli: --compress takes none, lzw, deflate or zstd, not 'rar'{usage}", ""},
+        {{"-d", "{cmyk}", "-m", "--shard", "3/2", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '3/2'{usage}", ""},
+        {{"-d", "{cmyk}", "--shard", "1/2", "{a}", "{b}"}, 2, "", "chromaport-cli: --shard needs folder mode (-m){usage}", ""},
+        {{"--help"}, 0, "Usage: chromaport-cli [options] SOURCE DESTINATION\n*", "", ""},
+        {{"--version"}, 0, "chromaport-cli *", "", ""},
+        // Refused before a run.
+        {{"-d", "{cmyk}", "", "{b}"}, 2, "", "Both source and destination images and profiles must be specified\n", ""},
+        {{"-m", "-d", "{cmyk}", "{d}/mixed", ""}, 2, "", "Both source and destination folders and profiles must be specified\n", ""},
+        {{"-d", "{cmyk}", "{a}", "{d}/in.jpeg"}, 2, "", "{same}", ""},
+        {{"-d", "{cmyk}", "{a}", "{d}/link.tif"}, 2, "", "{same}", ""},
+        {{"-d", "{cmyk}", "{a}", "{d}/hard.tif"}, 2, "", "{same}", ""},
+        {{"-m", "-d", "{cmyk}", "{d}/mixed", "{d}/alias/"}, 2, "", "Source and destination folders are the same. Don't be dumb.\n", ""},
+        {{"-d", "{cmyk}", "{a}", "{d}/conv"}, 2, "", "Error: '{d}/conv' is a folder.\n", ""},
+        {{"-d", "{cmyk}", "{a}", "{d}/x"}, 2, "", "Error: '{d}/x' is a folder.\n", ""}, // x.tif is one
+        {{"-d", "{cmyk}", "{a}", "{d}/e\x01/"}, 2, "", "Error: '{d}/e\\x01/' is a folder.\n", ""},
+        // Single images, always written with the .tif extension; see made[] below.
+        {{"-d", "{cmyk}", "{a}", "{d}/my.photos/.hidden"}, 0, "{done}", "", "my.photos/.hidden.tif"},
+        {{"-e", "-d", "{cmyk}", "{a}", "{d}/out.jpeg"}, 0, "{done}", "", "out.tif"},
+        {{"--keep-metadata", "-c", "lzw", "-d", "{cmyk}", "{a}", "{d}/lzw"}, 0, "{done}", "", "lzw.tif"},
+        {{"-e", "--keep-metadata", "-c", "deflate", "-i", "relative", "-d", "{cmyk}", "{a}", "{d}/deflate"}, 0, "{done}", "", "deflate.tif"},
+        {{"-c", "zstd", "-s", "{srgb}", "-i", "2", "-d", "{cmyk}", "{a}", "{d}/zstd"}, 0, "{done}", "", "zstd.tif"},
+        {{"-d", "{cmyk}", "{d}/junk.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/junk.tif'\n{cancelled}", ""},
+        {{"-d", "{cmyk}", "{d}/loop.tif", "{b}"}, 1, "", "Cannot read '{d}/loop.tif': Too many levels of symbolic links\n{cancelled}", ""},
+        {{"-d", "{cmyk}", "{d}/\x1b[31mred.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/\\x1B[31mred.tif'\n{cancelled}", ""},
+        // Folders: mixed holds a.tif, b.tif (junk) and c.tif (16-bit); tagged img0..img6.tif;
+        // untagged a.tif, b.tif (without a profile) and c.tif.
+        {{"-m", "-d", "{cmyk}", "{d}/mixed", "{d}/conv"}, 3, "{done}", "Error: Source image c.tif must be 8-bit.\nInvalid Tiff file - '{d}/mixed/b.tif'\n", "conv/a.tif"},
+        {{"-m", "-d", "{cmyk}", "{d}/empty", "{d}/conv"}, 1, "", "No TIFF images in '{d}/empty'.\n{cancelled}", ""},
+        {{"-m", "-d", "{cmyk}", "{d}/e\x01", "{d}/conv"}, 1, "", "No TIFF images in '{d}/e\\x01'.\n{cancelled}", ""},
+        {{"-m", "-d", "{cmyk}", "{d}/gone", "{d}/conv"}, 1, "", "Cannot read folder '{d}/gone': No such file or directory\n{cancelled}", ""},
+        {{"-m", "-d", "{cmyk}", "{d}/untagged", "{d}/stop"}, 1, "", "Error: Source image b.tif has no embedded profile.\n{cancelled}", "stop/a.tif"},
+        {{"-m", "-k", "-d", "{cmyk}", "{d}/untagged", "{d}/go"}, 3, "{done}", "Error: Source image b.tif has no embedded profile.\n", "go/a.tif, go/c.tif"},
+        // Shards 1..3 of 3 take every image once between them.
+        {{"-m", "--shard", "1/3", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 0, "{done}", "", "sh/img0.tif, sh/img3.tif, sh/img6.tif"},
+        {{"-m", "--shard", "2/3", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 0, "{done}", "", "sh/img1.tif, sh/img4.tif"},
+        {{"-m", "--shard", "3/3", "-s", "embedded", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 0, "{done}", "", "sh/img2.tif, sh/img5.tif"},
+        {{"-m", "--shard", "4/4", "-d", "{cmyk}", "{d}/untagged", "{d}/sh"}, 1, "", "No TIFF images in '{d}/untagged'.\n{cancelled}", ""},
+        {{"--list", "-m", "--shard", "2/3", "{d}/tagged", "{d}/sh"}, 0, "{d}/tagged/img1.tif\n{d}/tagged/img4.tif\n", "", ""},
+        {{"--list", "-m", "{d}/gone", "{d}/sh"}, 1, "", "Cannot read folder '{d}/gone': No such file or directory\n", ""},
+    };
+    // clang-format on
+    ts::Scratch d;
+    const std::string srgb = ts::MakeProfile(d.path(), ts::Builtin::Srgb);
+    // clang-format off
+    const std::map<std::string, std::string> vars = {
+        {"{a}", d.file("in.tif")}, {"{b}", d.file("b.tif")}, {"{d}", d.path()}, {"{srgb}", srgb},
+        {"{cmyk}", ts::SystemProfile("ghostscript/default_cmyk.icc")},
+        {"{done}", "Profile conversion complete.\n"}, {"{cancelled}", "Conversion cancelled.\n"},
+        {"{same}", "Source and destination images are the same. Don't be dumb.\n"},
+        {"{usage}", "\n\nUsage: chromaport-cli [options] SOURCE DESTINATION\n*"}};
+    // clang-format on
+    ts::Tiff source, sixteen;
+    source.icc = ts::ReadBytes(srgb);
+    source.text[315] = "A. Photographer"; // Artist
+    sixteen = source;
+    sixteen.bits = 16;
+    ASSERT_TRUE(ts::WriteTiff(d.file("in.tif"), source));
+    ASSERT_EQ(symlink(d.file("in.tif").c_str(), d.file("link.tif").c_str()), 0);
+    ASSERT_EQ(link(d.file("in.tif").c_str(), d.file("hard.tif").c_str()), 0);
+    ASSERT_EQ(symlink("loop.tif", d.file("loop.tif").c_str()), 0);
+    ASSERT_TRUE(ts::WriteBytes(d.file("junk.tif"), {'j'}));
+    ASSERT_TRUE(ts::WriteBytes(d.file("\x1b[31mred.tif"), {'r'}));
+    for (const char* folder : {"mixed", "conv", "empty", "e\x01", "tagged", "untagged", "stop",
+                               "go", "sh", "my.photos", "x.tif"})
+        d.mkdir(folder);
+    ASSERT_EQ(symlink(d.file("mixed").c_str(), d.file("alias").c_str()), 0);
+    ASSERT_TRUE(ts::WriteTiff(d.file("mixed/a.tif"), source));
+    ASSERT_TRUE(ts::WriteBytes(d.file("mixed/b.tif"), {'b'}));
+    ASSERT_TRUE(ts::WriteTiff(d.file("mixed/c.tif"), sixteen));
+    ASSERT_TRUE(ts::WriteBytes(d.file("empty/notes.txt"), {'n'}));
+    for (int i = 0; i < 7; ++i)
+        ASSERT_TRUE(ts::WriteTiff(d.file("tagged/img" + std::to_string(i) + ".tif"), source));
+    for (const char* name : {"a.tif", "b.tif", "c.tif"})
+        ASSERT_TRUE(ts::WriteTiff(d.file("untagged/") + name, *name == 'b' ? ts::Tiff() : source));
+    for (const Case& c : cases) {
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args)
+            args.push_back(Fill(arg, vars));
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const ts::Snapshot before = ts::Snap(d.path());
+        const ts::Proc r = ts::RunCli(args);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_TRUE(Matches(r.out, Fill(c.out, vars))) << r.out;
+        EXPECT_TRUE(Matches(r.err, Fill(c.err, vars))) << r.err;
+        EXPECT_EQ(ts::Changes(before, ts::Snap(d.path())), c.changed);
+    }
+    // What the options add to the images written above; their pixels stay those of a plain run.
+    // clang-format off
+    struct Made { const char* name; uint16_t compression; bool icc, artist; };
+    const Made made[] = {{"my.photos/.hidden.tif", 1, false, false}, {"out.tif", 1, true, false},
+                         {"lzw.tif", 5, false, true}, {"deflate.tif", 8, true, true}, {"zstd.tif", 50000, false, false}};
+    // clang-format on
+    for (const Made& m : made) {
+        SCOPED_TRACE(m.name);
+        bool ok = false;
+        const ts::Tiff got = ts::ReadTiff(d.file(m.name), &ok);
+        EXPECT_TRUE(ok && got.samples == 4);
+        EXPECT_EQ(got.compression, m.compression);
+        EXPECT_EQ(got.icc, m.icc ? ts::ReadBytes(vars.at("{cmyk}")) : ts::Bytes());
+        EXPECT_EQ(got.text.count(315), size_t(m.artist));
+        EXPECT_EQ(got.pixels, ts::ReadTiff(d.file(made[0].name)).pixels);
+    }
+}
+
+// On a terminal the progress line is redrawn in place, never wider than the terminal, even
+// for a long name of two-byte characters, and with the name's control bytes escaped.
+TEST(Cli, TheProgressLineFitsTheTerminal) {
+    ts::Scratch d;
+    std::string name = "\x01";
+    for (int i = 0; i < 120; ++i)
+        name += "\xC3\xA9";
+    ts::Tiff big;
+    big.icc = ts::ReadBytes(ts::MakeProfile(d.path(), ts::Builtin::Srgb));
+    big.width = 1000;
+    big.height = 2000;
+    ASSERT_TRUE(ts::WriteTiff(d.file(name + ".tif"), big));
+    for (const unsigned short width : {60, 200}) {
+        SCOPED_TRACE(width);
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+        const winsize size{24, width, 0, 0};
+        ASSERT_EQ(ioctl(master, TIOCSWINSZ, &size), 0);
+        const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+        const ts::Proc r = ts::RunCli({"-d", ts::SystemProfile("ghostscript/default_cmyk.icc"),
+                                       d.file(name + ".tif"), d.file("out")},
+                                      [&] { dup2(terminal, 2); });
+        close(terminal);
+        std::string shown;
+        char buffer[4096];
+        for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;)
+            shown.append(buffer, size_t(n));
+        close(master);
+        EXPECT_EQ(r.out, "Profile conversion complete.\n");
+        int named = 0; // lines that show the name: the first may come before it is known
+        for (size_t at = 0, next; at < shown.size(); at = next + 4) {
+            next = std::min(shown.find("\r\x1b[K", at), shown.size());
+            const std::string line = shown.substr(at, next - at);
+            EXPECT_LT(line.size(), width) << line;
+            EXPECT_EQ(std::count(line.begin(), line.end(), '\xC3'),
+                      std::count(line.begin(), line.end(), '\xA9'));
+            EXPECT_EQ(line.find('\x01'), std::string::npos);
+            named += line.rfind("\\x01", 0) == 0;
+        }
+        EXPECT_GT(named, 0);
+    }
+}

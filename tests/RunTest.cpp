@@ -1,0 +1,101 @@
+// Whole runs as the status window drives them: what they show as they go, and what they write.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Support.h"
+
+namespace {
+
+std::string Fill(std::string text, const std::map<std::string, std::string>& vars) {
+    for (const auto& [name, value] : vars)
+        for (size_t at = 0; (at = text.find(name, at)) != std::string::npos; at += value.size())
+            text.replace(at, name.size(), value);
+    return text;
+}
+
+} // namespace
+
+// Each run goes from sRGB to {cmyk} with the profile embedded; {in} and {out} are folders in
+// {d}, and {d}/links/a.tif is a link to {in}/a.tif. A source with a period is a single image.
+// What a run refuses before it starts, and what the command-line tool reports, CliTest covers.
+TEST(Run, WhatARunShowsAndWrites) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, uint32_t>> images; // name and height, in {in}
+        std::string source, dest, destProfile;
+        const char* cancelAt; // the label at which the user cancels; "" before the run
+        std::vector<std::string> messages, names;
+        std::vector<int> percents; // as each image begins, then at the end
+        std::string changed;       // all that differs under {d} afterwards; success if any
+    };
+    // clang-format off
+    const Case cases[] = {
+        // The percentage counts rows: images of 2, 6 and 12 rows begin at 0, 10 and 40 %.
+        {"labels cut at the first period, destinations named after the sources", {{".x.tif", 2}, {"Scan.TIFF", 12}, {"scan.final.tif", 6}},
+         "{in}", "{out}", "{cmyk}", nullptr, {}, {".x.tif", "scan", "Scan"}, {0, 10, 40, 100}, "out/.x.tif, out/Scan.TIFF, out/scan.final.tif"},
+        {"single mode takes any name that holds a TIFF", {{"scan.jpg", 4}}, "{in}/scan.jpg", "{out}/o.tif", "{cmyk}", nullptr, {}, {"scan"}, {0, 100}, "out/o.tif"},
+        {"cancelled before it began", {{"a.tif", 4}}, "{in}", "{out}", "{cmyk}", "", {}, {}, {0}, ""},
+        {"cancelled as the first image begins", {{"a.tif", 4}, {"b.tif", 4}}, "{in}", "{out}", "{cmyk}", "a", {}, {"a"}, {0, 0}, ""},
+        // Handed a job the checks would have refused, the run still never writes over a source.
+        {"destination a link to the source", {{"a.tif", 4}}, "{in}", "{d}/links", "{cmyk}", nullptr, {"Source and destination images are the same. Don't be dumb."}, {"a"}, {0, 0}, ""},
+        {"folder into itself", {{"a.tif", 4}}, "{in}", "{d}/./in//", "{cmyk}", nullptr, {"Source and destination images are the same. Don't be dumb."}, {"a"}, {0, 0}, ""},
+        // Reading a pipe would wait for a writer that never comes.
+        {"a pipe as the profile to embed", {{"a.tif", 4}}, "{in}/a.tif", "{out}/a.tif", "{pipe}", nullptr,
+         {"Invalid Profile:\n  {srgb}\n  {pipe}'"}, {"a"}, {0, 0}, ""},
+        {"a missing profile to embed, said once", {{"a.tif", 4}, {"b.tif", 4}}, "{in}", "{out}", "{d}/gone.icc", nullptr,
+         {"Invalid Profile:\n  {srgb}\n  {d}/gone.icc'"}, {"a"}, {0, 0}, ""},
+    };
+    // clang-format on
+    ts::Scratch pipes;
+    ASSERT_EQ(mkfifo(pipes.file("pipe.icc").c_str(), 0600), 0);
+    const std::string cmyk = ts::SystemProfile("ghostscript/default_cmyk.icc");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ts::Scratch d;
+        const std::string srgb = ts::MakeProfile(d.path(), ts::Builtin::Srgb);
+        const std::map<std::string, std::string> vars = {
+            {"{in}", d.mkdir("in")}, {"{out}", d.mkdir("out")},          {"{srgb}", srgb},
+            {"{cmyk}", cmyk},        {"{pipe}", pipes.file("pipe.icc")}, {"{d}", d.path()}};
+        d.mkdir("links");
+        ASSERT_EQ(symlink(d.file("in/a.tif").c_str(), d.file("links/a.tif").c_str()), 0);
+        for (const auto& [name, height] : c.images) {
+            ts::Tiff tiff;
+            tiff.height = height;
+            ASSERT_TRUE(ts::WriteTiff(d.file("in/" + name), tiff));
+        }
+        CConversionJob* job = nullptr;
+        std::vector<int> percents;
+        const auto setUp = [&](CConversionJob& j) {
+            job = &j;
+            if (c.cancelAt && !*c.cancelAt)
+                j.RequestCancel();
+        };
+        const auto beforeImage = [&](const std::string& label) {
+            percents.push_back(job->m_nPercent);
+            if (c.cancelAt && label == c.cancelAt)
+                job->RequestCancel();
+        };
+        const ts::Snapshot before = ts::Snap(d.path());
+        const ts::RunRecord r =
+            ts::RunJob({Fill(c.source, vars), srgb, Fill(c.destProfile, vars), Fill(c.dest, vars),
+                        c.source.find('.') == c.source.npos, true, 2, setUp, beforeImage});
+        const ts::Snapshot after = ts::Snap(d.path());
+        percents.push_back(r.percent);
+        std::vector<std::string> messages;
+        for (const std::string& m : c.messages)
+            messages.push_back(Fill(m, vars));
+        EXPECT_EQ(r.messages, messages);
+        EXPECT_EQ(r.names, c.names);
+        EXPECT_EQ(percents, c.percents);
+        EXPECT_EQ(r.succeeded, !c.changed.empty());
+        EXPECT_FALSE(r.stop);
+        EXPECT_EQ(ts::Changes(before, after), c.changed);
+        // Every image written carries the destination profile.
+        for (const auto& entry : after)
+            if (entry.first.rfind("out/", 0) == 0) {
+                EXPECT_EQ(ts::ReadTiff(d.file(entry.first)).icc, ts::ReadBytes(cmyk))
+                    << entry.first;
+            }
+    }
+}
