@@ -1,15 +1,19 @@
 // What the window tests drive the windows through: message boxes and choosers
 // that write down what they were asked and answer from a script (so no modal
 // loop is needed), and a stand-in for the run on the status window's worker.
+// It also brings in the windows and the support library the tests use.
 #pragma once
 
+#include <QtTest>
 #include <QtWidgets>
 
-#include <thread>
-
 #include "Choosers.h"
-#include "ConversionJob.h"
+#include "ConversionDlg.h"
+#include "ConverterDlg.h"
 #include "MessageBoxes.h"
+#include "SelectFolderDialog.h"
+#include "StaticLink.h"
+#include "Support.h"
 
 inline const auto Q = [](const std::string& text) { return QString::fromStdString(text); };
 
@@ -19,18 +23,17 @@ inline const auto Q = [](const std::string& text) { return QString::fromStdStrin
 class FakeBoxes : public IMessageBoxes {
 public:
     QStringList shown;
-    Answer answer = Answer::No;   // to every Yes/No question
-    std::function<void()> onShow; // runs while the box is "up"
+    Answer answer = Answer::No;           // to every Yes/No question
+    std::function<void()> onShow = [] {}; // runs while the box is "up"
 
     Answer Show(QWidget* parent, const std::string& text, Icon icon, Buttons buttons) override {
         const bool seen =
-            parent && parent->isVisible() && QThread::currentThread() == qApp->thread();
+            parent && parent->isVisible() && qApp->thread() == QThread::currentThread();
         shown << QString("%1%2 %3: %4")
                      .arg(QStringList{"plain", "error", "question"}[int(icon)],
                           buttons == Buttons::YesNo ? " yes/no" : "",
                           seen ? parent->metaObject()->className() : "unseen", Q(text));
-        if (onShow)
-            onShow();
+        onShow();
         return buttons == Buttons::Ok ? Answer::Ok : answer;
     }
 };

@@ -1,11 +1,7 @@
-// The folder chooser of folder mode: its look, the Current Folder box following
-// the folder browsed, and every way "Select" can end.
-
-#include <QtTest>
+// The folder chooser of folder mode: the Current Folder box following the folder
+// browsed, and every way "Select" can end.
 
 #include "Fakes.h"
-#include "SelectFolderDialog.h"
-#include "Support.h"
 
 namespace {
 
@@ -18,10 +14,6 @@ struct Chooser {
         dialog.show();
     }
     QLineEdit* Box() { return dialog.findChild<QLineEdit*>("folderEdit"); }
-    QPushButton* Button(int which) {
-        return dialog.findChild<QDialogButtonBox*>()->button(
-            QDialogButtonBox::StandardButton(which));
-    }
 };
 
 } // namespace
@@ -30,20 +22,15 @@ class FolderChooserTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // It lists folders only; the box starts with the folder given and shows the
-    // folder entered.
-    void looksAndFollowsBrowsing() {
+    // The Current Folder box starts with the folder given and follows the folder
+    // entered in the list.
+    void boxFollowsBrowsing() {
         ts::Scratch s;
         s.mkdir("sub");
-        ts::WriteBytes(s.file("a.tif"), {1});
         Chooser c(s.path());
-        c.dialog.SetTitle("Select destination folder");
-        QCOMPARE(c.dialog.windowTitle() + "|" + c.Button(QDialogButtonBox::Open)->text() + "|" +
-                     c.dialog.findChild<QLabel*>("fileNameLabel")->text() + "|" + c.Box()->text(),
-                 "Select destination folder|Select|Current Folder|" + Q(s.path()));
+        QCOMPARE(c.Box()->text(), Q(s.path()));
         auto* list = c.dialog.findChild<QListView*>("listView");
         QTRY_VERIFY(list->model()->rowCount(list->rootIndex()) > 0);
-        QCOMPARE(list->model()->rowCount(list->rootIndex()), 1);
         list->setCurrentIndex(list->model()->index(0, 0, list->rootIndex()));
         QTest::keyClick(list, Qt::Key_Return);
         QTRY_COMPARE(c.Box()->text(), Q(s.file("sub")));
@@ -60,29 +47,28 @@ private slots:
         const QString invalid = "error CSelectFolderDialog: Invalid Folder";
         const QString ask = "question yes/no CSelectFolderDialog: %1\n\nThis path does not "
                             "exist. Do you want to create it?";
-        const auto yes = IMessageBoxes::Answer::Yes, no = IMessageBoxes::Answer::No;
-        const std::tuple<QString, IMessageBoxes::Answer, QString, QString, bool> cases[] = {
-            // typed, answer to a question, folder chosen, boxes shown, the folder is there
-            {photos, no, photos + "/", "", true},
-            {photos + "/", no, photos + "/", "", true},
-            {"photos", no, photos + "/", "", true}, // inside the folder browsed
-            {"", no, d + "/", "", true},            // the folder browsed
-            {"/", no, "/", "", true},
-            {"//server/share", no, "", invalid, false},
-            {d + "//photos", no, "", invalid, false},
-            {d + "/image.tif", no, "", invalid, false},
-            {d + "/new/deeper/", yes, d + "/new/deeper/", ask.arg(d + "/new/deeper"), true},
-            {d + "/later", no, d + "/later/", ask.arg(d + "/later"), false},
-            {d + "/plain/inside", yes, "",
+        const std::tuple<QString, bool, QString, QString, bool> cases[] = {
+            // typed, "yes" to a question, folder chosen, boxes shown, the folder is there
+            {photos, false, photos + "/", "", true},
+            {photos + "/", false, photos + "/", "", true},
+            {"photos", false, photos + "/", "", true}, // inside the folder browsed
+            {"", false, d + "/", "", true},            // the folder browsed
+            {"/", false, "/", "", true},
+            {"//server/share", false, "", invalid, false},
+            {d + "//photos", false, "", invalid, false},
+            {d + "/image.tif", false, "", invalid, false},
+            {d + "/new/deeper/", true, d + "/new/deeper/", ask.arg(d + "/new/deeper"), true},
+            {d + "/later", false, d + "/later/", ask.arg(d + "/later"), false},
+            {d + "/plain/inside", true, "",
              ask.arg(d + "/plain/inside") +
                  "\nplain CSelectFolderDialog: Could not create folder:\n" + d + "/plain/inside",
              false},
         };
-        for (const auto& [typed, answer, chosen, shown, there] : cases) {
+        for (const auto& [typed, yes, chosen, shown, there] : cases) {
             Chooser c(s.path());
-            c.boxes.answer = answer;
+            c.boxes.answer = yes ? IMessageBoxes::Answer::Yes : IMessageBoxes::Answer::No;
             c.Box()->setText(typed);
-            c.Button(QDialogButtonBox::Open)->click();
+            c.dialog.accept(); // what "Select" does
             QCOMPARE(Q(c.dialog.GetSelectedFolder()) + "|" + c.boxes.shown.join('\n'),
                      chosen + "|" + shown);
             QCOMPARE(c.dialog.isVisible(), chosen.isEmpty());

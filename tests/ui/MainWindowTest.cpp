@@ -3,15 +3,7 @@
 // the folders kept for them, and the help, About and link commands. In the tables
 // '~' stands for the test's scratch folder and '@' for the colour profile folder.
 
-#include <unistd.h>
-
-#include <QtTest>
-
-#include "ConversionDlg.h"
-#include "ConverterDlg.h"
 #include "Fakes.h"
-#include "StaticLink.h"
-#include "Support.h"
 
 namespace {
 
@@ -67,7 +59,6 @@ private slots:
                            Q(m_home.mkdir("config")));
         setenv("HOME", m_home.mkdir("home").c_str(), 1);
         setenv("XDG_DATA_HOME", m_home.mkdir("data").c_str(), 1);
-        setenv("XDG_DATA_DIRS", "/nowhere", 1);
         m_home.mkdir("data/icc");
     }
 
@@ -169,8 +160,8 @@ private slots:
                 if (auto* r = w.dialog.findChild<CConversionDlg*>()) {
                     job = Q(r->m_strSourceImage + "|" + r->m_strSourceProfile + "|" +
                             r->m_strDestImage + "|" + r->m_strDestProfile + "|" +
-                            char('0' + r->m_nIntent) + char('0' + r->m_bEmbedProfile) +
-                            char('0' + r->m_bMultipleFiles) + "\n");
+                            std::to_string(r->m_nIntent) + std::to_string(r->m_bEmbedProfile) +
+                            std::to_string(r->m_bMultipleFiles) + "\n");
                     if (cancel)
                         QTest::mouseClick(r->findChild<QPushButton*>(), Qt::LeftButton);
                 }
@@ -217,7 +208,7 @@ private slots:
         for (const auto& [session, folders, field, answer, asked] : steps) {
             if (session != open) {
                 if ((open = session) == 3)
-                    rmdir(s.file("in").c_str());
+                    QDir().rmdir(Q(s.file("in")));
                 w = std::make_unique<Window>(s.path());
                 w->Fill(typed);
                 fields = typed.split('|');
@@ -250,8 +241,7 @@ private slots:
             QTimer::singleShot(0, [&seen] {
                 QWidget* shown = QApplication::activeModalWidget();
                 seen << shown->windowTitle();
-                for (const QLabel* label :
-                     shown->findChildren<QLabel*>(QRegularExpression("version|notice")))
+                for (const QLabel* label : shown->findChildren<QLabel*>("versionLabel"))
                     seen << label->text();
                 shown->close();
             });
@@ -261,15 +251,15 @@ private slots:
                 QTest::keyClick(w.Get("destProfileEdit"), Qt::Key_I, Qt::ControlModifier);
         }
         const QDateTime built = QFileInfo(QCoreApplication::applicationFilePath()).lastModified();
-        QCOMPARE(
-            seen,
-            (QStringList{"About Chromaport", "Chromaport version: " + built.toString("yyMMdd.HHmm"),
-                         QDate::currentDate().toString("'Copyright (C) 'yyyy' Larkspur'"),
-                         "Chromaport Help"}));
+        QCOMPARE(seen, (QStringList{"About Chromaport",
+                                    "Chromaport version: " + built.toString("yyMMdd.HHmm"),
+                                    "Chromaport Help"}));
         QString opened;
         for (const char* name : {"logoLink", "textLink"}) {
-            w.Get<CStaticLink>(name)->SetOpener(
-                [&opened](const std::string& target) { return !(opened += Q(target)).isEmpty(); });
+            // Takes the target down and says it opened.
+            w.Get<CStaticLink>(name)->SetOpener([&opened](const std::string& target) {
+                return !opened.append(Q(target)).isEmpty();
+            });
             QTest::mouseClick(w.Get(name), Qt::LeftButton);
         }
         QCOMPARE(opened + w.Get("textLink")->palette().color(QPalette::WindowText).name(),
