@@ -1,0 +1,271 @@
+// The main window: its fields and folder mode, the checks before a run with their
+// messages, what Convert hands to the run and how the run ends, the choosers and
+// the folders kept for them, and the help, About and link commands. In the tables
+// '~' stands for the test's scratch folder and '@' for the colour profile folder.
+
+#include "Fakes.h"
+
+namespace {
+
+const char* const kFields[] = {"sourceImageEdit", "sourceProfileEdit", "destImageEdit",
+                               "destProfileEdit"};
+const char* const kBrowse[] = {"browseSourceImageButton", "browseSourceProfileButton",
+                               "browseDestImageButton", "browseDestProfileButton"};
+
+// The main window on screen with scripted boxes and choosers.
+struct Window {
+    QString dir; // the scratch folder
+    FakeBoxes boxes;
+    FakeChoosers choosers;
+    CConverterDlg dialog{nullptr, &boxes, &choosers};
+
+    explicit Window(const std::string& scratch) : dir(Q(scratch)) { dialog.show(); }
+    template <class T = QWidget> T* Get(const char* name) { return dialog.findChild<T*>(name); }
+    QComboBox* Intent() { return dialog.findChild<QComboBox*>(); }
+    QCheckBox* Embed() { return Get<QCheckBox>("embedCheck"); }
+    void Click(const char* name) { QTest::mouseClick(Get(name), Qt::LeftButton); }
+    void SetFolderMode(bool on) {
+        if (Get<QCheckBox>("multipleFilesCheck")->isChecked() != on)
+            Click("multipleFilesCheck");
+    }
+    // The four path fields as "source|source profile|destination|destination profile".
+    void Fill(QString fields) {
+        for (int i = 0; i < 4; ++i)
+            Get<QLineEdit>(kFields[i])->setText(fields.replace('~', dir).section('|', i, i));
+    }
+    // With '~' for the scratch folder and '@' for the colour profile folder.
+    QString Tilde(QString text) {
+        return text.replace(dir, "~").replace(qEnvironmentVariable("XDG_DATA_HOME") + "/icc", "@");
+    }
+    // The boxes shown so far, a line each, then the fields.
+    QString Report() {
+        QStringList fields;
+        for (const char* field : kFields)
+            fields << Get<QLineEdit>(field)->text();
+        return Tilde((boxes.shown + QStringList{fields.join('|')}).join('\n'));
+    }
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    ts::Scratch m_home; // the settings, $HOME and the colour profile folder
+
+private slots:
+    void initTestCase() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           Q(m_home.mkdir("config")));
+        setenv("HOME", m_home.mkdir("home").c_str(), 1);
+        setenv("XDG_DATA_HOME", m_home.mkdir("data").c_str(), 1);
+        m_home.mkdir("data/icc");
+    }
+
+    // A fresh window converts one image with Relative Colorimetric and no embedding.
+    // Folder mode turns existing images into their folders and leaves anything else
+    // as typed, both ways.
+    void startAndFolderMode() {
+        ts::Scratch s;
+        s.mkdir("prints");
+        ts::WriteBytes(s.file("scan.tif"), {1});
+        Window w(s.path());
+        QCOMPARE(w.Report() + w.Intent()->currentText() + QString::number(w.Embed()->isChecked()),
+                 QString("|||Relative Colorimetric0"));
+        const std::tuple<QString, bool, QString> steps[] = {
+            // typed (or as it was), folder mode, the fields and the image fields' labels
+            {"~/scan.tif|s|~/prints|d", true, "~/|s|~/prints/|d Source Folder/Destination Folder"},
+            {"", false, "~/|s|~/prints/|d Source Image/Destination Image"},
+            {"/no/a.tif|||/no/", true, "/no/a.tif|||/no/ Source Folder/Destination Folder"},
+        };
+        for (const auto& [typed, folders, fields] : steps) {
+            if (!typed.isEmpty())
+                w.Fill(typed);
+            w.SetFolderMode(folders);
+            QCOMPARE(w.Report() + " " + w.Get<QLabel>("sourceLabel")->text() + "/" +
+                         w.Get<QLabel>("destLabel")->text(),
+                     fields);
+        }
+    }
+
+    // The checks before a run, in their order: the first that fails shows its
+    // message over the window, nothing is run and every field stays as typed.
+    void checksRefuseJobsInOrder() {
+        ts::Scratch s;
+        s.mkdir("dir");
+        s.mkdir("made.tif");
+        const QString missing = "Both source and destination %1 and profiles must be specified";
+        const QString same = "Source and destination %1 are the same. Don't be dumb.";
+        const QString folder = "Error: '%1' is a folder.";
+        const QString otherSpelling = "~/../" + QFileInfo(Q(s.path())).fileName() + "/a";
+        const std::tuple<bool, QString, QString> cases[] = {
+            {false, "|s.icc|~/o.tif|d.icc", missing.arg("images")},
+            {false, "~/a.tif||~/o.tif|d.icc", missing.arg("images")},
+            {false, "~/a.tif|s.icc||d.icc", missing.arg("images")},
+            {false, "~/a.tif|s.icc|~/o.tif|", missing.arg("images")},
+            {false, "|s.icc|~/dir|d.icc", missing.arg("images")},
+            {true, "~/dir/||~/out/|d.icc", missing.arg("folders")},
+            {false, "~/a.tif|s.icc|~/out/|d.icc", folder.arg("~/out/")},
+            {false, "~/a.tif|s.icc|~/dir|d.icc", folder.arg("~/dir")},
+            {false, "~/made.tif|s.icc|~/made.jpeg|d.icc", folder.arg("~/made.jpeg")},
+            {false, "~/a.tif|s.icc|~/a.jpg|d.icc", same.arg("images")},
+            {false, "~/a.tif|s.icc|" + otherSpelling + "|d.icc", same.arg("images")},
+            {true, "~/dir/|s.icc|~/dir|d.icc", same.arg("folders")},
+        };
+        for (const auto& [folders, fields, message] : cases) {
+            Window w(s.path());
+            w.SetFolderMode(folders);
+            w.Fill(fields);
+            w.Click("convertButton");
+            QCOMPARE(w.Report(), "error CConverterDlg: " + message + "\n" + fields);
+        }
+    }
+
+    // Convert hands the run what the window shows (the destination with ".tif",
+    // the intent chosen, embedding, folder mode) and says how the run ended: one
+    // that succeeded empties the destination field, one that failed keeps it, and
+    // a Cancel in the status window stops the run before anything is written.
+    void convertRunsTheJobShown() {
+        ts::Scratch s;
+        s.mkdir("in");
+        s.mkdir("out");
+        QVERIFY(ts::WriteTiff(s.file("in/a.tif"), {}));
+        const ts::Bytes cmyk = ts::ReadBytes(ts::SystemProfile("ghostscript/default_cmyk.icc"));
+        ts::WriteBytes(s.file("d.icc"), cmyk);
+        ts::WriteBytes(s.file("s.icc"), ts::ReadBytes(ts::SystemProfile("sRGB.icc")));
+        const QString done = "plain CConverterDlg: Profile conversion complete.\n";
+        const std::tuple<bool, QString, bool, bool, QString, QString, std::string> cases[] = {
+            // folder mode, intent, embedding, Cancel at once, the fields; the job run
+            // (intent, embedding, folder mode last), the boxes and the fields after;
+            // the image written when the run succeeds
+            {false, "Perceptual ", true, false, "~/in/a.tif|~/s.icc|~/print.jpeg|~/d.icc",
+             "~/in/a.tif|~/s.icc|~/print.tif|~/d.icc|110\n" + done + "~/in/a.tif|~/s.icc||~/d.icc",
+             "print.tif"},
+            {true, "Saturation", false, false, "~/in/|~/s.icc|~/out/|~/d.icc",
+             "~/in/|~/s.icc|~/out/|~/d.icc|301\n" + done + "~/in/|~/s.icc||~/d.icc", "out/a.tif"},
+            {false, "Defined by Source Profile", false, true, "~/in/a.tif|~/s.icc|~/x|~/d.icc",
+             "~/in/a.tif|~/s.icc|~/x.tif|~/d.icc|000\nerror CConverterDlg: Conversion "
+             "cancelled.\n~/in/a.tif|~/s.icc|~/x.tif|~/d.icc",
+             "x.tif"},
+        };
+        for (const auto& [folders, intent, embed, cancel, fields, report, output] : cases) {
+            Window w(s.path());
+            w.SetFolderMode(folders);
+            w.Fill(fields);
+            w.Intent()->setCurrentText(intent);
+            w.Embed()->setChecked(embed);
+            QString job = "no run\n";
+            // Runs before the run's first report is taken, so a Cancel stops it at once.
+            QTimer::singleShot(0, [&w, &job, cancel = cancel] {
+                if (auto* r = w.dialog.findChild<CConversionDlg*>()) {
+                    job = Q(r->m_strSourceImage + "|" + r->m_strSourceProfile + "|" +
+                            r->m_strDestImage + "|" + r->m_strDestProfile + "|" +
+                            std::to_string(r->m_nIntent) + std::to_string(r->m_bEmbedProfile) +
+                            std::to_string(r->m_bMultipleFiles) + "\n");
+                    if (cancel)
+                        QTest::mouseClick(r->findChild<QPushButton*>(), Qt::LeftButton);
+                }
+            });
+            w.Click("convertButton");
+            QCOMPARE(w.Tilde(job) + w.Report(), report);
+            bool written = false;
+            const ts::Tiff image = ts::ReadTiff(s.file(output), &written);
+            QCOMPARE(written, !cancel);
+            QVERIFY(image.icc == (embed ? cmyk : ts::Bytes()));
+        }
+    }
+
+    // Each "..." asks for the right thing (title, start folder, the name typed,
+    // filters); the answer goes in its own field and everything else stays as
+    // typed, also when the chooser is cancelled. Image folders are kept in the
+    // settings from one session to the next (unless gone); profile folders only
+    // while the window is open, starting at the colour profile folder.
+    void choosersAskAndRemember() {
+        ts::Scratch s;
+        for (const char* folder : {"in", "out", "prints"})
+            s.mkdir(folder);
+        const QString typed = "/t/in.tif|/t/s.icc|/t/out.tif|/t/d.icc";
+        const QString tif = "|TIF Files (*.tif *.tiff);;All files (*)|tif";
+        const QString icc = "|ICC Files (*.icc *.icm)|icc";
+        const QString source = "open|Select source image|", dest = "save|Specify output image|";
+        const QString profile = "open|Select profile for source image|";
+        const std::tuple<int, bool, int, QString, QString> steps[] = {
+            // session, folder mode, field (and its "..."), answer, what was asked
+            {1, false, 0, "~/in/a.tif", source + "|/t/in.tif" + tif},
+            {1, false, 2, "~/out/b.tif", dest + "|/t/out.tif" + tif},
+            {1, false, 1, "~/p/x.icc", profile + "@|/t/s.icc" + icc},
+            {1, false, 1, "cancel", profile + "~/p/|~/p/x.icc" + icc},
+            {1, false, 3, "cancel", "open|Select profile for output image|@|/t/d.icc" + icc},
+            {1, true, 2, "~/prints/", "folder|Select destination folder|~/out/"},
+            {2, false, 2, "cancel", dest + "~/prints/|/t/out.tif" + tif},
+            {2, false, 1, "cancel", profile + "@|/t/s.icc" + icc},
+            {2, true, 0, "cancel", "folder|Select folder to load images from|~/in/"},
+            {3, false, 0, "cancel", source + "|/t/in.tif" + tif}, // "in" is gone
+        };
+        std::unique_ptr<Window> w;
+        QStringList fields;
+        int open = 0;
+        for (const auto& [session, folders, field, answer, asked] : steps) {
+            if (session != open) {
+                if ((open = session) == 3)
+                    QDir().rmdir(Q(s.file("in")));
+                w = std::make_unique<Window>(s.path());
+                w->Fill(typed);
+                fields = typed.split('|');
+                w->Intent()->setCurrentIndex(0);
+                w->Embed()->setChecked(true);
+            }
+            w->SetFolderMode(folders);
+            w->choosers.answers = {QString(answer).replace('~', w->dir)};
+            w->Click(kBrowse[field]);
+            QCOMPARE(w->Tilde(w->choosers.asked.takeLast()), asked);
+            if (answer != "cancel")
+                fields[field] = answer;
+            QCOMPARE(w->Report(), fields.join('|'));
+            QVERIFY(w->Intent()->currentIndex() == 0 && w->Embed()->isChecked());
+        }
+        QFile kept(Q(m_home.file("config/Larkspur/Chromaport.conf")));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(w->Tilde(kept.readAll()),
+                 "[Image%20Folders]\nDestination%20Path=~/prints/\nSource%20Path=~/in/\n");
+    }
+
+    // Help opens the help window; Ctrl+I, wherever the focus is, the About window
+    // with the date of the program file. The logo and the address open the
+    // maker's site, and the address then shows it has been visited.
+    void helpAboutAndLinks() {
+        Window w(m_home.path());
+        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
+        QStringList seen;
+        for (const bool help : {false, true}) {
+            QTimer::singleShot(0, [&seen] {
+                QWidget* shown = QApplication::activeModalWidget();
+                seen << shown->windowTitle();
+                for (const QLabel* label : shown->findChildren<QLabel*>("versionLabel"))
+                    seen << label->text();
+                shown->close();
+            });
+            if (help)
+                w.Click("helpButton");
+            else
+                QTest::keyClick(w.Get("destProfileEdit"), Qt::Key_I, Qt::ControlModifier);
+        }
+        const QDateTime built = QFileInfo(QCoreApplication::applicationFilePath()).lastModified();
+        QCOMPARE(seen, (QStringList{"About Chromaport",
+                                    "Chromaport version: " + built.toString("yyMMdd.HHmm"),
+                                    "Chromaport Help"}));
+        QString opened;
+        for (const char* name : {"logoLink", "textLink"}) {
+            // Takes the target down and says it opened.
+            w.Get<CStaticLink>(name)->SetOpener([&opened](const std::string& target) {
+                return !opened.append(Q(target)).isEmpty();
+            });
+            QTest::mouseClick(w.Get(name), Qt::LeftButton);
+        }
+        QCOMPARE(opened + w.Get("textLink")->palette().color(QPalette::WindowText).name(),
+                 QString("https://larkspur.example/https://larkspur.example/#800080"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
