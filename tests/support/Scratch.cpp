@@ -66,7 +66,7 @@ Snapshot Snap(const std::string& root) {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::end(it);
          it.increment(ec)) {
-        const std::string rel = fs::relative(it->path(), root).string();
+        const std::string rel = it->path().lexically_relative(root).string();
         if (it->is_symlink(ec))
             out[rel] = "link -> " + fs::read_symlink(it->path(), ec).string();
         else if (it->is_directory(ec))
