@@ -29,9 +29,12 @@ struct Scene {
     std::string src = ts::MakeProfile(icc, ts::Builtin::Srgb), dst = icc + "/cmyk.icc";
     std::string a = in + "/a.tif", b = in + "/b.tif", outB = out + "/b.tif";
     bool copied = fs::copy_file(ts::SystemProfile("ghostscript/default_cmyk.icc"), dst);
-    void Add(const std::string& name, uint32_t width = 8, uint32_t height = 4) const {
+    // An image of black pixels in one strip.
+    void Add(const std::string& name, uint32_t width = 8, uint32_t height = 4,
+             uint16_t how = 1) const {
         ts::Tiff t;
-        t.width = width, t.height = height, t.rowsPerStrip = 0;
+        t.width = width, t.height = height, t.rowsPerStrip = 0, t.compression = how;
+        t.pixels.assign(ts::RowBytes(t) * height, 0);
         ASSERT_TRUE(copied && ts::WriteTiff(in + "/" + name, t));
     }
     // '@' stands for the scene's folder.
@@ -44,7 +47,6 @@ struct Scene {
 using Change = std::function<void(const Scene&)>;
 
 const std::string kReadFailed = "Error: Source image must be 8-bit and only have standard layers.";
-const std::string kCancelled = "Conversion cancelled.\n";
 const std::string kNoRoom = "Error: Could not write to @/out/b.tif.";
 const std::string kTooLarge = "Error: Source image is too large.";
 
@@ -58,19 +60,6 @@ static Change DiskFull(rlim_t bytes) {
     return [=](const Scene&) { signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &limit); };
 }
 
-// One Deflate strip of a few kB holds the whole 3000 x 4000 image (36 MB decoded), so that the
-// tool is surely in its rows when its hidden file passes 1 MB.
-static std::string BigSource() {
-    static ts::Scratch dir;
-    ts::Tiff t;
-    t.width = 3000, t.height = 4000, t.rowsPerStrip = 0, t.compression = COMPRESSION_ADOBE_DEFLATE;
-    t.pixels.assign(ts::RowBytes(t) * t.height, 0);
-    static const bool made =
-        ts::WriteTiff(dir.file("big.tif"), t) && !chmod(dir.path().c_str(), 0755);
-    EXPECT_TRUE(made);
-    return dir.file("big.tif");
-}
-
 // Called in the child before it becomes the tool: a process of its own waits until a hidden
 // file in `folder` passes 1 MB, then acts on the tool; it gives up if the tool ends first.
 static void MidImage(const std::string& folder, const std::function<void(pid_t tool)>& act) {
@@ -80,8 +69,7 @@ static void MidImage(const std::string& folder, const std::function<void(pid_t t
     std::error_code ec;
     for (bool busy = false; getppid() == tool && !busy; usleep(1000))
         for (const fs::directory_entry& e : fs::directory_iterator(folder, ec))
-            busy = busy ||
-                   (e.path().filename().string()[0] == '.' && e.file_size(ec) > (1 << 20) && !ec);
+            busy |= e.path().filename().string()[0] == '.' && e.file_size(ec) > (1 << 20) && !ec;
     if (getppid() == tool)
         act(tool);
     _exit(0);
@@ -89,19 +77,11 @@ static void MidImage(const std::string& folder, const std::function<void(pid_t t
 
 // A folder run over a.tif, b.tif (512 x 400) and c.tif in which something changes as b.tif's
 // turn comes, after the screening passed all three. Whatever b.tif's fate, a.tif stays whole,
-// and every image holds the profile it was converted with. The address space is capped at
-// 1 GiB: rows a file claims cost no memory until they are read.
+// and every image holds the profile it was converted with. Rows a file claims cost no memory
+// until they are read: the run's peak memory grows by less than 100 MB, and its address space
+// is capped at 2 GiB (the worker threads' stacks and heaps take their share).
 TEST(Fault, ChangesDuringARun) {
-    const Change none = [](const Scene&) {};
-    const Change cut = [](const Scene& s) { fs::resize_file(s.b, 5000); };
-    const Change taller = [](const Scene& s) { s.Add("b.tif", 8, 1000); };
-    const Change noOut = [](const Scene& s) { fs::remove_all(s.out); };
     const Change junk = [](const Scene& s) { ts::WriteBytes(s.dst, {'j', 'u', 'n', 'k'}); };
-    const Change srgb = [](const Scene& s) { ts::WriteBytes(s.dst, ts::ReadBytes(s.src)); };
-    const Change soft = [](const Scene& s) { symlink(s.a.c_str(), s.outB.c_str()); };
-    const Change mine = [](const Scene& s) {
-        fs::copy_file(s.a, s.outB), chmod(s.outB.c_str(), 0640);
-    };
     struct Case {
         const char* label;
         Change change;
@@ -111,35 +91,37 @@ TEST(Fault, ChangesDuringARun) {
         uint64_t maxRowBytes = kDefaultMaxRowBytes, bigTiffAbove = kBigTiffThreshold;
     };
     const Case cases[] = {
-        {"b.tif cut short", cut, "Invalid Tiff file - '@/in/b.tif'"},
-        {"b.tif now 16-bit", Patch(TIFFTAG_BITSPERSAMPLE, 16),
-         "Error: Source image must be 8-bit."},
-        {"b.tif now separated", Patch(TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED),
+        {"b.tif cut", [](auto& s) { fs::resize_file(s.b, 99); },
+         "Invalid Tiff file - '@/in/b.tif'"},
+        {"16-bit b.tif", Patch(TIFFTAG_BITSPERSAMPLE, 16), "Error: Source image must be 8-bit."},
+        {"separated b.tif", Patch(TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED),
          "Error: Data type mismatch between source image and profile."},
         {"b.tif's strip now past its end", Patch(TIFFTAG_STRIPOFFSETS, 1u << 31), kReadFailed},
         {"b.tif's rows now 210 MB", Patch(TIFFTAG_IMAGEWIDTH, 70000000), kReadFailed},
         {"b.tif's rows now 3 GiB", Patch(TIFFTAG_IMAGEWIDTH, 1073741825), kTooLarge},
         // The percentage counts the rows the screening saw, and stops at 100.
-        {"b.tif now taller", taller, "", true, "4x1000 644"},
+        {"taller b.tif", [](auto& s) { s.Add("b.tif", 8, 1000); }, "", true, "4x1000 644"},
         {"the disk full in b.tif's rows", DiskFull(400000), kNoRoom},
         {"the disk full at b.tif's directory", DiskFull(8 + 512 * 400 * 4 + 64), kNoRoom},
-        {"out/ removed", noOut, "Unable to create Tiff file - '@/out/b.tif'"},
+        {"out/ gone", [](auto& s) { fs::remove_all(s.out); },
+         "Unable to create Tiff file - '@/out/b.tif'"},
         // Embedded, the profile read before the first image is also the one every image is
         // converted with; otherwise each image reads the file when its turn comes.
-        {"the profile overwritten, embedding", junk, ""},
-        {"the profile overwritten", junk, "Invalid Profile:\n  @/icc/srgb.icc\n  @/icc/cmyk.icc'",
-         false},
-        {"the profile made sRGB", srgb, "", false, "3x400 644"},
+        {"profile junk, embedding", junk, ""},
+        {"profile junk", junk, "Invalid Profile:\n  @/icc/srgb.icc\n  @/icc/cmyk.icc'", false},
+        {"profile sRGB", [](auto& s) { ts::WriteBytes(s.dst, ts::ReadBytes(s.src)); }, "", false,
+         "3x400 644"},
         // Whatever is at out/b.tif is replaced, never written through.
-        {"a link to a.tif at out/b.tif", soft, ""},
-        {"an earlier out/b.tif of mode 0640", mine, "", true, "4x400 640"},
+        {"link at out/b.tif", [](auto& s) { symlink(s.a.c_str(), s.outB.c_str()); }, ""},
+        {"out/b.tif 0640", [](auto& s) { s.Add("../out/b.tif"), chmod(s.outB.c_str(), 0640); }, "",
+         true, "4x400 640"},
         // The row limit holds at both ends: b.tif's rows are 1,536 bytes in and 2,048 out.
-        {"b.tif's rows over the limit", none, kTooLarge, true, "", 2047},
-        {"b.tif's rows at the limit", none, "", true, "4x400 644", 2048},
-        {"BigTIFF above 4 kB", none, "", true, "4x400 644 BigTIFF", kDefaultMaxRowBytes, 4096},
+        {"b.tif's rows over the limit", {}, kTooLarge, true, "", 2047},
+        {"b.tif's rows at the limit", {}, "", true, "4x400 644", 2048},
+        {"BigTIFF above 4 kB", {}, "", true, "4x400 644 BigTIFF", kDefaultMaxRowBytes, 4096},
     };
     umask(022);
-    rlimit files, memory, cap{rlim_t(1) << 30, RLIM_INFINITY};
+    rlimit files, memory, cap{rlim_t(2) << 30, RLIM_INFINITY};
     getrlimit(RLIMIT_FSIZE, &files), getrlimit(RLIMIT_AS, &memory);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -147,7 +129,7 @@ TEST(Fault, ChangesDuringARun) {
         s.Add("a.tif"), s.Add("b.tif", 512, 400), s.Add("c.tif");
         const ts::Bytes profile = ts::ReadBytes(s.dst);
         const ts::Snapshot before = ts::Snap(s.dir.path());
-        const auto turn = [&](const std::string& label) { label == "b" ? c.change(s) : void(); };
+        const auto turn = [&](auto& label) { label == "b" && c.change ? c.change(s) : void(); };
         rusage use[2];
         getrusage(RUSAGE_SELF, &use[0]), setrlimit(RLIMIT_AS, kAsan ? &memory : &cap);
         const auto limits = [&](CConversionJob& job) {
@@ -157,7 +139,7 @@ TEST(Fault, ChangesDuringARun) {
             ts::RunJob({s.in, s.src, s.dst, s.out, true, c.embed, 2, limits, turn});
         getrusage(RUSAGE_SELF, &use[1]), setrlimit(RLIMIT_AS, &memory),
             setrlimit(RLIMIT_FSIZE, &files);
-        EXPECT_LT(use[1].ru_maxrss - use[0].ru_maxrss, 50 << 10) << "kB";
+        EXPECT_LT(use[1].ru_maxrss - use[0].ru_maxrss, 100 << 10) << "kB";
         const bool converts = c.message.empty();
         EXPECT_EQ(r.messages, std::vector<std::string>(!converts, s.Fill(c.message)));
         EXPECT_EQ(r.succeeded, converts);
@@ -167,15 +149,13 @@ TEST(Fault, ChangesDuringARun) {
                                converts ? "out/b.tif" : "", converts ? "out/c.tif" : ""}),
                   "");
         bool a = false, b = false; // out/ is never made again
-        const ts::Tiff first = ts::ReadTiff(s.out + "/a.tif", &a),
-                       got = ts::ReadTiff(s.out + "/b.tif", &b);
+        const ts::Tiff first = ts::ReadTiff(s.out + "/a.tif", &a), got = ts::ReadTiff(s.outB, &b);
         EXPECT_EQ(std::make_pair(a, b), std::make_pair(ts::Exists(s.out), converts));
         EXPECT_EQ(first.icc, c.embed && a ? profile : ts::Bytes{});
         char shape[32] = "";
         if (b)
             snprintf(shape, sizeof shape, "%ux%u %o%s", got.samples, got.height,
-                     unsigned(fs::status(s.out + "/b.tif").permissions()),
-                     got.bigTiff ? " BigTIFF" : "");
+                     unsigned(fs::status(s.outB).permissions()), got.bigTiff ? " BigTIFF" : "");
         EXPECT_EQ(shape, std::string(converts ? c.shape : ""));
         EXPECT_EQ(got.icc, c.embed && b ? profile : ts::Bytes{});
     }
@@ -190,14 +170,14 @@ TEST(Fault, TheToolLeavesNoHalfImage) {
     };
     const std::tuple<const char*, Change, int, std::string> cases[] = {
         // Ctrl-C cancels after the row in progress; the others end the tool at once.
-        {"Ctrl-C", interrupt(SIGINT), 1, kCancelled},
+        {"Ctrl-C", interrupt(SIGINT), 1, "Conversion cancelled.\n"},
         {"SIGTERM", interrupt(SIGTERM), 128 + SIGTERM, ""},
         {"SIGHUP", interrupt(SIGHUP), 128 + SIGHUP, ""},
         // Left closed, the standard streams' numbers would go to the first files opened, and
         // the tool's words into an image. The big strip is decoded a row at a time, so the
         // tool stays far below the 36 MB it holds (AddressSanitizer's shadow aside). Either
         // fault has the tool killed.
-        {"standard streams closed",
+        {"streams closed, one big strip",
          [](const Scene& s) {
              close(0), close(1), close(2);
              MidImage(s.out, [](pid_t tool) {
@@ -216,14 +196,12 @@ TEST(Fault, TheToolLeavesNoHalfImage) {
         // Each run writes a hidden file of its own: the name ends up holding one whole image.
         {"two runs at once",
          [](const Scene& s) {
-             const pid_t first = fork();
-             if (first == 0)
-                 return; // becomes the tool
-             const ts::Proc second =
-                 ts::RunCli({"-s", s.src, "-d", s.dst, BigSource(), s.out + "/big.tif"});
-             int status = 1;
-             waitpid(first, &status, 0);
-             _exit(status != 0 || second.code != 0);
+             if (const pid_t first = fork(); first != 0) { // the child becomes the tool
+                 const int second =
+                     ts::RunCli({"-s", s.src, "-d", s.dst, s.a, s.out + "/big.tif"}).code;
+                 int status = 1;
+                 _exit(waitpid(first, &status, 0) != first || status || second);
+             }
          },
          0, ""},
         // As an ordinary user, so that the refusal holds when the tests run as root.
@@ -232,18 +210,19 @@ TEST(Fault, TheToolLeavesNoHalfImage) {
              if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
                  _exit(99);
          },
-         1, "Error: Could not write to @/out/big.tif.\n" + kCancelled},
+         1, "Error: Could not write to @/out/big.tif.\nConversion cancelled.\n"},
     };
-    const std::string source = BigSource();
     for (const auto& [label, inChild, code, err] : cases) {
         SCOPED_TRACE(label);
         Scene s;
+        // One Deflate strip of a few kB holds in/a.tif's 3000 x 4000 pixels (36 MB decoded), so
+        // that the tool is surely in its rows when its hidden file passes 1 MB.
+        s.Add("a.tif", 3000, 4000, COMPRESSION_ADOBE_DEFLATE);
         const std::string dest = s.out + "/big.tif";
         ASSERT_TRUE(ts::WriteTiff(dest, {}) && !chmod(dest.c_str(), 0444) &&
                     !chmod(s.out.c_str(), 0777) && !chmod(s.dir.path().c_str(), 0755));
         const ts::Snapshot before = ts::Snap(s.dir.path());
-        const ts::Proc p =
-            ts::RunCli({"-s", s.src, "-d", s.dst, source, dest}, [&] { inChild(s); });
+        const ts::Proc p = ts::RunCli({"-s", s.src, "-d", s.dst, s.a, dest}, [&] { inChild(s); });
         EXPECT_EQ(p.code, code);
         EXPECT_EQ(p.err, s.Fill(err));
         EXPECT_EQ(ts::Changes(before, ts::Snap(s.dir.path()), {code ? "" : "out/big.tif"}), "");

@@ -5,7 +5,6 @@
 // folder run goes on to it: no destination of the bad one, no hidden temporary file.
 #include <gtest/gtest.h>
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -21,8 +20,7 @@ static std::string Icc(const std::string& name) {
         ts::TableProfile scanner = ts::CmyTables();
         scanner.deviceClass = 0x73636E72; // 'scnr', with no table back from Lab
         scanner.fromLab.clear();
-        return ts::WriteBytes(dir.file("cut.icc"),
-                              ts::Bytes(srgb.begin(), srgb.begin() + long(srgb.size() / 2))) &&
+        return ts::WriteBytes(dir.file("cut.icc"), ts::Bytes(srgb.begin(), srgb.begin() + 294)) &&
                ts::WriteTiff(dir.file("tif.icc"), {}) &&
                !ts::MakeProfile(dir.path(), ts::Builtin::DeviceLink).empty() &&
                !ts::MakeProfile(dir.path(), scanner, "input.icc").empty();
@@ -41,27 +39,15 @@ struct Scene {
 using Make = std::function<void(Scene&)>;
 
 // A changed plain image, in one strip, with one tag rewritten afterwards when asked.
-static Make Image(const std::function<void(ts::Tiff&)>& change, uint16_t tag = 0,
-                  uint32_t value = 0) {
+static Make Image(const std::function<void(ts::Tiff&)>& f, uint16_t tag = 0, uint32_t v = 0) {
     return [=](Scene& s) {
         ts::Tiff t;
         t.rowsPerStrip = 0;
-        change(t);
-        ASSERT_TRUE(ts::WriteTiff(s.image, t) && (!tag || ts::PatchTiffTag(s.image, tag, value)));
+        f(t);
+        ASSERT_TRUE(ts::WriteTiff(s.image, t) && (!tag || ts::PatchTiffTag(s.image, tag, v)));
     };
 }
 static void Plain(ts::Tiff&) {}
-
-// A grey image made a palette one: libtiff keeps that photometric only with a colour map.
-static void Palette(Scene& s) {
-    Image([](ts::Tiff& t) { t.samples = 1, t.photometric = PHOTOMETRIC_MINISBLACK; })(s);
-    TIFF* tif = TIFFOpen(s.image.c_str(), "r+");
-    uint16_t map[256] = {};
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
-    TIFFSetField(tif, TIFFTAG_COLORMAP, map, map, map);
-    TIFFRewriteDirectory(tif);
-    TIFFClose(tif);
-}
 
 // '@' stands for the scene's folder.
 static std::string Fill(std::string text, const Scene& s) {
@@ -83,18 +69,19 @@ struct Case {
     bool screened;
     std::string message;
     Make image = nullptr;
-    const char *src = nullptr, *dst = nullptr; // profiles in place of sRGB and CMYK
-    const char* cliMessage = nullptr;          // the tool's own words, where they differ
+    const char *src = "srgb.icc", *dst = "ghostscript/default_cmyk.icc";
+    const char* cliMessage = nullptr; // the tool's own words, where they differ
 };
 
 const Case kCases[] = {
     {"a profile named .tif", true, kInvalidTiff,
      [](Scene& s) { ts::WriteBytes(s.image, ts::ReadBytes(s.src)); }},
     {"cut short", true, kInvalidTiff, [](Scene& s) { fs::resize_file(s.image, 99); }},
-    {"missing", true, kInvalidTiff, [](Scene& s) { unlink(s.image.c_str()); }},
+    {"missing", true, kInvalidTiff, [](Scene& s) { fs::remove(s.image); }},
     {"a link to itself", true, kInvalidTiff,
-     [](Scene& s) { unlink(s.image.c_str()), symlink("bad.tif", s.image.c_str()); }, nullptr,
-     nullptr, "Cannot read '@/in/bad.tif': Too many levels of symbolic links"},
+     [](Scene& s) { fs::remove(s.image), fs::create_symlink("bad.tif", s.image); }, "srgb.icc",
+     "ghostscript/default_cmyk.icc",
+     "Cannot read '@/in/bad.tif': Too many levels of symbolic links"},
     {"16-bit", true, kNot8Bit, Image([](ts::Tiff& t) { t.bits = 16; })},
     {"signed", true, kNot8Bit, Image([](ts::Tiff& t) { t.sampleFormat = SAMPLEFORMAT_INT; })},
     {"tiled", true, kInvalidTiff, Image([](ts::Tiff& t) { t.tiled = true; })},
@@ -105,14 +92,13 @@ const Case kCases[] = {
     {"its strip past the end", false, kReadFailed, Image(Plain, TIFFTAG_STRIPOFFSETS, 1u << 31)},
     {"JPEG 2000, which libtiff cannot decode", false, kReadFailed,
      Image(Plain, TIFFTAG_COMPRESSION, 34712)},
-    {"palette", false, kMismatch, Palette},
     {"an image as source profile", false, kBadProfile, {}, "tif.icc"},
-    {"an image as destination profile", false, kBadProfile, {}, nullptr, "tif.icc"},
-    {"missing destination profile", false, kBadProfile, {}, nullptr, "missing.icc"},
-    {"truncated destination profile", false, kBadProfile, {}, nullptr, "cut.icc"},
+    {"an image as destination profile", false, kBadProfile, {}, "srgb.icc", "tif.icc"},
+    {"missing destination profile", false, kBadProfile, {}, "srgb.icc", "missing.icc"},
+    {"truncated destination profile", false, kBadProfile, {}, "srgb.icc", "cut.icc"},
     {"device link as source", false, kBadProfile, {}, "link.icc"},
-    {"named colours as destination", false, kBadProfile, {}, nullptr, "colord/Crayons.icc"},
-    {"input-only destination", false, kBadProfile, {}, nullptr, "input.icc"},
+    {"named colours as destination", false, kBadProfile, {}, "srgb.icc", "colord/Crayons.icc"},
+    {"input-only destination", false, kBadProfile, {}, "srgb.icc", "input.icc"},
     {"CMYK source profile", false, kMismatch, {}, "ghostscript/default_cmyk.icc"},
 };
 
@@ -123,8 +109,7 @@ TEST(Refusal, EveryBadInputGetsItsOwnWordsAndChangesNothing) {
             Scene s;
             ASSERT_TRUE(ts::WriteTiff(s.image, {}) && ts::WriteTiff(s.in + "/zz-good.tif", {}));
             std::error_code ec; // a missing profile is not copied
-            fs::copy_file(Icc(c.src ? c.src : "srgb.icc"), s.src, ec);
-            fs::copy_file(Icc(c.dst ? c.dst : "ghostscript/default_cmyk.icc"), s.dst, ec);
+            fs::copy_file(Icc(c.src), s.src, ec), fs::copy_file(Icc(c.dst), s.dst, ec);
             if (c.image)
                 c.image(s);
             const ts::Snapshot before = ts::Snap(s.dir.path());
@@ -144,7 +129,6 @@ TEST(Refusal, EveryBadInputGetsItsOwnWordsAndChangesNothing) {
                 EXPECT_EQ(r.messages, std::vector<std::string>(listed, Fill(c.message, s)));
                 EXPECT_EQ(r.names.size(), size_t((listed && !c.screened) + goesOn));
                 EXPECT_EQ(r.succeeded, goesOn);
-                EXPECT_FALSE(r.stop);
             }
             EXPECT_EQ(
                 ts::Changes(before, ts::Snap(s.dir.path()), {goesOn ? "out/zz-good.tif" : ""}), "");
