@@ -1,57 +1,28 @@
-// Runs a fuzz target over saved inputs without libFuzzer: each argument is a
-// file or a folder of files. Fails when there was nothing to run, so a
-// misplaced folder cannot pass unnoticed; a crash or a sanitizer report
-// fails it the usual way.
-
+// Runs a fuzz target over saved inputs without libFuzzer: each argument is a file or a folder
+// of files, taken in name order. Fails when there was nothing to run, so that a misplaced
+// folder cannot pass unnoticed; a crash or a sanitizer report fails it the usual way.
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <dirent.h>
-#include <string>
-#include <sys/stat.h>
-#include <vector>
+#include <filesystem>
 
-#include "TempDir.h"
+#include "Support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-namespace {
-
-void CollectInputs(const std::string& path, std::vector<std::string>& out) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        return;
-    if (!S_ISDIR(st.st_mode)) {
-        out.push_back(path);
-        return;
-    }
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(path.c_str())) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.')
-                names.push_back(path + "/" + entry->d_name);
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names)
-        CollectInputs(name, out);
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     std::vector<std::string> inputs;
-    for (int i = 1; i < argc; ++i)
-        CollectInputs(argv[i], inputs);
-    if (inputs.empty()) {
-        fprintf(stderr, "no inputs to replay\n");
-        return 1;
+    for (int i = 1; i < argc; ++i) {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(argv[i], ec))
+            inputs.push_back(entry.path());
+        if (std::filesystem::is_regular_file(argv[i]))
+            inputs.push_back(argv[i]);
     }
+    std::sort(inputs.begin(), inputs.end());
     for (const std::string& path : inputs) {
         fprintf(stderr, "replaying %s\n", path.c_str());
-        const std::vector<unsigned char> bytes = fx::ReadFileBytes(path);
+        const ts::Bytes bytes = ts::ReadBytes(path);
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     }
     fprintf(stderr, "%zu inputs replayed\n", inputs.size());
-    return 0;
+    return inputs.empty() ? 1 : 0;
 }

@@ -1,132 +1,49 @@
-// Fuzz target: any bytes as the source TIFF of one image conversion with
-// real profiles, written to a scratch destination. The profile pair follows
-// the layout the file claims, so most inputs get past the checks into the
-// rows; the outcome must agree with what the user was told.
-
-#include <cstdint>
-#include <string>
-#include <vector>
-
-#include "ConversionJob.h"
-#include "FuzzProfiles.h"
-#include "FuzzSupport.h"
-#include "ImageConversion.h"
-#include "TiffImage.h"
-
-namespace {
-
-// Every pixel goes through the colour transform; this many keep one input
-// well inside the fuzzer's time limit even under the sanitizers.
-constexpr uint64_t kMaxPixels = 1ull << 18;
-constexpr uint64_t kMaxImageBytes = 16ull << 20;
-
-constexpr uint16_t kPhotometricMinIsBlack = 1;
-constexpr uint16_t kPhotometricRgb = 2;
-constexpr uint16_t kPhotometricSeparated = 5;
-constexpr uint16_t kPhotometricCieLab = 8;
-
-struct QuietHooks : IImageHooks {
-    std::vector<std::string> messages;
-    uint32_t rows = 0;
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void AdvanceProgress() override { ++rows; }
-    void EndOfImagePauseCheck() override {}
-};
-
-struct Pair {
-    const std::string* source;
-    const std::string* dest;
-};
-
-// A pair the file's layout agrees with, varied by its size so that every
-// destination kind (device, Lab, XYZ) is reached.
-Pair ChoosePair(const fuzz::TiffShape& shape, const fuzz::ProfileSet& p) {
-    const bool alt = ((shape.width + shape.height) & 1) != 0;
-    switch (shape.photometric) {
-    case kPhotometricMinIsBlack:
-    case kPhotometricRgb:
-        return alt ? Pair{&p.srgb, &p.xyz} : Pair{&p.srgb, &p.cmyk};
-    case kPhotometricCieLab:
-        return alt ? Pair{&p.xyz, &p.smallCmyk} : Pair{&p.lab, &p.srgb};
-    case kPhotometricSeparated:
-        if (shape.samples == 5)
-            return {&p.ink5, &p.srgb};
-        if (shape.samples == 6)
-            return {&p.ink6, &p.lab};
-        return {&p.smallCmyk, alt ? &p.lab : &p.srgb};
-    default:
-        return {&p.srgb, &p.cmyk};
-    }
-}
-
-// A converted destination must be a whole image of the source's size.
-void CheckDestination(const std::string& path, const fuzz::TiffShape& shape) {
-    CTiffImage dest;
-    if (!dest.OpenForRead(path.c_str()))
-        fuzz::Fail("a converted destination does not open");
-    if (dest.GetWidth() != shape.width || dest.GetHeight() != shape.height)
-        fuzz::Fail("a converted destination has another size than its source");
-    std::vector<unsigned char> row(dest.GetRowBytes());
-    for (uint32_t y = 0; y < dest.GetHeight(); ++y)
-        if (!dest.ReadRow(row.data()))
-            fuzz::Fail("a converted destination lacks rows");
-}
-
-void CheckOutcome(ImageOutcome outcome, const QuietHooks& hooks, const std::string& message,
-                  const fuzz::TiffShape& shape, const std::string& destPath) {
-    switch (outcome) {
-    case ImageOutcome::FailedBeforeRows:
-        if (hooks.messages.size() != 1 || hooks.rows != 0)
-            fuzz::Fail("a refused image did not show exactly one message");
-        return;
-    case ImageOutcome::StoppedInRows:
-        // Nobody cancels here, so a stop is a failure with words for it.
-        if (!hooks.messages.empty() || message.empty())
-            fuzz::Fail("an image stopped in its rows without its message");
-        return;
-    case ImageOutcome::Converted:
-        if (!hooks.messages.empty() || !message.empty() || hooks.rows != shape.height)
-            fuzz::Fail("a converted image showed a message or missed rows");
-        CheckDestination(destPath, shape);
-        return;
-    }
-}
-
-} // namespace
+// Fuzz target: any bytes as the source TIFF of a whole run on one image, with profiles its
+// layout calls for, so that most inputs get past the checks into the rows. What the run did
+// must agree with what it said: an image that failed said why in exactly one message and left
+// no destination; one converted said nothing and left a whole image of the source's size.
+#include "Fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::InitOnce();
-    static fuzz::ScratchFile input(".tif");
-    static fuzz::ScratchFile output(".tif");
-    const fuzz::ProfileSet& profiles = fuzz::Profiles();
-    if (!input.Write(data, size))
-        return 0;
-    const fuzz::TiffShape shape = fuzz::ProbeTiff(input.path());
-    // Over the budget, the file still goes through opening and the size
-    // checks, and a row limit of nothing stops it before its rows.
-    const bool withinBudget = fuzz::WithinBudget(shape, kMaxImageBytes, kMaxPixels);
-
-    const Pair pair = ChoosePair(shape, profiles);
-    CConversionJob job;
-    job.SetJob(input.path(), *pair.source, *pair.dest, output.path(), int(shape.width % 4), false);
-    // Both ways through the rows: the pixel loop, and for one height in four
-    // the row pipeline with one worker. Each worker takes a 4 MB colour cache
-    // per image, whatever its size, and touching that memory costs more than
-    // all the rest of a small input.
-    job.m_nThreads = 1;
-    job.m_bPlainPixelPath = shape.height % 4 != 1;
-    if (!withinBudget)
-        job.m_nMaxRowBytes = 0;
-
-    CTiffImage source, dest;
-    QuietHooks hooks;
-    // Embedding hands the conversion the destination profile's bytes, which
-    // it then builds its transform from, as a run does.
-    const bool embed = (shape.width & 2) != 0;
-    const std::vector<unsigned char>& destBytes = fuzz::ProfileBytes(*pair.dest);
-    const ImageResources res{
-        source, dest, embed ? destBytes.data() : nullptr, uint32_t(destBytes.size()), false, hooks};
-    const ImageResult result = ConvertImage(job, res, input.path(), output.path());
-    CheckOutcome(result.outcome, hooks, result.message, shape, output.path());
+    // sRGB, Lab v4, Lab v2, XYZ and grey, then 3 to 6 inks.
+    static const ts::Scratch dir;
+    static const std::vector<std::string> p = [] {
+        std::vector<std::string> made;
+        for (int k = 0; k < 9; ++k)
+            made.push_back(k < 5 ? ts::MakeProfile(dir.path(), ts::Builtin(k))
+                                 : ts::MakeProfile(dir.path(), ts::InkTables(k - 2),
+                                                   std::to_string(k) + ".icc"));
+        return made;
+    }();
+    ts::RunSpec run;
+    run.source = fuzz::AsFile(data, size, "in.tif");
+    run.dest = dir.file("out.tif");
+    remove(run.dest.c_str());
+    CTiffImage image;
+    image.OpenForRead(run.source.c_str());
+    const uint32_t w = image.GetWidth(), h = image.GetHeight(), kind = image.GetPhotometric();
+    const int colours = image.GetSamplesPerPixel() - image.GetExtraSampleCount();
+    run.sourceProfile = p[kind == 8                                   ? 1
+                          : kind == 5 && colours >= 3 && colours <= 6 ? colours + 2
+                          : colours == 1                              ? 4
+                                                                      : 0];
+    // The destination (device, Lab or XYZ), the intent, the embedded profile and the way through
+    // the rows (pixel by pixel, or the row pipeline for one height in four) vary with the size.
+    run.destProfile = p[std::vector<int>{0, 6, 1, 3, 8}[(w + h) % 5]];
+    run.intent = int(w % 4), run.embed = (w & 2) != 0;
+    // Every pixel goes through the colour transform: this many keep an input well inside the
+    // fuzzer's time limit; larger images are refused from their tags, before any row.
+    const bool within = fuzz::Within(run.source, 16u << 20, 1u << 18);
+    run.setUp = [&](CConversionJob& job) {
+        job.m_nThreads = 1, job.m_bPlainPixelPath = h % 4 != 1;
+        job.m_nMaxRowBytes = within ? job.m_nMaxRowBytes : 0;
+    };
+    const ts::RunRecord record = ts::RunJob(run);
+    if (record.messages.size() != (record.succeeded ? 0u : 1u))
+        fuzz::Fail("a failed image did not say why in one message, or a converted one spoke");
+    bool whole = false;
+    const ts::Tiff out = ts::ReadTiff(run.dest, &whole);
+    if (record.succeeded ? !whole || out.width != w || out.height != h : ts::Exists(run.dest))
+        fuzz::Fail("a converted image is not whole, or a failed one left a destination");
     return 0;
 }

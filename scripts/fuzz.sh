@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang, libFuzzer and the sanitizers into
-# build-fuzz/, writes their seed inputs into fuzz/corpus/, and runs each
-# target for a while over its corpus.
+# build-fuzz/, writes their seed inputs into fuzz/corpus/ (made with the tests'
+# support library, plus Debian's ICC profiles), and runs each target for a
+# while over its corpus.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #       SECONDS  per target, default 60
@@ -46,7 +47,18 @@ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$BUILD" -j "$JOBS" --target make_corpus "${TARGETS[@]/%/_fuzzer}"
 
 CORPUS=$ROOT/fuzz/corpus
+# The targets and make_corpus write their scratch files under $TMPDIR: in memory when it can.
+if [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 "$BUILD/fuzz/make_corpus" "$CORPUS"
+# Debian's profiles as well, but the largest: inputs that big slow every mutation down and hold
+# no tag type the others lack. Named after their path, as several are called sRGB.icc.
+if [ -d /usr/share/color/icc ]; then
+  (cd /usr/share/color/icc && find . -type f \( -iname '*.icc' -o -iname '*.icm' \) -size -200k) |
+    while read -r profile; do
+      name=${profile#./}
+      cp "/usr/share/color/icc/$name" "$CORPUS/icc_profile/system-${name//\//-}"
+    done
+fi
 
 # Sanitizer reports end the input at once; libFuzzer turns them into a
 # failure with the input saved.

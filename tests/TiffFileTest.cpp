@@ -1,0 +1,179 @@
+// TIFF files as a conversion reads and writes them: rows in order from the layouts it takes,
+// destinations behind a temporary name until committed, and the tags a copy keeps.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <numeric>
+
+#include "Support.h"
+#include "TiffImage.h"
+
+using T = ts::Tiff;
+
+TEST(TiffFile, ReadsEveryRowOfTheLayoutsItTakes) {
+    ts::Scratch s;
+    // Whether the file opens (1), whether its rows can be read (subsampled colours have rows of
+    // another size), its model, and how it differs from 8 x 4 RGB in strips of one row.
+    // clang-format off
+    std::vector<std::tuple<bool, bool, TiffColorModel, std::function<void(T&)>>> cases = {
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.compression = 5, t.rowsPerStrip = 3, t.height = 7; }},
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.compression = 8, t.xRes = 72, t.yRes = 150; }},
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.planar = t.orientation = t.rowsPerStrip = 0; }},
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.samples = t.bits = t.photometric = 1, t.width = 13; }},
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.bits = 16, t.bigTiff = 1, t.pages = 2, t.resUnit = 3; }},
+        {1, 1, TCM_SUBTRACTIVE, [](T& t) { t.samples = 1, t.photometric = 0, t.planar = 2; }},
+        {1, 1, TCM_SUBTRACTIVE, [](T& t) { t.samples = 6, t.photometric = 5; }},
+        {1, 1, TCM_LAB, [](T& t) { t.photometric = 8, t.sampleFormat = 2; }},
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.samples = 4, t.extraSamples = 1; }},
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.samples = 4, t.extraSamples = t.associatedAlpha = 1; }},
+        {1, 0, TCM_SUBTRACTIVE, [](T& t) { t.photometric = 6; }},
+        {0, 0, TCM_ADDITIVE, [](T& t) { t.planar = 2; }},
+        {0, 0, TCM_ADDITIVE, [](T& t) { t.tiled = true; }}};
+    // clang-format on
+    for (uint16_t o = 2; o <= 8; ++o)
+        cases.push_back({0, 0, TCM_ADDITIVE, [o](T& t) { t.orientation = o; }});
+    CTiffImage in; // one for all: nothing of a file may stay for the next
+    for (const auto& [opens, readable, model, edit] : cases) {
+        T t;
+        edit(t);
+        ts::Bytes rows, row(ts::RowBytes(t)); // exactly a row: AddressSanitizer watches
+        ASSERT_TRUE(ts::WriteTiff(s.file("in.tif"), t));
+        EXPECT_EQ(in.OpenForRead(s.file("in.tif").c_str()), opens);
+        // Every row and none past the last.
+        for (uint32_t y = 0; y <= t.height && in.ReadRow(row.data()); ++y)
+            rows.insert(rows.end(), row.begin(), row.end());
+        EXPECT_EQ(rows, readable ? ts::Pattern(t) : ts::Bytes());
+        if (!opens)
+            continue;
+        EXPECT_EQ(std::make_tuple(in.GetRowBytes(), in.GetXResolution(), in.GetYResolution(),
+                                  in.GetResolutionUnit(), in.HasEightBitUnsignedSamples(),
+                                  in.HasUnassociatedAlpha(), in.GetColorModel()),
+                  std::make_tuple(ts::RowBytes(t), t.xRes, t.yRes, t.resUnit,
+                                  t.bits == 8 && t.sampleFormat != 2,
+                                  t.extraSamples == 1 && !t.associatedAlpha, model));
+    }
+}
+
+TEST(TiffFile, WritesTheLayoutAndTagsItWasGiven) {
+    ts::Scratch s;
+    const ts::Bytes icc = {'i', 'c', 'c', 0, 255};
+    // model, samples, compression, resolution given and written, its unit, profile, BigTIFF;
+    // photometric written
+    // clang-format off
+    const std::tuple<TiffColorModel, uint16_t, TiffCompression, float, float, uint16_t, bool, bool,
+                     uint16_t> cases[] = {
+        {TCM_ADDITIVE, 3, kCompressNone, 300, 300, 2, true, false, 2},
+        {TCM_ADDITIVE, 1, kCompressLzw, 0, 0, 0, false, false, 1},
+        {TCM_SUBTRACTIVE, 4, kCompressDeflate, 72, 72, 3, true, true, 5},
+        {TCM_SUBTRACTIVE, 6, kCompressZstd, -1, 0, 0, false, true, 0},
+        {TCM_LAB, 3, kCompressNone, 0, 0, 0, true, false, 8}};
+    // clang-format on
+    for (const auto& [model, samples, compression, res, x, unit, embed, big, photometric] : cases) {
+        const TiffWriteOptions options{unit, big ? 0 : kBigTiffThreshold, compression};
+        ts::Bytes rows(25 * samples);
+        std::iota(rows.begin(), rows.end(), 0);
+        CTiffImage out;
+        ASSERT_TRUE(out.CreateForWrite(s.file("out.tif").c_str(), 5, 3, 8, model, samples, res,
+                                       res / 2, embed ? icc.data() : nullptr, 5, options));
+        for (uint32_t y = 0; y < 5; ++y) // the two rows past the height are taken and dropped
+            EXPECT_TRUE(out.WriteRow(&rows[y * 5 * samples]));
+        bool ok = false;
+        const T got = out.Commit() ? ts::ReadTiff(s.file("out.tif"), &ok) : T();
+        EXPECT_EQ(std::make_tuple(ok, got.photometric, got.compression, got.rowsPerStrip, got.xRes,
+                                  got.yRes, got.resUnit, got.icc, got.bigTiff, got.pixels),
+                  std::make_tuple(true, photometric, uint16_t(compression),
+                                  compression == kCompressNone ? 1u : 3u, x, x / 2, unit,
+                                  embed ? icc : ts::Bytes(), big,
+                                  ts::Bytes(rows.begin(), rows.begin() + 15 * samples)));
+    }
+}
+
+// Rows go to a hidden file beside the final name, which keeps what it held until the commit.
+// Destroyed before its commit, committed over a folder, or never begun: no file is left, and
+// none changed. (Written in place, "a.tif" would have been emptied.)
+TEST(TiffFile, AFileNotCommittedLeavesNothing) {
+    ts::Scratch s;
+    ASSERT_TRUE(ts::WriteBytes(s.file("a.tif"), {'a'}) && !s.mkdir("d.tif").empty());
+    const ts::Snapshot before = ts::Snap(s.path());
+    for (const char* name : {"a.tif", "d.tif", "no/such.tif"}) {
+        CTiffImage image;
+        EXPECT_FALSE(image.CreateForWrite(s.file(name).c_str(), 8, 1, 8, TCM_ADDITIVE, 3, 0, 0,
+                                          nullptr, 0) &&
+                     image.WriteRow(ts::Bytes(24).data()) && name[0] == 'd' && image.Commit());
+    }
+    EXPECT_EQ(ts::Changes(before, ts::Snap(s.path())), "");
+}
+
+// The tags of the current directory that libtiff keeps apart from the image's layout.
+static std::set<uint32_t> Tags(TIFF* tif) {
+    std::set<uint32_t> tags;
+    for (int i = 0; i < TIFFGetTagListCount(tif); ++i)
+        tags.insert(TIFFGetTagListEntry(tif, i));
+    return tags;
+}
+
+// Gives a file what ts::WriteTiff does not write: XMP and an EXIF directory,
+// unreadable (past the end of the file) when asked.
+static void AddMetadata(const std::string& path, bool exif, bool readable) {
+    TIFF* tif = TIFFOpen(path.c_str(), "r+");
+    uint64_t offset = 1 << 30;
+    const uint16_t iso[] = {100, 400};
+    if (exif && readable) {
+        TIFFFreeDirectory(tif); // else libtiff 4.5 leaks what it held of the image's directory
+        TIFFCreateEXIFDirectory(tif);
+        TIFFSetField(tif, EXIFTAG_EXPOSURETIME, 1.0 / 125);
+        TIFFSetField(tif, EXIFTAG_ISOSPEEDRATINGS, 2, iso);
+        TIFFSetField(tif, EXIFTAG_COLORSPACE, 1);
+        TIFFWriteCustomDirectory(tif, &offset);
+        TIFFSetDirectory(tif, 0);
+    }
+    TIFFSetField(tif, TIFFTAG_XMLPACKET, 8, "<x:xmp/>");
+    if (exif)
+        TIFFSetField(tif, TIFFTAG_EXIFIFD, offset);
+    TIFFRewriteDirectory(tif);
+    TIFFClose(tif);
+}
+
+// Descriptive tags go to the copy only when asked, and only they: what describes the source's
+// colours (its profile, the EXIF colour space) would contradict the copy's pixels.
+TEST(TiffMetadata, KeptOnlyWhenAsked) {
+    ts::Scratch s;
+    T in;
+    in.text = {{TIFFTAG_ARTIST, "Ann"}, {TIFFTAG_DATETIME, "2024:05:01 10:20:30"}};
+    in.icc = ts::Bytes(140, 0x22);
+    ts::RunSpec run;
+    run.source = s.file("in.tif"), run.dest = s.file("out.tif");
+    run.sourceProfile = run.destProfile = ts::MakeProfile(s.path(), ts::Builtin::Srgb);
+    // keep, EXIF, EXIF readable, BigTIFF copy, compressed copy
+    const std::tuple<bool, bool, bool, bool, bool> cases[] = {
+        {true, true, true, false, false}, {true, true, true, true, false},
+        {true, true, true, true, true},   {true, false, false, false, true},
+        {true, true, false, true, false}, {false, true, true, false, false}};
+    for (const auto& [keep, exif, readable, bigOut, compress] : cases) {
+        ASSERT_TRUE(ts::WriteTiff(run.source, in));
+        AddMetadata(run.source, exif, readable);
+        run.setUp = [&, keep = keep, bigOut = bigOut, compress = compress](CConversionJob& job) {
+            job.m_bKeepMetadata = keep, job.m_nBigTiffThreshold = bigOut ? 0 : kBigTiffThreshold;
+            job.m_nCompression = compress ? kCompressDeflate : kCompressNone;
+        };
+        bool ok = false;
+        const T out = ts::RunJob(run).succeeded ? ts::ReadTiff(run.dest, &ok) : T();
+        ASSERT_TRUE(ok && out.pages == 1 && out.bigTiff == bigOut &&
+                    out.icc == ts::ReadBytes(run.destProfile));
+        EXPECT_EQ(out.text, keep ? in.text : decltype(in.text)());
+        TIFF* tif = TIFFOpen(run.dest.c_str(), "r");
+        std::set<uint32_t> tags = {TIFFTAG_ICCPROFILE, TIFFTAG_XMLPACKET, TIFFTAG_ARTIST,
+                                   TIFFTAG_DATETIME, TIFFTAG_EXIFIFD};
+        tags.erase(exif && readable ? 0 : TIFFTAG_EXIFIFD);
+        EXPECT_EQ(Tags(tif), keep ? tags : std::set<uint32_t>{TIFFTAG_ICCPROFILE});
+        uint64_t exifAt = 0;
+        float exposure = 0;
+        ASSERT_EQ(TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifAt) && TIFFReadEXIFDirectory(tif, exifAt),
+                  keep && exif && readable);
+        EXPECT_TRUE(
+            !exifAt ||
+            (Tags(tif) == std::set<uint32_t>({EXIFTAG_EXPOSURETIME, EXIFTAG_ISOSPEEDRATINGS}) &&
+             TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &exposure) && exposure == 1.f / 125));
+        TIFFClose(tif);
+    }
+}
