@@ -27,4 +27,4 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_init_order=1:check_in
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS" -LE slow
-CHROMAPORT_CUBE_STEP=15 "$BUILD/tests/icc/icc_slow_tests"
+CHROMAPORT_CUBE_STEP=15 "$BUILD/tests/FastEvalSlowTest"

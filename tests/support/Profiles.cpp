@@ -169,6 +169,25 @@ TableProfile CmyTables() {
     return InkTables(3);
 }
 
+TableProfile IntentTables() {
+    static const int order[3][3] = {{0, 1, 2}, {2, 1, 0}, {1, 2, 0}};
+    TableProfile t;
+    t.space = 0x52474220, t.channels = 3, t.grid = 17, t.headerIntent = 2;
+    for (int k = 0; k < 3; ++k) {
+        t.toLab.push_back([k](const double* in, double* lab) {
+            const double rgb[3] = {in[order[k][0]], in[order[k][1]], in[order[k][2]]};
+            SrgbToLab(rgb, lab);
+        });
+        t.fromLab.push_back([k](const double* lab, double* out) {
+            double rgb[3];
+            LabToSrgb(lab, rgb);
+            for (int i = 0; i < 3; ++i)
+                out[order[k][i]] = rgb[i];
+        });
+    }
+    return t;
+}
+
 std::string SystemProfile(const std::string& relative) {
     return "/usr/share/color/icc/" + relative;
 }

@@ -86,6 +86,9 @@ std::string MakeProfile(const std::string& dir, const TableProfile& p, const std
 // The usual tables: 'CMY ' = 1 - sRGB, and n inks (n = 4 gives 'CMYK') darkening together.
 TableProfile CmyTables();
 TableProfile InkTables(int inks);
+// 'RGB ' as sRGB, each intent with the channels in another order: perceptual (r, g, b),
+// relative (b, g, r), saturation (g, b, r). The header names saturation.
+TableProfile IntentTables();
 // sRGB colorimetry in double precision (D50, relative), in [0, 1].
 void SrgbToLab(const double* rgb, double* lab);
 void LabToSrgb(const double* lab, double* rgb);

@@ -1,0 +1,152 @@
+// The colour layer: the values a transform must give, the intents it picks, the colour
+// spaces it connects and the profiles it refuses.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <numeric>
+
+#include "IccCmm.h"
+#include "Support.h"
+
+namespace {
+
+std::unique_ptr<CIccCmm> Begun(const std::string& from, const std::string& to,
+                               icRenderingIntent intent = icRelativeColorimetric) {
+    auto cmm = std::make_unique<CIccCmm>();
+    if (cmm->AddXform(from.c_str(), intent) != icCmmStatOk ||
+        cmm->AddXform(to.c_str()) != icCmmStatOk || cmm->Begin() != icCmmStatOk)
+        return nullptr;
+    return cmm;
+}
+
+// A 2-point table of an input profile: L*, a*, b* are 100 at the corners given (the first
+// input is the highest bit of a corner's number) and 0 at the others.
+ts::TableProfile Corners(int inputs, int l, int a, int b1, int b2) {
+    ts::TableProfile t;
+    t.deviceClass = 0x73636E72, t.space = inputs == 3 ? icSigRgbData : icSigCmykData;
+    t.channels = inputs, t.grid = 2;
+    t.toLab = {[=](const double* in, double* lab) {
+        int corner = 0;
+        for (int i = 0; i < inputs; ++i)
+            corner = corner * 2 + (in[i] > 0.5);
+        lab[0] = corner == l ? 100 : 0, lab[1] = corner == a ? 100 : 0;
+        lab[2] = corner == b1 || corner == b2 ? 100 : 0;
+    }};
+    return t;
+}
+
+} // namespace
+
+// Values as they are written down: device levels 0..255, real L*a*b*, and XYZ as the layer
+// encodes it (white's Y is 32768/65535).
+TEST(Colour, TransformsGiveTheValuesTheyMust) {
+    ts::Scratch dir;
+    const std::string srgbFree = ts::SystemProfile("sRGB.icc"), gs = "ghostscript/";
+    const std::string srgbV4 = ts::SystemProfile("colord/sRGB.icc");
+    const std::string gsCmyk = ts::SystemProfile(gs + "default_cmyk.icc"); // v2, Lab PCS
+    const std::string psCmyk = ts::SystemProfile(gs + "ps_cmyk.icc");      // v4, XYZ PCS
+    const std::string srgb = ts::MakeProfile(dir.path(), ts::Builtin::Srgb);
+    const std::string lab = ts::MakeProfile(dir.path(), ts::Builtin::Lab4); // abstract identity
+    const std::string xyz = ts::MakeProfile(dir.path(), ts::Builtin::Xyz);
+    const std::string abstract = ts::MakeProfile(dir.path(), ts::Builtin::Abstract); // L* + 10
+    const std::string rgbCorners = ts::MakeProfile(dir.path(), Corners(3, 7, 4, 2, 1), "3.icc");
+    const std::string cmykCorners = ts::MakeProfile(dir.path(), Corners(4, 15, 8, 1, 14), "4.icc");
+    const std::string intents = ts::MakeProfile(dir.path(), ts::IntentTables(), "i.icc");
+    // The Lab identity with tables for every intent as Debian ships it (version 2), and the
+    // same bytes marked version 4.
+    const std::string v2 = ts::SystemProfile("LCMSLABI.ICM"), v4 = dir.file("v4.icc");
+    ts::Bytes bytes = ts::ReadBytes(v2);
+    bytes[8] = 4, bytes[9] = 0x30;
+    ASSERT_TRUE(ts::WriteBytes(v4, bytes));
+    const icRenderingIntent per = icPerceptual, rel = icRelativeColorimetric, sat = icSaturation;
+    struct Case {
+        std::string from, to;
+        icRenderingIntent intent;
+        std::vector<double> in, want;
+        double tolerance;
+    };
+    std::vector<Case> cases = {
+        // What the ICC reference CMM gives; one level off is rounding. No black point
+        // compensation, whatever the intent and the versions: the saturation tables are the
+        // perceptual ones there, and Little CMS's compensation would make black 0, 0, 0.
+        {gsCmyk, srgbV4, per, {255, 255, 255, 255}, {32, 31, 31}, 1.5},
+        {gsCmyk, srgbV4, sat, {255, 255, 255, 255}, {32, 31, 31}, 1.5},
+        {gsCmyk, srgbV4, per, {0, 0, 0, 255}, {55, 53, 53}, 1.5},
+        {psCmyk, srgbFree, rel, {37, 140, 201, 12}, {251, 170, 112}, 1.5},
+        {srgbV4, psCmyk, rel, {200, 100, 50}, {140, 214, 241, 0}, 1.5},
+        {gsCmyk, srgbFree, rel, {30, 60, 90, 120}, {139, 123, 108}, 1.5},
+        // The perceptual intent puts version 2 steps on the version 4 medium, whose black is
+        // XYZ 0.00336, 0.0034731, 0.00287 (L* 3.1372, a* 0.0454, b* -0.0095), and back.
+        {v2, v4, per, {0, 0, 0}, {3.1372, 0.0454, -0.0095}, 0.01},
+        {v2, v4, per, {30, 20, -40}, {30.7872, 19.3659, -39.1540}, 0.01},
+        {v4, v2, per, {3.1372, 0.0454, -0.0095}, {0, 0, 0}, 0.01},
+        {v2, v4, rel, {0, 0, 0}, {0, 0, 0}, 0.01},
+        {v2, v2, per, {0, 0, 0}, {0, 0, 0}, 0.01},
+        // Tables are interpolated linearly: every corner of the cell weighs in (1/8 of a
+        // corner at the middle of a cube, where tetrahedral interpolation gives 1/2).
+        {rgbCorners, lab, rel, {127.5, 127.5, 127.5}, {12.5, 12.5, 25}, 0.02},
+        {rgbCorners, lab, rel, {63.75, 127.5, 191.25}, {9.375, 3.125, 37.5}, 0.02},
+        {cmykCorners, lab, rel, {63.75, 127.5, 191.25, 127.5}, {4.6875, 1.5625, 9.375}, 0.02},
+        // Abstract profiles serve at either end; Lab white is D50 in XYZ (0.9642, 1, 0.8249),
+        // which the layer encodes times 32768/65535.
+        {abstract, lab, rel, {50, 10, -20}, {60, 10, -20}, 0.5},
+        {lab, abstract, rel, {50, 10, -20}, {60, 10, -20}, 0.5},
+        {lab, xyz, rel, {100, 0, 0}, {0.48211, 0.50001, 0.41246}, 1e-4},
+        // Unknown takes the source header's intent, and later steps the first step's intent.
+        {intents, srgb, icUnknownIntent, {230, 128, 26}, {128, 26, 230}, 8},
+        {intents, srgb, rel, {230, 128, 26}, {26, 128, 230}, 8},
+        {srgb, intents, rel, {230, 128, 26}, {26, 128, 230}, 8},
+        {srgb, intents, sat, {230, 128, 26}, {26, 230, 128}, 8},
+    };
+    // Any data space of 1 to 15 channels, here grey of L* 100 x (1 - the channels' mean),
+    // crosses as 0..1 whatever Little CMS uses inside: sRGB's grey 50% is L* 53.39.
+    for (int n = 1; n <= 15; ++n) {
+        ts::TableProfile t;
+        t.space = n == 1 ? icSigGrayData : icSig("0123456789ABCDEF"[n], 'C', 'L', 'R');
+        t.channels = n, t.grid = 2;
+        t.toLab = {[n](const double* in, double* out) {
+            out[0] = 100 * (1 - std::accumulate(in, in + n, 0.0) / n), out[1] = out[2] = 0;
+        }};
+        t.fromLab = {[n](const double* in, double* out) { std::fill_n(out, n, 1 - in[0] / 100); }};
+        const std::string inks = ts::MakeProfile(dir.path(), t, std::to_string(n) + ".c");
+        cases.push_back({srgb, inks, rel, {127.5, 127.5, 127.5}, std::vector<double>(n, 118.8), 1});
+        cases.push_back({inks, srgb, rel, std::vector<double>(n, 118.8), {127.5, 127.5, 127.5}, 1});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::make_tuple(c.from, c.to, c.intent, c.in)));
+        const auto cmm = Begun(c.from, c.to, c.intent);
+        ASSERT_TRUE(cmm);
+        const bool labIn = cmm->GetSourceSpace() == icSigLabData;
+        const icColorSpaceSignature out = cmm->GetDestSpace();
+        double v[icMaxChannels];
+        for (size_t i = 0; i < c.in.size(); ++i)
+            v[i] = labIn && i ? (c.in[i] + 128) / 255 : c.in[i] / (labIn ? 100 : 255);
+        cmm->Apply(v, v);
+        ASSERT_EQ(size_t(cmm->GetDestSamples()), c.want.size());
+        for (size_t i = 0; i < c.want.size(); ++i) {
+            const double scale = out == icSigXYZData ? 1 : out != icSigLabData || i ? 255 : 100;
+            EXPECT_NEAR(v[i] * scale - (out == icSigLabData && i ? 128 : 0), c.want[i],
+                        c.tolerance);
+        }
+    }
+}
+
+TEST(Colour, ProfilesThatCannotServeAreRefused) {
+    ts::Scratch dir;
+    const std::string srgb = ts::MakeProfile(dir.path(), ts::Builtin::Srgb), fifo = dir.file("p");
+    const std::string link = ts::MakeProfile(dir.path(), ts::Builtin::DeviceLink);
+    const std::string named = ts::SystemProfile("colord/Crayons.icc");
+    const std::string gone = dir.file("gone"), text = dir.file("text"), folder = dir.path();
+    ts::TableProfile scanner = ts::InkTables(4);
+    scanner.deviceClass = 0x73636E72, scanner.fromLab.clear();
+    const std::string input = ts::MakeProfile(dir.path(), scanner, "input.icc");
+    ASSERT_TRUE(ts::WriteBytes(text, {'n', 'o', 't'}));
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0); // refused at once, not waited on
+    const std::pair<std::string, std::string> refused[] = {
+        {gone, srgb}, {srgb, gone}, {srgb, text}, {text, srgb},  {folder, srgb}, {fifo, srgb},
+        {srgb, fifo}, {link, srgb}, {srgb, link}, {named, srgb}, {srgb, named},  {srgb, input},
+    };
+    for (const auto& [from, to] : refused)
+        EXPECT_FALSE(Begun(from, to)) << from << " -> " << to;
+    EXPECT_TRUE(Begun(input, srgb)); // an input profile serves as a source
+}

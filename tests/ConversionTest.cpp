@@ -1,0 +1,247 @@
+// One image through the engine: every layout it accepts, on the per-pixel path and on the
+// fast path with one to three workers, against Little CMS's own numbers; and the images it
+// refuses, cancels or cannot read to the end. The refusals a run screens for, and the run's
+// own messages, are the run tests' business.
+#include <gtest/gtest.h>
+#include <lcms2.h>
+#include <tiffio.h>
+
+#include <algorithm>
+
+#include "ImageConversion.h"
+#include "Support.h"
+
+namespace {
+
+const unsigned kPaths[] = {0, 1, 2, 3}; // workers of the fast path; 0: the per-pixel path
+
+// One image converted as a run converts it: the job's settings, then what the conversion
+// told the run.
+struct Conversion : IImageHooks {
+    std::string source, from, to, dest;
+    int intent = 2, cancelAfter = -1; // rows; 0: cancelled before the first pixel
+    bool embeddedSource = false;
+    TiffCompression compression = kCompressNone;
+    ts::Bytes embed; // the destination profile to embed
+    std::atomic<bool>* cancel = nullptr;
+    std::vector<std::string> messages;
+    int rows = 0;
+    ImageResult result;
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void AdvanceProgress() override { *cancel = ++rows == cancelAfter || *cancel; }
+    void EndOfImagePauseCheck() override {}
+};
+
+Conversion Convert(Conversion o, unsigned threads) {
+    CConversionJob job;
+    job.SetJob(o.source, o.from, o.to, o.dest, o.intent, false);
+    job.m_bPlainPixelPath = threads == 0, job.m_nThreads = threads;
+    job.m_bEmbeddedSourceProfile = o.embeddedSource, job.m_nCompression = o.compression;
+    job.m_bCancelRequested = o.cancelAfter == 0, o.cancel = &job.m_bCancelRequested;
+    CTiffImage in, out;
+    const uint8_t* p = o.embed.empty() ? nullptr : o.embed.data();
+    o.result =
+        ConvertImage(job, {in, out, p, uint32_t(o.embed.size()), false, o}, o.source, o.dest);
+    return o;
+}
+
+// Gradients and noise, with runs of one colour along every third row for the colour caches.
+// Odd widths carry a resolution unit (300 per cm is not 300 dpi), even ones none.
+ts::Tiff Image(uint32_t width, uint32_t height, uint16_t samples, uint16_t photometric,
+               uint16_t alpha = 0) {
+    ts::Tiff t;
+    t.width = width, t.height = height, t.samples = samples, t.photometric = photometric;
+    t.extraSamples = alpha, t.rowsPerStrip = 8, t.xRes = 300, t.yRes = 150;
+    t.resUnit = width % 2 ? 3 : 0;
+    t.pixels = ts::Pattern(t, 7);
+    for (uint64_t y = 0, row = ts::RowBytes(t); y < height; y += 3)
+        for (uint64_t x = samples; x + samples <= row / 2; x += samples)
+            std::copy_n(&t.pixels[y * row], samples, &t.pixels[y * row + x]);
+    return t;
+}
+
+// How Little CMS takes channel c of a format in doubles: byte / 255 x mul + add, where the
+// byte of a* and b* is TIFF's signed one with its top bit flipped.
+void Scale(cmsUInt32Number f, uint32_t c, double& mul, double& add) {
+    const cmsUInt32Number pt = T_COLORSPACE(f);
+    mul = pt == PT_Lab ? (c ? 255 : 100) : pt == PT_CMY || pt == PT_CMYK || pt >= PT_MCH5 ? 100 : 1;
+    add = pt == PT_Lab && c ? -128 : 0;
+}
+
+// Little CMS's own result for an image, stored as TIFF stores it, alpha passed through. It
+// compensates black points by itself only for version 4 profiles with the perceptual and
+// saturation intents, which the cases avoid. Intent index 0 is the source's header intent.
+ts::Bytes Lcms(const std::string& from, const std::string& to, int intentIndex, const ts::Tiff& t) {
+    cmsHPROFILE a = cmsOpenProfileFromFile(from.c_str(), "r");
+    cmsHPROFILE b = cmsOpenProfileFromFile(to.c_str(), "r");
+    const cmsUInt32Number fa = cmsFormatterForColorspaceOfProfile(a, 0, TRUE);
+    const cmsUInt32Number fb = cmsFormatterForColorspaceOfProfile(b, 0, TRUE);
+    const int intent = intentIndex ? intentIndex - 1 : int(cmsGetHeaderRenderingIntent(a));
+    cmsHTRANSFORM x = cmsCreateTransform(a, fa, b, fb, cmsUInt32Number(intent), 0);
+    ts::Bytes out;
+    for (size_t at = 0; at < t.pixels.size(); at += t.samples) {
+        double v[cmsMAXCHANNELS], w[cmsMAXCHANNELS], mul, add;
+        for (uint32_t c = 0; c < T_CHANNELS(fa); ++c) {
+            Scale(fa, c, mul, add);
+            const int i = t.photometric || t.samples > 1 ? t.pixels[at + c] : 255 - t.pixels[at];
+            v[c] = (add ? i ^ 0x80 : i) / 255.0 * mul + add;
+        }
+        cmsDoTransform(x, v, w, 1);
+        for (uint32_t c = 0; c < T_CHANNELS(fb); ++c) {
+            Scale(fb, c, mul, add);
+            out.push_back(int(std::clamp((w[c] - add) / mul, 0., 1.) * 255 + .5) ^ (add ? 128 : 0));
+        }
+        if (t.extraSamples)
+            out.push_back(t.pixels[at + t.samples - 1]);
+    }
+    cmsDeleteTransform(x);
+    cmsCloseProfile(a);
+    cmsCloseProfile(b);
+    return out;
+}
+
+} // namespace
+
+// Tables come out up to two levels from Little CMS's: the program interpolates them
+// n-linearly where Little CMS goes tetrahedral. Matrices and curves agree exactly. XYZ is
+// stored as CIELab bytes and Lab bytes go to an XYZ profile as XYZ, so Little CMS uses the
+// Lab identity for XYZ profiles.
+TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
+    ts::Scratch dir;
+    const auto make = [&](const ts::TableProfile& p, const std::string& name) {
+        return ts::MakeProfile(dir.path(), p, name + ".icc");
+    };
+    const std::string srgb = ts::MakeProfile(dir.path(), ts::Builtin::Srgb);
+    const std::string srgb2 = ts::SystemProfile("sRGB.icc"); // version 2: no forced compensation
+    const std::string cmyk = ts::SystemProfile("ghostscript/default_cmyk.icc");
+    const std::string gray = ts::MakeProfile(dir.path(), ts::Builtin::Gray);
+    const std::string lab = ts::MakeProfile(dir.path(), ts::Builtin::Lab4);
+    const std::string xyz = ts::MakeProfile(dir.path(), ts::Builtin::Xyz);
+    const std::string cmy = make(ts::CmyTables(), "cmy"), ink4 = make(ts::InkTables(4), "4");
+    const std::string ink5 = make(ts::InkTables(5), "5"), ink6 = make(ts::InkTables(6), "6");
+    const std::string ink7 = make(ts::InkTables(7), "7"), intents = make(ts::IntentTables(), "i");
+    ts::Tiff planar = Image(33, 17, 1, 1), lzw = Image(97, 41, 3, 2), tagged = Image(29, 13, 3, 2);
+    planar.planar = 2, lzw.compression = COMPRESSION_LZW, tagged.icc = ts::ReadBytes(srgb2);
+    struct Case {
+        const char* name;
+        ts::Tiff tiff;
+        std::string from, to; // from "": the image's own profile (sRGB.icc)
+        int intent;
+        uint16_t photometric, samples; // of the destination, alpha included
+        int tolerance = 0;
+        TiffCompression compression = kCompressNone;
+    } cases[] = {
+        {"header-intent", Image(37, 9, 3, 2), intents, srgb2, 0, 2, 3, 2},
+        {"relative", Image(37, 9, 3, 2), intents, srgb2, 2, 2, 3, 2},
+        {"miniswhite4-rgb", Image(45, 21, 4, 0), cmyk, srgb2, 2, 2, 3, 2},
+        {"gray-rgb", Image(39, 13, 1, 1), gray, srgb, 2, 2, 3},
+        {"planar-gray-rgb", planar, gray, srgb, 2, 2, 3},
+        {"miniswhite-gray", Image(31, 9, 1, 0), gray, gray, 2, 1, 1},
+        {"rgb-gray", Image(41, 7, 3, 2), srgb, gray, 2, 1, 1},
+        {"minisblack3-rgb", Image(33, 17, 3, 1), srgb, srgb2, 2, 2, 3},
+        {"rgb-cmy", Image(43, 11, 3, 2), srgb, cmy, 2, 0, 3, 2},
+        {"rgb-7ink", Image(29, 13, 3, 2), srgb, ink7, 2, 0, 7, 2},
+        {"5ink-rgb", Image(29, 13, 5, 5), ink5, srgb, 2, 2, 3, 2},
+        {"rgba-cmyka", Image(43, 11, 4, 2, 1), srgb2, cmyk, 2, 5, 5, 2},
+        {"cmyka-rgba-deflate", Image(37, 9, 5, 5, 1), cmyk, srgb2, 2, 2, 4, 2, kCompressDeflate},
+        {"lzw-rgb-6ink-lzw", lzw, srgb, ink6, 2, 0, 6, 2, kCompressLzw},
+        {"lab-rgb", Image(51, 19, 3, 8), lab, srgb, 2, 2, 3},
+        {"rgb-lab", Image(51, 19, 3, 2), srgb, lab, 2, 8, 3},
+        {"lab-lab-every-byte", Image(256, 256, 3, 8), lab, lab, 2, 8, 3},
+        {"lab-xyz-lab", Image(51, 19, 3, 8), xyz, xyz, 2, 8, 3, 1},
+        {"embedded-rgb-cmyk", tagged, "", cmyk, 2, 5, 4, 2},
+        // From 2^18 pixels on, the fast path adds the evaluator and a table shared by the
+        // workers: a dense one for three source bytes, a packed one while source and
+        // destination fit seven bytes, else each worker's own cache.
+        {"big-rgb-cmyk", Image(512, 512, 3, 2), srgb2, cmyk, 2, 5, 4, 2},
+        {"big-rgba-cmyka", Image(512, 512, 4, 2, 1), srgb, ink4, 2, 5, 5, 2},
+        {"big-cmyk-rgb", Image(512, 512, 4, 5), ink4, srgb, 2, 2, 3, 2},
+        {"big-6ink-rgb", Image(512, 512, 6, 5), ink6, srgb, 3, 2, 3, 2},
+        {"big-lab-xyz", Image(512, 512, 3, 8), lab, xyz, 2, 8, 3, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Conversion job;
+        job.source = dir.file("in.tif"), job.dest = dir.file("out.tif"), job.from = c.from;
+        job.to = c.to, job.intent = c.intent, job.embeddedSource = c.from.empty();
+        job.compression = c.compression, job.embed = ts::ReadBytes(c.to);
+        ASSERT_TRUE(ts::WriteTiff(job.source, c.tiff));
+        ts::Bytes first;
+        for (unsigned threads : kPaths) {
+            const Conversion o = Convert(job, threads);
+            ASSERT_EQ(o.result.outcome, ImageOutcome::Converted) << threads;
+            EXPECT_EQ(o.rows, int(c.tiff.height)) << threads;
+            first = threads ? first : ts::ReadBytes(job.dest);
+            // Every path writes the same file.
+            EXPECT_TRUE(ts::ReadBytes(job.dest) == first) << threads;
+        }
+        const ts::Tiff got = ts::ReadTiff(job.dest);
+        EXPECT_EQ(std::make_tuple(got.photometric, got.samples, got.extraSamples, got.compression,
+                                  got.resUnit, got.xRes, got.yRes, got.icc),
+                  std::make_tuple(c.photometric, c.samples, c.tiff.extraSamples,
+                                  uint16_t(c.compression), c.tiff.resUnit, 300.f, 150.f,
+                                  job.embed)); // the profile embedded byte for byte
+        const std::string from = c.from.empty() ? srgb2 : c.from == xyz ? lab : c.from;
+        const ts::Bytes want = Lcms(from, c.to == xyz ? lab : c.to, c.intent, c.tiff);
+        ASSERT_EQ(got.pixels.size(), want.size());
+        int worst = 0;
+        for (size_t i = 0; i < want.size(); ++i) {
+            const int flip = c.photometric == 8 && i % 3 ? 0x80 : 0; // a* and b* are signed
+            worst = std::max(worst, std::abs((got.pixels[i] ^ flip) - (want[i] ^ flip)));
+        }
+        EXPECT_LE(worst, c.tolerance);
+    }
+}
+
+// A cancel, or a strip that cannot be decoded, stops an image at the same row on every path,
+// however far the workers had gone ahead, and hands the run its message (none after a
+// cancel). The refusals that only the conversion of an image words show their one message.
+// Either way the destination's name keeps what it held, and nothing else is left behind.
+TEST(Conversion, StoppedAndRefusedImagesLeaveNothing) {
+    ts::Scratch dir;
+    const std::string in = dir.path() + "/", old = in + "old.tif";
+    const std::string srgb = ts::MakeProfile(dir.path(), ts::Builtin::Srgb);
+    const std::string cmyk = ts::MakeProfile(dir.path(), ts::InkTables(4), "cmyk.icc");
+    const std::string nine = ts::MakeProfile(dir.path(), ts::InkTables(9), "ink9.icc");
+    ts::Tiff t;
+    t.width = t.height = 64, t.rowsPerStrip = 8, t.compression = COMPRESSION_ADOBE_DEFLATE;
+    t.icc.assign(3, 'x'); // not a profile
+    ASSERT_TRUE(ts::WriteTiff(in + "rgb.tif", t));
+    ts::Bytes bytes = ts::ReadBytes(in + "rgb.tif");
+    TIFF* tif = TIFFOpen((in + "rgb.tif").c_str(), "r");
+    uint64_t* offsets = nullptr;
+    ASSERT_TRUE(tif && TIFFGetField(tif, TIFFTAG_STRIPOFFSETS, &offsets));
+    bytes[offsets[4]] = bytes[offsets[4] + 1] = 0xFF; // rows 32 to 39 no longer inflate
+    TIFFClose(tif);
+    ASSERT_TRUE(ts::WriteBytes(in + "damaged.tif", bytes) && ts::WriteBytes(old, {'o', 'l', 'd'}));
+    const auto stopped = ImageOutcome::StoppedInRows, failed = ImageOutcome::FailedBeforeRows;
+    const std::string bad = "Error: Source image must be 8-bit and only have standard layers.";
+    const std::string broken =
+        "Invalid Profile:\n  " + in + "rgb.tif (embedded profile)\n  " + cmyk + "'";
+    struct Case {
+        std::string source, from, to;
+        ImageOutcome outcome;
+        std::vector<std::string> shown; // by the conversion itself
+        std::string forRun = "";        // the message the run is to show
+        int rows = 0, cancelAfter = -1; // rows; 0: cancelled before the first pixel
+        bool embeddedSource = false;
+    } cases[] = {
+        {"rgb.tif", srgb, cmyk, stopped, {}, "", 5, 4},
+        {"rgb.tif", srgb, cmyk, stopped, {}, "", 1, 0},
+        {"damaged.tif", srgb, cmyk, stopped, {}, bad, 32},
+        {"rgb.tif", srgb, nine, failed, {"Invalid destination profile or image pixel format"}},
+        {"rgb.tif", "", cmyk, failed, {broken}, "", 0, -1, true},
+    };
+    const ts::Snapshot before = ts::Snap(dir.path());
+    for (const Case& c : cases) {
+        Conversion job;
+        job.source = in + c.source, job.from = c.from, job.to = c.to, job.dest = old;
+        job.cancelAfter = c.cancelAfter, job.embeddedSource = c.embeddedSource;
+        for (unsigned threads : kPaths) {
+            const Conversion o = Convert(job, threads);
+            EXPECT_EQ(std::tie(threads, o.result.outcome, o.messages, o.result.message, o.rows),
+                      std::tie(threads, c.outcome, c.shown, c.forRun, c.rows));
+            EXPECT_EQ(ts::Changes(before, ts::Snap(dir.path())), "") << c.source;
+        }
+    }
+}
