@@ -104,8 +104,13 @@ public:
         const size_t nd = size_t(m_layout.destSamples);
         const bool bytes = m_eval != nullptr && m_eval->HasBytes();
         if (bytes) {
-            for (uint32_t i = 0; i < m_n; ++i)
-                m_eval->ApplyBytes(m_src + m_x[i] * ns, m_dst + m_x[i] * nd);
+            const unsigned char* from[kBatch];
+            unsigned char* to[kBatch];
+            for (uint32_t i = 0; i < m_n; ++i) {
+                from[i] = m_src + m_x[i] * ns;
+                to[i] = m_dst + m_x[i] * nd;
+            }
+            m_eval->ApplyBytes(from, to, m_n);
         } else if (m_eval != nullptr) {
             for (uint32_t i = 0; i < m_n; ++i)
                 m_eval->Apply(m_src + m_x[i] * ns, m_out + i * nd);
@@ -154,7 +159,7 @@ bool ConvertRowWith(const CConversionJob& job, const CIccCmm& cmm, const PixelLa
     copies.clear();
     // Keys are read a few pixels ahead so that their slots are on their way
     // from memory by the time they are looked up.
-    constexpr uint32_t kAhead = 8;
+    constexpr uint32_t kAhead = 24;
     for (uint32_t x = 0; x < std::min(width, kAhead); ++x)
         table.Prefetch(table.Key(src + x * ns));
     uint64_t prevKey = Table::kNoKey;

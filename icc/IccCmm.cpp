@@ -316,17 +316,29 @@ std::unique_ptr<CIccFastEval> CIccCmm::MakeFastEval(const icFloatNumber* levels,
         return nullptr;
     // A disagreement on any sample means the evaluator does not know this
     // link (or this library) as well as it thinks: Little CMS alone serves.
+    // The bytes are checked as the pipeline asks for them, many at a time.
     constexpr unsigned kSamples = 512;
+    std::vector<unsigned char> at(kSamples * icMaxChannels), bytes(kSamples * icMaxChannels);
+    std::vector<const unsigned char*> from(kSamples);
+    std::vector<unsigned char*> to(kSamples);
     for (unsigned i = 0; i < kSamples; ++i) {
-        unsigned char at[icMaxChannels];
-        SampleLevels(i, d.src.channels, at);
+        from[i] = &at[i * icMaxChannels];
+        to[i] = &bytes[i * icMaxChannels];
+        SampleLevels(i, d.src.channels, &at[i * icMaxChannels]);
+    }
+    if (encoder != nullptr)
+        eval->ApplyBytes(from.data(), to.data(), kSamples);
+    for (unsigned i = 0; i < kSamples; ++i) {
         icFloatNumber in[icMaxChannels], want[icMaxChannels], got[icMaxChannels];
         for (int c = 0; c < d.src.channels; ++c)
-            in[c] = levels[c * 256 + at[c]];
+            in[c] = levels[c * 256 + from[i][c]];
         Apply(want, in);
-        eval->Apply(at, got);
+        eval->Apply(from[i], got);
         if (memcmp(want, got, sizeof(icFloatNumber) * size_t(d.dst.channels)) != 0)
             return nullptr;
+        for (int c = 0; encoder != nullptr && c < d.dst.channels; ++c)
+            if (to[i][c] != encoder(c, want[c]))
+                return nullptr;
     }
     return eval;
 }

@@ -3,6 +3,7 @@
 // so that every step rounds exactly where the stage it replaces does.
 #include "IccFastEval.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -261,6 +262,52 @@ void RunStep(const Step& s, const float* in, float* out) {
     }
 }
 
+// Colours evaluated together, channel-major: value c of colour i is at
+// c * kLanes + i. Each colour's arithmetic is RunStep's, in the same order;
+// only the order of the colours' work changes, so that independent table
+// reads and divisions overlap instead of waiting on one another.
+constexpr unsigned kLanes = 32;
+constexpr unsigned kLaneChannels = 16;
+
+bool AllTabulated(const Step& s) {
+    for (const auto& t : s.curveTables)
+        if (t.empty())
+            return false;
+    return s.kind == Step::Kind::Curves;
+}
+
+void RunStepLanes(const Step& s, const float* in, float* out, unsigned n) {
+    if (s.kind == Step::Kind::Matrix) {
+        for (unsigned o = 0; o < s.out; ++o)
+            for (unsigned i = 0; i < n; ++i) {
+                double sum = 0;
+                for (unsigned j = 0; j < s.in; ++j)
+                    sum += in[j * kLanes + i] * s.matrix[o * s.in + j];
+                if (s.offset != nullptr)
+                    sum += s.offset[o];
+                out[o * kLanes + i] = static_cast<float>(sum);
+            }
+        return;
+    }
+    if (AllTabulated(s)) {
+        cmsUInt16Number words[kLanes];
+        for (unsigned c = 0; c < s.in; ++c) {
+            icLcmsQuantiseMany(in + c * kLanes, words, n, 1);
+            for (unsigned i = 0; i < n; ++i)
+                out[c * kLanes + i] = static_cast<float>(s.curveTables[c][words[i]] / 65535.0);
+        }
+        return;
+    }
+    for (unsigned i = 0; i < n; ++i) {
+        float a[kLaneChannels], b[kLaneChannels];
+        for (unsigned c = 0; c < s.in; ++c)
+            a[c] = in[c * kLanes + i];
+        RunStep(s, a, b);
+        for (unsigned c = 0; c < s.out; ++c)
+            out[c * kLanes + i] = b[c];
+    }
+}
+
 } // namespace
 
 struct IccFastEvalImpl {
@@ -286,6 +333,11 @@ struct IccFastEvalImpl {
     // Runs the steps before the last table; returns what it receives.
     void StepsToLastTable(const unsigned char* levels, cmsUInt16Number* out16) const;
     void LastTable(const float* in, cmsUInt16Number* out16) const;
+    // Whether every value between steps fits the lanes, and the byte table
+    // ends the list.
+    bool lanes = false;
+    void ApplyLanes(const unsigned char* const* levels, unsigned char* const* bytes,
+                    unsigned n) const;
     void Finish(const float* values, double* result) const;
 };
 
@@ -349,6 +401,35 @@ void IccFastEvalImpl::ApplyBytes(const unsigned char* levels, unsigned char* byt
     StepsToLastTable(levels, out16);
     for (unsigned c = 0; c < outputs; ++c)
         bytes[c] = byteTable[c * kWords + out16[c]];
+}
+
+void IccFastEvalImpl::ApplyLanes(const unsigned char* const* levels, unsigned char* const* bytes,
+                                 unsigned n) const {
+    float a[kLaneChannels * kLanes], b[kLaneChannels * kLanes];
+    for (unsigned c = 0; c < inputs; ++c)
+        for (unsigned i = 0; i < n; ++i)
+            a[c * kLanes + i] = inTable[c * kLevels + levels[i][c]];
+    float *x = a, *y = b;
+    for (size_t k = 0; k + (curvesIntoLast ? 2 : 1) < steps.size(); ++k) {
+        RunStepLanes(steps[k], x, y, n);
+        std::swap(x, y);
+    }
+    const Step& last = steps.back();
+    cmsUInt16Number in16[kLanes * kLaneChannels], out16[kLanes * kLaneChannels];
+    for (unsigned c = 0; c < last.in; ++c)
+        icLcmsQuantiseMany(x + c * kLanes, in16 + c, n, kLaneChannels);
+    if (curvesIntoLast) {
+        const Step& curves = steps[steps.size() - 2];
+        for (unsigned c = 0; c < last.in; ++c)
+            for (unsigned i = 0; i < n; ++i)
+                in16[i * kLaneChannels + c] = curves.curveTables[c][in16[i * kLaneChannels + c]];
+    }
+    for (unsigned i = 0; i < n; ++i)
+        last.params->Interpolation.Lerp16(in16 + i * kLaneChannels, out16 + i * kLaneChannels,
+                                          last.params);
+    for (unsigned i = 0; i < n; ++i)
+        for (unsigned c = 0; c < outputs; ++c)
+            bytes[i][c] = byteTable[c * kWords + out16[i * kLaneChannels + c]];
 }
 
 namespace {
@@ -464,6 +545,9 @@ std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEn
         for (size_t i = 0; i < e->outTable.size(); ++i)
             e->byteTable[i] = encoder(static_cast<int>(i / kWords), e->outTable[i]);
     }
+    e->lanes = !e->byteTable.empty() && e->inputs <= kLaneChannels;
+    for (const Step& step : e->steps)
+        e->lanes = e->lanes && step.in <= kLaneChannels && step.out <= kLaneChannels;
     return std::make_unique<CIccFastEval>(std::move(e));
 }
 
@@ -473,6 +557,20 @@ CIccFastEval::~CIccFastEval() = default;
 
 void CIccFastEval::Apply(const unsigned char* levels, icFloatNumber* out) const {
     m_pImpl->Apply(levels, out);
+}
+
+void CIccFastEval::ApplyBytes(const unsigned char* const* levels, unsigned char* const* bytes,
+                              unsigned count) const {
+    const IccFastEvalImpl& e = *m_pImpl;
+    for (unsigned from = 0; from < count; from += kLanes) {
+        const unsigned n = std::min(kLanes, count - from);
+        if (e.lanes) {
+            e.ApplyLanes(levels + from, bytes + from, n);
+            continue;
+        }
+        for (unsigned i = 0; i < n; ++i)
+            e.ApplyBytes(levels[from + i], bytes[from + i]);
+    }
 }
 
 bool CIccFastEval::HasBytes() const {

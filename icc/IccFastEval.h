@@ -32,6 +32,10 @@ public:
     // Apply gives, found in tables where the link allows.
     bool HasBytes() const;
     void ApplyBytes(const unsigned char* levels, unsigned char* bytes) const;
+    // The same for `count` pixels at once, which is quicker: each stage runs
+    // over all of them in turn, so their table reads overlap.
+    void ApplyBytes(const unsigned char* const* levels, unsigned char* const* bytes,
+                    unsigned count) const;
 
 private:
     std::unique_ptr<IccFastEvalImpl> m_pImpl;

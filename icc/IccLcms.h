@@ -52,6 +52,9 @@ cmsBool icLcmsOptimize(cmsPipeline** lut, cmsUInt32Number intent, cmsUInt32Numbe
 bool icLcmsInternalsMatch();
 // The word a float becomes where Little CMS reads a 16-bit table.
 cmsUInt16Number icLcmsQuantise(cmsFloat32Number v);
+// The same for n floats, `stride` apart in `out`.
+void icLcmsQuantiseMany(const cmsFloat32Number* in, cmsUInt16Number* out, unsigned n,
+                        unsigned stride);
 // Whether a curve is a 16-bit table, evaluated at a quantised input.
 bool icLcmsCurveIsTable16(const cmsToneCurve* curve);
 // The float a pipeline receives from one double channel of a pixel, and the

@@ -49,6 +49,12 @@ cmsUInt16Number icLcmsQuantise(cmsFloat32Number v) {
     return static_cast<cmsUInt16Number>(QuickFloor(d - 32767.0) + 32767);
 }
 
+void icLcmsQuantiseMany(const cmsFloat32Number* in, cmsUInt16Number* out, unsigned n,
+                        unsigned stride) {
+    for (unsigned i = 0; i < n; ++i)
+        out[i * stride] = icLcmsQuantise(in[i]);
+}
+
 bool icLcmsCurveIsTable16(const cmsToneCurve* curve) {
     return reinterpret_cast<const CurveHead*>(curve)->nSegments == 0;
 }
