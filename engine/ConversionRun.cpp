@@ -78,10 +78,12 @@ std::string CConversionRun::UnopenedMessage(const std::string& path) {
 void CConversionRun::Drop(size_t i, const std::string& message) {
     ShowMessage(message);
     m_list.erase(m_list.begin() + static_cast<std::ptrdiff_t>(i));
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(i));
     ++m_job.m_nImagesSkipped;
 }
 
 void CConversionRun::ScreenFileList() {
+    m_rows.assign(m_list.size(), 0);
     for (size_t i = m_list.size(); i-- > 0;) {
         const std::string path = m_list[i];
         const std::string name = DisplayPath(GetFileName(path));
@@ -92,7 +94,7 @@ void CConversionRun::ScreenFileList() {
         else if (m_source.GetRowBytes() > m_job.m_nMaxRowBytes)
             Drop(i, FormatText(msg::kScreenTooLarge, name.c_str()));
         else
-            m_nTotalRows += m_source.GetHeight();
+            m_nTotalRows += m_rows[i] = m_source.GetHeight();
         m_source.Close();
     }
 }
@@ -121,6 +123,7 @@ bool CConversionRun::ConvertAll() {
         const std::string dest = m_job.m_bMultipleFiles
                                      ? DestinationFor(m_job.m_strDestImage, source)
                                      : m_job.m_strDestImage;
+        const uint64_t rowsAtEnd = m_nRowsDone + m_rows[i];
         m_observer.SetFileNameLabel(FileNameLabel(source));
         m_observer.SetFileCountLabel(FormatText(msg::kFileCount, int(i + 1), int(n)));
 
@@ -128,7 +131,7 @@ bool CConversionRun::ConvertAll() {
         // being read, whatever way the two paths are spelled.
         if (IsSamePath(source, dest)) {
             ShowMessage(FormatText(msg::kSameSourceAndDest, msg::kNounImages));
-            if (!GoOnAfterFailure())
+            if (!GoOnAfterFailure(rowsAtEnd))
                 return false;
             continue;
         }
@@ -149,15 +152,17 @@ bool CConversionRun::ConvertAll() {
         }
         if (!result.message.empty())
             ShowMessage(result.message);
-        if (!GoOnAfterFailure())
+        if (!GoOnAfterFailure(rowsAtEnd))
             return false;
     }
     return anyConverted;
 }
 
-bool CConversionRun::GoOnAfterFailure() {
+bool CConversionRun::GoOnAfterFailure(uint64_t rowsAtEnd) {
     if (!m_job.m_bKeepGoing || m_job.m_bCancelRequested.load(std::memory_order_relaxed))
         return false;
+    m_nRowsDone = std::max(m_nRowsDone, rowsAtEnd);
+    StorePercent();
     ++m_job.m_nImagesSkipped;
     m_job.m_bStop.store(false, std::memory_order_relaxed);
     return true;
@@ -173,15 +178,19 @@ std::string CConversionRun::DisplayPath(const std::string& path) {
 
 void CConversionRun::AdvanceProgress() {
     ++m_nRowsDone;
+    StorePercent();
+    if (m_job.m_nPercent.load(std::memory_order_relaxed) == 100 && !m_bPausedAt100) {
+        m_bPausedAt100 = true;
+        Pause();
+    }
+}
+
+void CConversionRun::StorePercent() {
     const double fraction = m_nTotalRows ? double(m_nRowsDone) / double(m_nTotalRows) : 1.0;
     // A source that grew after the screening counted its rows must not take the
     // percentage past 100.
     const int32_t percent = std::min(RoundToInt(fraction * 100.0), 100);
     m_job.m_nPercent.store(percent, std::memory_order_relaxed);
-    if (percent == 100 && !m_bPausedAt100) {
-        m_bPausedAt100 = true;
-        Pause();
-    }
 }
 
 void CConversionRun::EndOfImagePauseCheck() {

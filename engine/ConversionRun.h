@@ -44,7 +44,10 @@ private:
     bool ConvertAll();
     // After an image failed, with its message shown: whether the run goes on
     // to the next image (only when asked to keep going, and not cancelled).
-    bool GoOnAfterFailure();
+    // Going on, the image's rows count as done: rowsAtEnd is where the
+    // percentage would stand had it been converted.
+    bool GoOnAfterFailure(uint64_t rowsAtEnd);
+    void StorePercent();
     void Pause();
 
     CConversionJob& m_job;
@@ -52,6 +55,7 @@ private:
     std::vector<std::string> m_list;
     std::vector<unsigned char> m_profileBytes;
     bool m_bHaveProfile = false;
+    std::vector<uint64_t> m_rows; // each listed image's rows, as screened
     uint64_t m_nTotalRows = 0;
     uint64_t m_nRowsDone = 0;
     bool m_bPausedAt100 = false;

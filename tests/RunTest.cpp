@@ -28,6 +28,7 @@ TEST(Run, WhatARunShowsAndWrites) {
         std::vector<std::string> messages, names;
         std::vector<int> percents; // as each image begins, then at the end
         std::string changed;       // all that differs under {d} afterwards; success if any
+        bool keepGoing = false;
     };
     // clang-format off
     const Case cases[] = {
@@ -39,6 +40,8 @@ TEST(Run, WhatARunShowsAndWrites) {
         {"cancelled as the first image begins", {{"a.tif", 4}, {"b.tif", 4}}, "{in}", "{out}", "{cmyk}", "a", {}, {"a"}, {0, 0}, ""},
         // Handed a job the checks would have refused, the run still never writes over a source.
         {"destination a link to the source", {{"a.tif", 4}}, "{in}", "{d}/links", "{cmyk}", nullptr, {"Source and destination images are the same. Don't be dumb."}, {"a"}, {0, 0}, ""},
+        // Going on past an image it refused, that image's rows count as done.
+        {"keeping going", {{"a.tif", 4}, {"b.tif", 12}}, "{in}", "{d}/links", "{cmyk}", nullptr, {"Source and destination images are the same. Don't be dumb."}, {"a", "b"}, {0, 25, 100}, "links/b.tif", true},
         {"folder into itself", {{"a.tif", 4}}, "{in}", "{d}/./in//", "{cmyk}", nullptr, {"Source and destination images are the same. Don't be dumb."}, {"a"}, {0, 0}, ""},
         // Reading a pipe would wait for a writer that never comes.
         {"a pipe as the profile to embed", {{"a.tif", 4}}, "{in}/a.tif", "{out}/a.tif", "{pipe}", nullptr,
@@ -68,6 +71,7 @@ TEST(Run, WhatARunShowsAndWrites) {
         std::vector<int> percents;
         const auto setUp = [&](CConversionJob& j) {
             job = &j;
+            j.m_bKeepGoing = c.keepGoing;
             if (c.cancelAt && !*c.cancelAt)
                 j.RequestCancel();
         };
