@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything but the windows with AddressSanitizer and
 # UndefinedBehaviorSanitizer into build-asan/ and runs the tests there: the
-# colour layer, the engine, the file code, the fixtures, the command-line
+# colour layer, the engine, the file code, the test support, the command-line
 # tool, and the replay of the fuzz regressions. Any sanitizer report fails
 # the test it happens in. Tests labelled slow (the evaluator's walk of the
 # whole RGB cube) would take most of an hour here: they run on a sample of
