@@ -10,13 +10,6 @@
 
 namespace {
 
-std::string Fill(std::string text, const std::map<std::string, std::string>& vars) {
-    for (const auto& [name, value] : vars)
-        for (size_t at = 0; (at = text.find(name, at)) != std::string::npos; at += value.size())
-            text.replace(at, name.size(), value);
-    return text;
-}
-
 // A text ending in '*' is matched as a prefix.
 bool Matches(const std::string& got, const std::string& want) {
     if (!want.empty() && want.back() == '*')
@@ -118,13 +111,13 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     for (const Case& c : cases) {
         std::vector<std::string> args;
         for (const std::string& arg : c.args)
-            args.push_back(Fill(arg, vars));
+            args.push_back(ts::Fill(arg, vars));
         SCOPED_TRACE(::testing::PrintToString(args));
         const ts::Snapshot before = ts::Snap(d.path());
         const ts::Proc r = ts::RunCli(args);
         EXPECT_EQ(r.code, c.code);
-        EXPECT_TRUE(Matches(r.out, Fill(c.out, vars))) << r.out;
-        EXPECT_TRUE(Matches(r.err, Fill(c.err, vars))) << r.err;
+        EXPECT_TRUE(Matches(r.out, ts::Fill(c.out, vars))) << r.out;
+        EXPECT_TRUE(Matches(r.err, ts::Fill(c.err, vars))) << r.err;
         EXPECT_EQ(ts::Changes(before, ts::Snap(d.path())), c.changed);
     }
     // What the options add to the images written above; their pixels stay those of a plain run.

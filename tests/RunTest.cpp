@@ -5,17 +5,6 @@
 
 #include "Support.h"
 
-namespace {
-
-std::string Fill(std::string text, const std::map<std::string, std::string>& vars) {
-    for (const auto& [name, value] : vars)
-        for (size_t at = 0; (at = text.find(name, at)) != std::string::npos; at += value.size())
-            text.replace(at, name.size(), value);
-    return text;
-}
-
-} // namespace
-
 // Each run goes from sRGB to {cmyk} with the profile embedded; {in} and {out} are folders in
 // {d}, and {d}/links/a.tif is a link to {in}/a.tif. A source with a period is a single image.
 // What a run refuses before it starts, and what the command-line tool reports, CliTest covers.
@@ -81,14 +70,14 @@ TEST(Run, WhatARunShowsAndWrites) {
                 job->RequestCancel();
         };
         const ts::Snapshot before = ts::Snap(d.path());
-        const ts::RunRecord r =
-            ts::RunJob({Fill(c.source, vars), srgb, Fill(c.destProfile, vars), Fill(c.dest, vars),
-                        c.source.find('.') == c.source.npos, true, 2, setUp, beforeImage});
+        const ts::RunRecord r = ts::RunJob(
+            {ts::Fill(c.source, vars), srgb, ts::Fill(c.destProfile, vars), ts::Fill(c.dest, vars),
+             c.source.find('.') == c.source.npos, true, 2, setUp, beforeImage});
         const ts::Snapshot after = ts::Snap(d.path());
         percents.push_back(r.percent);
         std::vector<std::string> messages;
         for (const std::string& m : c.messages)
-            messages.push_back(Fill(m, vars));
+            messages.push_back(ts::Fill(m, vars));
         EXPECT_EQ(r.messages, messages);
         EXPECT_EQ(r.names, c.names);
         EXPECT_EQ(percents, c.percents);

@@ -49,6 +49,13 @@ bool WriteBytes(const std::string& path, const Bytes& bytes) {
     return bool(out.flush());
 }
 
+std::string Fill(std::string text, const std::map<std::string, std::string>& vars) {
+    for (const auto& [name, value] : vars)
+        for (size_t at = 0; (at = text.find(name, at)) != std::string::npos; at += value.size())
+            text.replace(at, name.size(), value);
+    return text;
+}
+
 bool Exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;

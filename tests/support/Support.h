@@ -38,6 +38,9 @@ Bytes ReadBytes(const std::string& path); // empty when unreadable
 bool WriteBytes(const std::string& path, const Bytes& bytes);
 bool Exists(const std::string& path); // without following a final link
 
+// The text with every name of `vars` (say "{in}") replaced by its value.
+std::string Fill(std::string text, const std::map<std::string, std::string>& vars);
+
 // Every entry under a folder: relative path -> "dir", "file <digest>", "link -> <target>".
 using Snapshot = std::map<std::string, std::string>;
 Snapshot Snap(const std::string& root);
