@@ -13,18 +13,20 @@
 #include <vector>
 
 // Memory for a table shared by the workers of an image: mapped, not
-// allocated, so only the pages of colours the image has cost anything; in
-// huge pages where the system allows them, because lookups land anywhere in
-// the table and small pages would cost a page walk on nearly every one of
-// them in an image of many colours (about a tenth of the time on noise).
+// allocated, so only the pages of colours the image has cost anything.
+// Lookups land anywhere in the table, and in an image of many colours small
+// pages cost a page walk on nearly every one of them (about a tenth of the
+// time on noise); huge pages, where the system allows them, avoid that but
+// cost whole 2 MB pages, so the caller asks for them only for large images.
 // Null when the address space cannot be had.
-inline void* MapSharedTable(size_t bytes) {
+inline void* MapSharedTable(size_t bytes, bool hugePages) {
     void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (p == MAP_FAILED)
         return nullptr;
 #if defined(MADV_HUGEPAGE)
-    madvise(p, bytes, MADV_HUGEPAGE); // advice only: small pages work as well
+    if (hugePages)
+        madvise(p, bytes, MADV_HUGEPAGE); // advice only: small pages work as well
 #endif
     return p;
 }
@@ -94,8 +96,8 @@ public:
     static constexpr size_t kColours = size_t(1) << 24;
     static constexpr size_t kBytes = kColours * 4;
 
-    static std::unique_ptr<CDenseColourTable> Make() {
-        void* p = MapSharedTable(kBytes);
+    static std::unique_ptr<CDenseColourTable> Make(bool hugePages) {
+        void* p = MapSharedTable(kBytes, hugePages);
         return p ? std::unique_ptr<CDenseColourTable>(new CDenseColourTable(p)) : nullptr;
     }
     ~CDenseColourTable() { munmap(m_values, kBytes); }
@@ -151,8 +153,8 @@ public:
         return sourceSamples + destSamples <= 7;
     }
 
-    static std::unique_ptr<CPackedColourCache> Make(int sourceSamples) {
-        void* p = MapSharedTable(kBytes);
+    static std::unique_ptr<CPackedColourCache> Make(int sourceSamples, bool hugePages) {
+        void* p = MapSharedTable(kBytes, hugePages);
         return p ? std::unique_ptr<CPackedColourCache>(new CPackedColourCache(p, sourceSamples))
                  : nullptr;
     }
