@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <numeric>
 
 #include "IccCmm.h"
+#include "IccFastEval.h"
 #include "Support.h"
 
 namespace {
@@ -149,4 +152,52 @@ TEST(Colour, ProfilesThatCannotServeAreRefused) {
     for (const auto& [from, to] : refused)
         EXPECT_FALSE(Begun(from, to)) << from << " -> " << to;
     EXPECT_TRUE(Begun(input, srgb)); // an input profile serves as a source
+}
+
+// The fast evaluator checks itself against the transform when it is made and is not handed out
+// on any disagreement, after which every colour goes the slow way: right, but unnoticed by the
+// image tests. So each common kind of stage list must get one, and its bytes, a batch at a
+// time, must be the encoder's of the transform's values.
+TEST(Colour, TheFastEvaluatorServesTheCommonPairs) {
+    const std::string srgb = ts::SystemProfile("sRGB.icc"), lab = ts::SystemProfile("LCMSLABI.ICM");
+    const std::string cmyk = ts::SystemProfile("ghostscript/default_cmyk.icc");
+    const std::string cases[][2] = {
+        {srgb, cmyk},
+        {cmyk, srgb},
+        {lab, srgb},
+        {srgb, lab},
+        {lab, cmyk},
+        {ts::SystemProfile("colord/sRGB.icc"), ts::SystemProfile("ghostscript/ps_cmyk.icc")},
+        {srgb, ts::SystemProfile("compatibleWithAdobeRGB1998.icc")}};
+    const auto encode = [](int, icFloatNumber v) {
+        return static_cast<unsigned char>(std::clamp(v * 255.0 + 0.5, 0.0, 255.0));
+    };
+    std::vector<icFloatNumber> levels(4 * 256);
+    for (size_t i = 0; i < levels.size(); ++i)
+        levels[i] = icFloatNumber(i % 256) / 255.0;
+    for (const auto& [from, to] : cases) {
+        SCOPED_TRACE(from + " -> " + to);
+        const auto cmm = Begun(from, to, icPerceptual);
+        ASSERT_TRUE(cmm);
+        const auto eval = cmm->MakeFastEval(levels.data(), encode);
+        ASSERT_TRUE(eval);
+        const int in = cmm->GetSourceSamples(), out = cmm->GetDestSamples();
+        std::vector<std::array<unsigned char, 16>> colours(777), bytes(777);
+        std::vector<const unsigned char*> src;
+        std::vector<unsigned char*> dst;
+        for (size_t i = 0; i < colours.size(); ++i) {
+            for (int c = 0; c < in; ++c)
+                colours[i][c] = static_cast<unsigned char>((i * 97 + c * 71) * (c + 3) % 256);
+            src.push_back(colours[i].data()), dst.push_back(bytes[i].data());
+        }
+        eval->ApplyBytes(src.data(), dst.data(), unsigned(src.size()));
+        for (size_t i = 0; i < colours.size(); ++i) {
+            icFloatNumber v[16], want[16];
+            for (int c = 0; c < in; ++c)
+                v[c] = levels[colours[i][c]];
+            cmm->Apply(want, v);
+            for (int c = 0; c < out; ++c)
+                ASSERT_EQ(bytes[i][c], encode(c, want[c])) << i << " " << c;
+        }
+    }
 }
