@@ -66,7 +66,7 @@ TEST(TiffFile, WritesTheLayoutAndTagsItWasGiven) {
         {TCM_ADDITIVE, 1, kCompressLzw, 0, 0, 0, false, false, 1},
         {TCM_SUBTRACTIVE, 4, kCompressDeflate, 72, 72, 3, true, true, 5},
         {TCM_SUBTRACTIVE, 6, kCompressZstd, -1, 0, 0, false, true, 0},
-        {TCM_LAB, 3, kCompressNone, 0, 0, 0, true, false, 8}};
+        {TCM_LAB, 3, kCompressNone, 0.5, 0.5, 0, true, false, 8}};
     // clang-format on
     for (const auto& [model, samples, compression, res, x, unit, embed, big, photometric] : cases) {
         const TiffWriteOptions options{unit, big ? 0 : kBigTiffThreshold, compression};
