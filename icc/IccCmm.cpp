@@ -181,6 +181,12 @@ icStatusCMM CIccCmm::AddXform(const unsigned char* pProfileData, size_t nSize,
                               icRenderingIntent nIntent, icXformInterp) {
     if (!pProfileData || nSize == 0 || nSize > icMaxProfileBytes)
         return icCmmStatCantOpenProfile;
+    // A profile shorter than its header says was cut short: Little CMS opens
+    // one whose missing bytes no tag it reads needs, and the copy embedded in
+    // the images would be the damaged file.
+    if (nSize < 4 || (uint32_t(pProfileData[0]) << 24 | uint32_t(pProfileData[1]) << 16 |
+                      uint32_t(pProfileData[2]) << 8 | pProfileData[3]) > nSize)
+        return icCmmStatCantOpenProfile;
     cmsContext ctx = icLcmsContext();
     if (!ctx)
         return icCmmStatAllocErr;

@@ -21,6 +21,7 @@ static std::string Icc(const std::string& name) {
         scanner.deviceClass = 0x73636E72; // 'scnr', with no table back from Lab
         scanner.fromLab.clear();
         return ts::WriteBytes(dir.file("cut.icc"), ts::Bytes(srgb.begin(), srgb.begin() + 294)) &&
+               ts::WriteBytes(dir.file("tail.icc"), ts::Bytes(srgb.begin(), srgb.end() - 28)) &&
                ts::WriteTiff(dir.file("tif.icc"), {}) &&
                !ts::MakeProfile(dir.path(), ts::Builtin::DeviceLink).empty() &&
                !ts::MakeProfile(dir.path(), scanner, "input.icc").empty();
@@ -96,6 +97,7 @@ const Case kCases[] = {
     {"an image as destination profile", false, kBadProfile, {}, "srgb.icc", "tif.icc"},
     {"missing destination profile", false, kBadProfile, {}, "srgb.icc", "missing.icc"},
     {"truncated destination profile", false, kBadProfile, {}, "srgb.icc", "cut.icc"},
+    {"destination profile short of its header's size", false, kBadProfile, {}, "srgb.icc", "tail.icc"},
     {"device link as source", false, kBadProfile, {}, "link.icc"},
     {"named colours as destination", false, kBadProfile, {}, "srgb.icc", "colord/Crayons.icc"},
     {"input-only destination", false, kBadProfile, {}, "srgb.icc", "input.icc"},
