@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "IccFastLab.h"
 #include "IccLcms.h"
 
 namespace {
@@ -127,95 +128,6 @@ void RunMatrix(const Step& s, const float* in, float* out) {
     }
 }
 
-// Little CMS's Lab from XYZ, computed by Little CMS (with pow for the cube
-// roots).
-void LcmsXyzToLab(const float* in, float* out) {
-    const cmsCIEXYZ xyz{in[0] * kMaxEncodeableXyz, in[1] * kMaxEncodeableXyz,
-                        in[2] * kMaxEncodeableXyz};
-    cmsCIELab lab;
-    cmsXYZ2Lab(nullptr, &lab, &xyz);
-    out[0] = static_cast<float>(lab.L / 100.0);
-    out[1] = static_cast<float>((lab.a + 128.0) / 255.0);
-    out[2] = static_cast<float>((lab.b + 128.0) / 255.0);
-}
-
-// Little CMS takes each ratio t to the white point through pow(t, 1.0 / 3)
-// above (24/116)^3 and through a straight line below, which is the slowest
-// part of the list. A cube root of our own is quicker but does not round as
-// pow does; it need not. Every step from such a value to the stage's floats
-// (multiplying or dividing by a positive constant, adding a constant,
-// subtracting another channel's value, each rounded to double, then to
-// float) never decreases, or never increases, as the value grows. So when we
-// know an interval [lo, hi] holding pow's result and both ends give the same
-// floats, pow's result gives them too. Otherwise (about one colour in ten
-// thousand) Little CMS computes the colour.
-struct Bracket {
-    double lo, hi;
-};
-
-// Halley's iteration for the cube root from a guess made of the exponent
-// bits: within 2^-47 on (24/116)^3..8 after two steps. Its accuracy is not
-// what makes Bracket sound; CubeRootBracket checks the interval itself.
-[[gnu::always_inline]] inline double FastCubeRoot(double t) {
-    uint64_t bits;
-    std::memcpy(&bits, &t, sizeof bits);
-    bits = bits / 3 + 0x2A9F7893782DA1CEull; // a third of the exponent, roughly
-    double y;
-    std::memcpy(&y, &bits, sizeof y);
-    for (int i = 0; i < 2; ++i) {
-        const double y3 = y * y * y;
-        y = y * (y3 + 2.0 * t) / (2.0 * y3 + t);
-    }
-    return y;
-}
-
-// Whether pow(t, 1.0 / 3) provably lies in b, for t in (2^-7, 8). The proof:
-// 1.0 / 3 is 1/3 - 2^-54/3, so pow's exact result is the true cube root r
-// times t^(-2^-54/3), within 2^-53 of r since |ln t| < 5; glibc's pow is
-// within 1 ulp (2^-52) of its exact result: pow(t, 1.0 / 3) is within 2^-48
-// of r, which holds with room to spare for any libm within 8 ulps. Each
-// cube below is rounded twice, so the computed lo^3 <= t(1 - 2^-45), itself
-// rounded, makes the exact lo^3 < t(1 - 2^-46) < (r(1 - 2^-48))^3: lo is
-// below pow's result. Likewise for hi. A cube root within 2^-43 of r passes.
-[[gnu::always_inline]] inline bool CubeRootBracket(double t, Bracket& b) {
-    const double y = FastCubeRoot(t);
-    b.lo = y * (1.0 - 0x1p-40);
-    b.hi = y * (1.0 + 0x1p-40);
-    return b.lo * b.lo * b.lo <= t * (1.0 - 0x1p-45) && b.hi * b.hi * b.hi >= t * (1.0 + 0x1p-45);
-}
-
-// Little CMS's f(t) of XYZ to Lab as an interval; false when it cannot be
-// bounded here (NaN, far outside the encodable range).
-[[gnu::always_inline]] inline bool LabFunction(double t, Bracket& b) {
-    constexpr double kLimit = (24.0 / 116.0) * (24.0 / 116.0) * (24.0 / 116.0);
-    if (t <= kLimit) {
-        b.lo = b.hi = (841.0 / 108.0) * t + (16.0 / 116.0);
-        return true;
-    }
-    return t < 8.0 && CubeRootBracket(t, b);
-}
-
-void RunXyzToLab(const float* in, float* out) {
-    Bracket fx, fy, fz;
-    if (LabFunction(in[0] * kMaxEncodeableXyz / cmsD50X, fx) &&
-        LabFunction(in[1] * kMaxEncodeableXyz / cmsD50Y, fy) &&
-        LabFunction(in[2] * kMaxEncodeableXyz / cmsD50Z, fz)) {
-        // a and b fall as fy grows and rise with fx (fall with fz).
-        const float l = static_cast<float>((116.0 * fy.lo - 16.0) / 100.0);
-        const float a = static_cast<float>((500.0 * (fx.lo - fy.hi) + 128.0) / 255.0);
-        const float b = static_cast<float>((200.0 * (fy.lo - fz.hi) + 128.0) / 255.0);
-        if (l == static_cast<float>((116.0 * fy.hi - 16.0) / 100.0) &&
-            a == static_cast<float>((500.0 * (fx.hi - fy.lo) + 128.0) / 255.0) &&
-            b == static_cast<float>((200.0 * (fy.hi - fz.lo) + 128.0) / 255.0)) {
-            out[0] = l;
-            out[1] = a;
-            out[2] = b;
-            return;
-        }
-    }
-    LcmsXyzToLab(in, out);
-}
-
 void RunLabToXyz(const float* in, float* out) {
     const cmsCIELab lab{in[0] * 100.0, in[1] * 255.0 - 128.0, in[2] * 255.0 - 128.0};
     cmsCIEXYZ xyz;
@@ -238,7 +150,7 @@ void RunStep(const Step& s, const float* in, float* out) {
     case Step::Kind::Matrix:
         return RunMatrix(s, in, out);
     case Step::Kind::XyzToLab:
-        return RunXyzToLab(in, out);
+        return icFastXyzToLab(in, out);
     case Step::Kind::LabToXyz:
         return RunLabToXyz(in, out);
     case Step::Kind::Clip:
@@ -268,6 +180,8 @@ void RunStep(const Step& s, const float* in, float* out) {
 // reads and divisions overlap instead of waiting on one another.
 constexpr unsigned kLanes = 32;
 constexpr unsigned kLaneChannels = 16;
+constexpr unsigned kLaneGroup = 8;
+static_assert(kLanes % kLaneGroup == 0, "lanes come in whole groups");
 
 bool AllTabulated(const Step& s) {
     for (const auto& t : s.curveTables)
@@ -289,6 +203,8 @@ void RunStepLanes(const Step& s, const float* in, float* out, unsigned n) {
             }
         return;
     }
+    if (s.kind == Step::Kind::XyzToLab)
+        return icFastXyzToLabLanes(in, out, n, kLanes);
     if (AllTabulated(s)) {
         cmsUInt16Number words[kLanes];
         for (unsigned c = 0; c < s.in; ++c) {
@@ -405,31 +321,42 @@ void IccFastEvalImpl::ApplyBytes(const unsigned char* levels, unsigned char* byt
 
 void IccFastEvalImpl::ApplyLanes(const unsigned char* const* levels, unsigned char* const* bytes,
                                  unsigned n) const {
+    // Lanes past the last colour repeat it, so that the steps may work in
+    // groups of kLaneGroup.
+    const unsigned lanes = (n + kLaneGroup - 1) / kLaneGroup * kLaneGroup;
     float a[kLaneChannels * kLanes], b[kLaneChannels * kLanes];
     for (unsigned c = 0; c < inputs; ++c)
-        for (unsigned i = 0; i < n; ++i)
-            a[c * kLanes + i] = inTable[c * kLevels + levels[i][c]];
+        for (unsigned i = 0; i < lanes; ++i)
+            a[c * kLanes + i] = inTable[c * kLevels + levels[std::min(i, n - 1)][c]];
     float *x = a, *y = b;
     for (size_t k = 0; k + (curvesIntoLast ? 2 : 1) < steps.size(); ++k) {
-        RunStepLanes(steps[k], x, y, n);
+        RunStepLanes(steps[k], x, y, lanes);
         std::swap(x, y);
     }
     const Step& last = steps.back();
-    cmsUInt16Number in16[kLanes * kLaneChannels], out16[kLanes * kLaneChannels];
+    // The table's input words channel-major, its output words colour-major.
+    cmsUInt16Number in16[kLaneChannels * kLanes], out16[kLanes * kLaneChannels];
     for (unsigned c = 0; c < last.in; ++c)
-        icLcmsQuantiseMany(x + c * kLanes, in16 + c, n, kLaneChannels);
+        icLcmsQuantiseMany(x + c * kLanes, in16 + c * kLanes, lanes, 1);
     if (curvesIntoLast) {
         const Step& curves = steps[steps.size() - 2];
         for (unsigned c = 0; c < last.in; ++c)
-            for (unsigned i = 0; i < n; ++i)
-                in16[i * kLaneChannels + c] = curves.curveTables[c][in16[i * kLaneChannels + c]];
+            for (unsigned i = 0; i < lanes; ++i)
+                in16[c * kLanes + i] = curves.curveTables[c][in16[c * kLanes + i]];
+    }
+    unsigned step = 4;
+    if (!icLcmsLerp16Lanes(last.params, in16, kLanes, out16, lanes)) {
+        step = kLaneChannels;
+        for (unsigned i = 0; i < n; ++i) {
+            cmsUInt16Number words[kLaneChannels];
+            for (unsigned c = 0; c < last.in; ++c)
+                words[c] = in16[c * kLanes + i];
+            last.params->Interpolation.Lerp16(words, out16 + i * step, last.params);
+        }
     }
     for (unsigned i = 0; i < n; ++i)
-        last.params->Interpolation.Lerp16(in16 + i * kLaneChannels, out16 + i * kLaneChannels,
-                                          last.params);
-    for (unsigned i = 0; i < n; ++i)
         for (unsigned c = 0; c < outputs; ++c)
-            bytes[i][c] = byteTable[c * kWords + out16[i * kLaneChannels + c]];
+            bytes[i][c] = byteTable[c * kWords + out16[i * step + c]];
 }
 
 namespace {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "IccSimd.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -141,7 +143,105 @@ void InterpLinear(const IccGrid& g, const T* table, const float* in, float* out)
         AddEachCorner(g, table, base, frac, out);
 }
 
+#if defined(__SSE2__)
+using F4 = float __attribute__((vector_size(16)));
+using I4 = int32_t __attribute__((vector_size(16)));
+
+// One point's corners in order, as AddCornersSse2 adds them. Corners of no
+// weight are added too: their products are +0, which leaves the sums as they
+// are, and the grid has two points along every input, so they lie in the
+// table.
+[[gnu::always_inline]] inline __m128 SumCorners3(const IccGrid& g, const uint16_t* table,
+                                                 const size_t* corner, const F4* weight,
+                                                 unsigned lane, int32_t base) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128 sum = _mm_setzero_ps();
+    for (unsigned k = 0; k < 8; ++k) {
+        const uint16_t* entry = table + size_t(base) + corner[k];
+        __m128i words;
+        if (g.outputs == 4) {
+            words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(entry));
+        } else { // not a word past the entry: it may be the table's last
+            uint32_t pair;
+            std::memcpy(&pair, entry, sizeof pair);
+            words = _mm_insert_epi16(_mm_cvtsi32_si128(static_cast<int>(pair)), entry[2], 2);
+        }
+        const __m128 values = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weight[k][lane]), values));
+    }
+    return sum;
+}
+
+// InterpLinear's cells, fractions and listed weights for four points at
+// once, one a lane, each lane computing as InterpLinear does.
+IC_SIMD_CLONES void InterpLinear3(const IccGrid& g, const uint16_t* table, const float* in,
+                                  unsigned inStride, float* out, unsigned count) {
+    size_t corner[8];
+    for (unsigned k = 0; k < 8; ++k)
+        corner[k] =
+            (k & 1 ? g.stride[0] : 0) + (k & 2 ? g.stride[1] : 0) + (k & 4 ? g.stride[2] : 0);
+    const F4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const F4 one = zero + 1.0f;
+    for (unsigned i = 0; i < count; i += 4) {
+        I4 base = {0, 0, 0, 0};
+        F4 frac[3];
+        for (unsigned c = 0; c < 3; ++c) {
+            F4 v;
+            std::memcpy(&v, in + c * inStride + i, sizeof v);
+            v = v > 0.0f ? v : zero; // NaN too
+            v = v > 1.0f ? one : v;
+            const F4 pos = v * static_cast<float>(g.last[c]);
+            I4 cell = __builtin_convertvector(pos, I4);
+            const int32_t top = static_cast<int32_t>(g.last[c]) - 1;
+            cell = cell > top ? I4{} + top : cell;
+            frac[c] = pos - __builtin_convertvector(cell, F4);
+            base += cell * static_cast<int32_t>(g.stride[c]);
+        }
+        F4 w[8];
+        w[0] = one - frac[0];
+        w[1] = frac[0];
+        w[2] = w[0] * frac[1];
+        w[3] = w[1] * frac[1];
+        w[0] = w[0] * (one - frac[1]);
+        w[1] = w[1] * (one - frac[1]);
+        for (unsigned k = 0; k < 4; ++k) {
+            w[k + 4] = w[k] * frac[2];
+            w[k] = w[k] * (one - frac[2]);
+        }
+        for (unsigned lane = 0; lane < 4; ++lane)
+            _mm_storeu_ps(out + (i + lane) * 4, SumCorners3(g, table, corner, w, lane, base[lane]));
+    }
+}
+#endif
+
 } // namespace
+
+bool icInterpLinear3Fits(const IccGrid& g) {
+#if defined(__SSE2__)
+    if (g.inputs != 3 || (g.outputs != 3 && g.outputs != 4))
+        return false;
+    // Every entry's index fits the lanes' 32-bit offsets.
+    uint64_t entries = g.outputs;
+    for (unsigned c = 0; c < 3; ++c) {
+        if (g.last[c] == 0 || g.last[c] > 65535)
+            return false;
+        entries *= g.last[c] + 1;
+    }
+    return entries < (uint64_t(1) << 31);
+#else
+    (void)g;
+    return false;
+#endif
+}
+
+void icInterpLinear3(const IccGrid& grid, const uint16_t* table, const float* in, unsigned inStride,
+                     float* out, unsigned count) {
+#if defined(__SSE2__)
+    InterpLinear3(grid, table, in, inStride, out, count);
+#else
+    (void)grid, (void)table, (void)in, (void)inStride, (void)out, (void)count;
+#endif
+}
 
 void icInterpLinear(const IccGrid& grid, const float* table, const float* in, float* out) {
     InterpLinear(grid, table, in, out);

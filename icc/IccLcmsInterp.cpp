@@ -6,6 +6,8 @@ namespace {
 
 // Little CMS makes no table with more outputs.
 constexpr cmsUInt32Number kMaxOutputs = 128;
+// Most points icLcmsLerp16Lanes takes at once.
+constexpr unsigned kMaxLanes = 64;
 
 // Little CMS lays tables out with the last input varying fastest; opta[0] is
 // the step of the last input.
@@ -43,6 +45,26 @@ void Lerp16(const cmsUInt16Number in[], cmsUInt16Number out[], const cmsInterpPa
 }
 
 } // namespace
+
+bool icLcmsLerp16Lanes(const cmsInterpParams* p, const cmsUInt16Number* in, unsigned stride,
+                       cmsUInt16Number* out, unsigned count) {
+    if (p->Interpolation.Lerp16 != Lerp16)
+        return false;
+    const IccGrid grid = GridOf(p);
+    if (!icInterpLinear3Fits(grid) || count % 4 != 0 || count > kMaxLanes)
+        return false;
+    float position[3 * kMaxLanes];
+    for (unsigned c = 0; c < 3; ++c)
+        for (unsigned i = 0; i < count; ++i)
+            position[c * kMaxLanes + i] = static_cast<float>(in[c * stride + i]) / 65535.0f;
+    float values[4 * kMaxLanes];
+    icInterpLinear3(grid, static_cast<const cmsUInt16Number*>(p->Table), position, kMaxLanes,
+                    values, count);
+    for (unsigned i = 0; i < count; ++i)
+        for (unsigned o = 0; o < grid.outputs; ++o)
+            out[i * 4 + o] = RoundToWord(values[i * 4 + o]);
+    return true;
+}
 
 cmsInterpFunction icLcmsInterpolators(cmsUInt32Number nInputs, cmsUInt32Number nOutputs,
                                       cmsUInt32Number dwFlags) {

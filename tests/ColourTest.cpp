@@ -1,13 +1,19 @@
 // The colour layer: the values a transform must give, the intents it picks, the colour
 // spaces it connects and the profiles it refuses.
 #include <gtest/gtest.h>
+#include <lcms2.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
 #include <numeric>
+#include <random>
 
 #include "IccCmm.h"
 #include "IccFastEval.h"
+#include "IccFastLab.h"
 #include "Support.h"
 
 namespace {
@@ -156,8 +162,10 @@ TEST(Colour, ProfilesThatCannotServeAreRefused) {
 // The fast evaluator checks itself against the transform when it is made (a batch of colours
 // at once) and is not handed out on any disagreement, after which every colour goes the slow
 // way: right, but unnoticed by the image tests. So each common kind of stage list must get
-// one, and its bytes must be the encoder's of the transform's values.
+// one, and its bytes must be the encoder's of the transform's values, one colour at a time
+// and in a batch whose last group of lanes is partly filled.
 TEST(Colour, TheFastEvaluatorServesTheCommonPairs) {
+    ts::Scratch dir;
     const std::string srgb = ts::SystemProfile("sRGB.icc"), lab = ts::SystemProfile("LCMSLABI.ICM");
     const std::string cmyk = ts::SystemProfile("ghostscript/default_cmyk.icc");
     const std::string cases[][2] = {
@@ -167,13 +175,16 @@ TEST(Colour, TheFastEvaluatorServesTheCommonPairs) {
         {srgb, lab},
         {lab, cmyk},
         {ts::SystemProfile("colord/sRGB.icc"), ts::SystemProfile("ghostscript/ps_cmyk.icc")},
-        {srgb, ts::SystemProfile("compatibleWithAdobeRGB1998.icc")}};
+        {srgb, ts::SystemProfile("compatibleWithAdobeRGB1998.icc")},
+        // A table of three outputs last.
+        {srgb, ts::MakeProfile(dir.path(), ts::IntentTables(), "rgb-tables.icc")}};
     const auto encode = [](int, icFloatNumber v) {
         return static_cast<unsigned char>(std::clamp(v * 255.0 + 0.5, 0.0, 255.0));
     };
     std::vector<icFloatNumber> levels(4 * 256);
     for (size_t i = 0; i < levels.size(); ++i)
         levels[i] = icFloatNumber(i % 256) / 255.0;
+    constexpr unsigned kColours = 777;
     for (const auto& [from, to] : cases) {
         SCOPED_TRACE(from + " -> " + to);
         const auto cmm = Begun(from, to, icPerceptual);
@@ -183,15 +194,75 @@ TEST(Colour, TheFastEvaluatorServesTheCommonPairs) {
         const auto eval = cmm->MakeFastEval(levels.data(), encode);
         ASSERT_TRUE(eval);
         const int in = cmm->GetSourceSamples(), out = cmm->GetDestSamples();
-        for (unsigned i = 0; i < 777; ++i) {
-            unsigned char colour[16], bytes[16];
+        std::vector<std::array<unsigned char, 16>> colours(kColours), batched(kColours);
+        std::vector<const unsigned char*> from(kColours);
+        std::vector<unsigned char*> to(kColours);
+        for (unsigned i = 0; i < kColours; ++i) {
+            for (int c = 0; c < in; ++c)
+                colours[i][c] = static_cast<unsigned char>((i * 97 + c * 71) * (c + 3));
+            from[i] = colours[i].data(), to[i] = batched[i].data();
+        }
+        eval->ApplyBytes(from.data(), to.data(), kColours);
+        for (unsigned i = 0; i < kColours; ++i) {
+            unsigned char bytes[16];
             icFloatNumber v[16], want[16];
             for (int c = 0; c < in; ++c)
-                v[c] = levels[colour[c] = static_cast<unsigned char>((i * 97 + c * 71) * (c + 3))];
-            eval->ApplyBytes(colour, bytes);
+                v[c] = levels[colours[i][c]];
+            eval->ApplyBytes(colours[i].data(), bytes);
             cmm->Apply(want, v);
-            for (int c = 0; c < out; ++c)
+            for (int c = 0; c < out; ++c) {
                 ASSERT_EQ(bytes[c], encode(c, want[c])) << i << " " << c;
+                ASSERT_EQ(batched[i][c], bytes[c]) << i << " " << c;
+            }
         }
     }
+}
+
+// XYZ to Lab without pow: Little CMS's cmsXYZ2Lab in the pipeline's floats, bit for bit, one
+// colour at a time and four at once, on a wide sample and on every float next to the ends of
+// the straight part and of the range, where the cube roots are closest to rounding another way.
+TEST(Colour, XyzToLabIsLittleCmssOwn) {
+    const double encodable = 1.0 + 32767.0 / 32768.0;
+    const double white[3] = {cmsD50X, cmsD50Y, cmsD50Z};
+    std::vector<std::array<float, 3>> xyz;
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> wide(-0.05f, 1.3f);
+    for (int i = 0; i < 400000; ++i)
+        xyz.push_back({wide(rng), wide(rng), wide(rng)});
+    for (const double t : {(24.0 / 116.0) * (24.0 / 116.0) * (24.0 / 116.0), 8.0}) {
+        for (int c = 0; c < 3; ++c) {
+            float v = static_cast<float>(t * white[c] / encodable);
+            for (int k = 0; k < 200; ++k)
+                v = std::nextafter(v, 0.0f);
+            for (int k = 0; k < 400; ++k, v = std::nextafter(v, 9.0f)) {
+                std::array<float, 3> colour = {wide(rng), wide(rng), wide(rng)};
+                colour[c] = v;
+                xyz.push_back(colour);
+            }
+        }
+    }
+    for (const float edge : {0.0f, -0.0f, 1e-30f, 1.0f, 0.5f})
+        xyz.push_back({edge, edge, edge});
+    xyz.resize((xyz.size() + 3) / 4 * 4, xyz.back());
+    const size_t n = xyz.size();
+    std::vector<float> lanesIn(3 * n), lanesOut(3 * n);
+    for (size_t i = 0; i < n; ++i)
+        for (size_t c = 0; c < 3; ++c)
+            lanesIn[c * n + i] = xyz[i][c];
+    icFastXyzToLabLanes(lanesIn.data(), lanesOut.data(), unsigned(n), unsigned(n));
+    size_t differ = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const cmsCIEXYZ in{xyz[i][0] * encodable, xyz[i][1] * encodable, xyz[i][2] * encodable};
+        cmsCIELab lab;
+        cmsXYZ2Lab(nullptr, &lab, &in);
+        const float want[3] = {float(lab.L / 100.0), float((lab.a + 128.0) / 255.0),
+                               float((lab.b + 128.0) / 255.0)};
+        float one[3];
+        icFastXyzToLab(xyz[i].data(), one);
+        for (size_t c = 0; c < 3; ++c) {
+            differ += std::memcmp(&want[c], &one[c], sizeof(float)) != 0;
+            differ += std::memcmp(&want[c], &lanesOut[c * n + i], sizeof(float)) != 0;
+        }
+    }
+    EXPECT_EQ(differ, 0u);
 }
