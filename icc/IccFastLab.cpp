@@ -93,21 +93,18 @@ constexpr double kCubeMargin = 0x1p-45;
 // --- The same for four colours at once, one a lane. Each lane's arithmetic
 // is the scalar code's, operation for operation.
 
-using D4 = double __attribute__((vector_size(32)));
-using L4 = int64_t __attribute__((vector_size(32)));
-using F4 = float __attribute__((vector_size(16)));
-using I4 = int32_t __attribute__((vector_size(16)));
+using icsimd::D4;
+using icsimd::F4;
+using icsimd::I4;
+using icsimd::L4;
+using icsimd::LoadWide;
+using icsimd::Narrow;
+using icsimd::Store;
 
 struct Bracket4 {
     D4 lo, hi;
     L4 ok; // all ones where the lane's interval holds
 };
-
-[[gnu::always_inline]] inline D4 Load4(const float* p) {
-    F4 f;
-    std::memcpy(&f, p, sizeof f);
-    return __builtin_convertvector(f, D4);
-}
 
 [[gnu::always_inline]] inline D4 FastCubeRoot4(D4 t) {
     F4 f = __builtin_convertvector(t, F4);
@@ -139,24 +136,20 @@ struct Bracket4 {
     return b;
 }
 
-[[gnu::always_inline]] inline F4 ToFloat(D4 v) {
-    return __builtin_convertvector(v, F4);
-}
-
 // Four colours; false in a lane whose result must come from Little CMS.
 [[gnu::always_inline]] inline I4 XyzToLab4(const float* in, float* out, unsigned stride) {
-    const Bracket4 fx = LabFunction4(Load4(in) * kMaxEncodeableXyz / cmsD50X);
-    const Bracket4 fy = LabFunction4(Load4(in + stride) * kMaxEncodeableXyz / cmsD50Y);
-    const Bracket4 fz = LabFunction4(Load4(in + 2 * stride) * kMaxEncodeableXyz / cmsD50Z);
-    const F4 l = ToFloat((116.0 * fy.lo - 16.0) / 100.0);
-    const F4 a = ToFloat((500.0 * (fx.lo - fy.hi) + 128.0) / 255.0);
-    const F4 b = ToFloat((200.0 * (fy.lo - fz.hi) + 128.0) / 255.0);
-    const I4 same = (l == ToFloat((116.0 * fy.hi - 16.0) / 100.0)) &
-                    (a == ToFloat((500.0 * (fx.hi - fy.lo) + 128.0) / 255.0)) &
-                    (b == ToFloat((200.0 * (fy.hi - fz.lo) + 128.0) / 255.0));
-    std::memcpy(out, &l, sizeof l);
-    std::memcpy(out + stride, &a, sizeof a);
-    std::memcpy(out + 2 * stride, &b, sizeof b);
+    const Bracket4 fx = LabFunction4(LoadWide(in) * kMaxEncodeableXyz / cmsD50X);
+    const Bracket4 fy = LabFunction4(LoadWide(in + stride) * kMaxEncodeableXyz / cmsD50Y);
+    const Bracket4 fz = LabFunction4(LoadWide(in + 2 * stride) * kMaxEncodeableXyz / cmsD50Z);
+    const F4 l = Narrow((116.0 * fy.lo - 16.0) / 100.0);
+    const F4 a = Narrow((500.0 * (fx.lo - fy.hi) + 128.0) / 255.0);
+    const F4 b = Narrow((200.0 * (fy.lo - fz.hi) + 128.0) / 255.0);
+    const I4 same = (l == Narrow((116.0 * fy.hi - 16.0) / 100.0)) &
+                    (a == Narrow((500.0 * (fx.hi - fy.lo) + 128.0) / 255.0)) &
+                    (b == Narrow((200.0 * (fy.hi - fz.lo) + 128.0) / 255.0));
+    Store(out, l);
+    Store(out + stride, a);
+    Store(out + 2 * stride, b);
     return same & __builtin_convertvector(fx.ok & fy.ok & fz.ok, I4);
 }
 

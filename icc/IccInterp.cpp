@@ -144,8 +144,8 @@ void InterpLinear(const IccGrid& g, const T* table, const float* in, float* out)
 }
 
 #if defined(__SSE2__)
-using F4 = float __attribute__((vector_size(16)));
-using I4 = int32_t __attribute__((vector_size(16)));
+using icsimd::F4;
+using icsimd::I4;
 
 // One point's corners in order, as AddCornersSse2 adds them. Corners of no
 // weight are added too: their products are +0, which leaves the sums as they
@@ -186,8 +186,7 @@ IC_SIMD_CLONES void InterpLinear3(const IccGrid& g, const uint16_t* table, const
         I4 base = {0, 0, 0, 0};
         F4 frac[3];
         for (unsigned c = 0; c < 3; ++c) {
-            F4 v;
-            std::memcpy(&v, in + c * inStride + i, sizeof v);
+            F4 v = icsimd::Load<F4>(in + c * inStride + i);
             v = v > 0.0f ? v : zero; // NaN too
             v = v > 1.0f ? one : v;
             const F4 pos = v * static_cast<float>(g.last[c]);

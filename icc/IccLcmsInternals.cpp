@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "IccLcms.h"
+#include "IccSimd.h"
 
 namespace {
 
@@ -49,9 +50,26 @@ cmsUInt16Number icLcmsQuantise(cmsFloat32Number v) {
     return static_cast<cmsUInt16Number>(QuickFloor(d - 32767.0) + 32767);
 }
 
-void icLcmsQuantiseMany(const cmsFloat32Number* in, cmsUInt16Number* out, unsigned n,
-                        unsigned stride) {
-    for (unsigned i = 0; i < n; ++i)
+// icLcmsQuantise four floats a step, QuickFloor's bits taken the same way.
+IC_SIMD_CLONES void icLcmsQuantiseMany(const cmsFloat32Number* in, cmsUInt16Number* out, unsigned n,
+                                       unsigned stride) {
+    using icsimd::D4;
+    using icsimd::I4;
+    unsigned i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const D4 d = icsimd::LoadWide(in + i) * 65535.0 + 0.5;
+        const D4 t = (d - 32767.0) + 68719476736.0 * 1.5;
+        icsimd::L4 bits;
+        std::memcpy(&bits, &t, sizeof bits);
+        I4 words = (__builtin_convertvector(bits, I4) >> 16) + 32767;
+        const I4 low = __builtin_convertvector(d <= 0, I4);
+        const I4 high = __builtin_convertvector(d >= 65535.0, I4);
+        words = high ? I4{} + 0xFFFF : words;
+        words = low ? I4{} : words;
+        for (unsigned k = 0; k < 4; ++k)
+            out[(i + k) * stride] = static_cast<cmsUInt16Number>(words[k]);
+    }
+    for (; i < n; ++i)
         out[i * stride] = icLcmsQuantise(in[i]);
 }
 

@@ -1,6 +1,7 @@
 // Little CMS's table interpolation replaced by the layer's linear one.
 #include "IccInterp.h"
 #include "IccLcms.h"
+#include "IccSimd.h"
 
 namespace {
 
@@ -44,6 +45,33 @@ void Lerp16(const cmsUInt16Number in[], cmsUInt16Number out[], const cmsInterpPa
         out[o] = RoundToWord(values[o]);
 }
 
+// Lerp16's positions and rounding, four points a step.
+IC_SIMD_CLONES void WordsToPositions(const cmsUInt16Number* in, unsigned stride, float* position,
+                                     unsigned count) {
+    using icsimd::I4;
+    for (unsigned c = 0; c < 3; ++c)
+        for (unsigned i = 0; i < count; i += 4) {
+            const cmsUInt16Number* w = in + c * stride + i;
+            const I4 words = {w[0], w[1], w[2], w[3]};
+            icsimd::Store(position + c * kMaxLanes + i,
+                          __builtin_convertvector(words, icsimd::F4) / 65535.0f);
+        }
+}
+
+IC_SIMD_CLONES void ValuesToWords(const float* values, unsigned outputs, cmsUInt16Number* out,
+                                  unsigned count) {
+    using icsimd::F4;
+    using icsimd::I4;
+    for (unsigned i = 0; i < count; ++i) {
+        const F4 v = icsimd::Load<F4>(values + i * 4);
+        I4 words = __builtin_convertvector(v + 0.5f, I4);
+        words = v >= 65535.0f ? I4{} + 0xFFFF : words;
+        words = v > 0.0f ? words : I4{}; // NaN too
+        for (unsigned o = 0; o < outputs; ++o)
+            out[i * 4 + o] = static_cast<cmsUInt16Number>(words[o]);
+    }
+}
+
 } // namespace
 
 bool icLcmsLerp16Lanes(const cmsInterpParams* p, const cmsUInt16Number* in, unsigned stride,
@@ -54,15 +82,11 @@ bool icLcmsLerp16Lanes(const cmsInterpParams* p, const cmsUInt16Number* in, unsi
     if (!icInterpLinear3Fits(grid) || count % 4 != 0 || count > kMaxLanes)
         return false;
     float position[3 * kMaxLanes];
-    for (unsigned c = 0; c < 3; ++c)
-        for (unsigned i = 0; i < count; ++i)
-            position[c * kMaxLanes + i] = static_cast<float>(in[c * stride + i]) / 65535.0f;
+    WordsToPositions(in, stride, position, count);
     float values[4 * kMaxLanes];
     icInterpLinear3(grid, static_cast<const cmsUInt16Number*>(p->Table), position, kMaxLanes,
                     values, count);
-    for (unsigned i = 0; i < count; ++i)
-        for (unsigned o = 0; o < grid.outputs; ++o)
-            out[i * 4 + o] = RoundToWord(values[i * 4 + o]);
+    ValuesToWords(values, grid.outputs, out, count);
     return true;
 }
 
