@@ -195,14 +195,14 @@ TEST(Colour, TheFastEvaluatorServesTheCommonPairs) {
         ASSERT_TRUE(eval);
         const int in = cmm->GetSourceSamples(), out = cmm->GetDestSamples();
         std::vector<std::array<unsigned char, 16>> colours(kColours), batched(kColours);
-        std::vector<const unsigned char*> from(kColours);
-        std::vector<unsigned char*> to(kColours);
+        std::vector<const unsigned char*> sources(kColours);
+        std::vector<unsigned char*> dests(kColours);
         for (unsigned i = 0; i < kColours; ++i) {
             for (int c = 0; c < in; ++c)
                 colours[i][c] = static_cast<unsigned char>((i * 97 + c * 71) * (c + 3));
-            from[i] = colours[i].data(), to[i] = batched[i].data();
+            sources[i] = colours[i].data(), dests[i] = batched[i].data();
         }
-        eval->ApplyBytes(from.data(), to.data(), kColours);
+        eval->ApplyBytes(sources.data(), dests.data(), kColours);
         for (unsigned i = 0; i < kColours; ++i) {
             unsigned char bytes[16];
             icFloatNumber v[16], want[16];
