@@ -40,11 +40,6 @@ uint64_t PackDest(const unsigned char* bytes, int samples) {
 // was as fast on a photo and slower on noise (0.08 s against 0.06 s), at
 // 512 x 512 faster on a photo (0.05 s against 0.07 s) and as fast on noise.
 constexpr uint64_t kFastSetupPixels = uint64_t(1) << 18;
-// Huge pages for the shared tables from 8 megapixels: zeroing up to 64 MB of
-// them costs about 15 ms, which smaller images would feel, and photos of few
-// colours gain nothing from them at any size but pay the memory (a 24 MP
-// photo peaks at about 70 MB instead of 20).
-constexpr uint64_t kHugePagePixels = uint64_t(1) << 23;
 
 // The three kinds of colour memory behind one interface: keys from a
 // pixel's bytes (followed by 8 - samples readable bytes), and destination
@@ -268,11 +263,10 @@ CRowPipeline::CRowPipeline(CConversionJob& job, const ImageResources& res, const
     const uint64_t pixels = uint64_t(m_nWidth) * m_nHeight;
     if (pixels >= kFastSetupPixels) {
         m_eval = MakeFastEvalFor(cmm, layout);
-        const bool huge = pixels >= kHugePagePixels;
         if (DenseFits(layout))
-            m_dense = CDenseColourTable::Make(huge);
+            m_dense = CDenseColourTable::Make();
         else if (CPackedColourCache::Fits(layout.sourceSamples, layout.destSamples))
-            m_packed = CPackedColourCache::Make(layout.sourceSamples, huge);
+            m_packed = CPackedColourCache::Make(layout.sourceSamples);
     }
     // With a shared table the workers' own caches stay unused.
     const unsigned bits = m_dense || m_packed ? 1 : CacheBitsFor(pixels);
