@@ -45,7 +45,6 @@ constexpr uint64_t kFastSetupPixels = uint64_t(1) << 18;
 // pixel's bytes (followed by 8 - samples readable bytes), and destination
 // bytes packed in a number.
 struct WorkerTable {
-    static constexpr uint64_t kNoKey = 0; // keys have their top bit set
     CColourCache& cache;
     uint64_t mask;
     uint64_t Key(const unsigned char* pixel) const {
@@ -57,7 +56,6 @@ struct WorkerTable {
 };
 
 struct SharedDenseTable {
-    static constexpr uint64_t kNoKey = ~uint64_t(0);
     CDenseColourTable& table;
     uint64_t Key(const unsigned char* pixel) const { return CDenseColourTable::IndexOf(pixel); }
     void Prefetch(uint64_t key) const { table.Prefetch(uint32_t(key)); }
@@ -72,7 +70,6 @@ struct SharedDenseTable {
 };
 
 struct SharedPackedTable {
-    static constexpr uint64_t kNoKey = ~uint64_t(0); // keys have at most 56 bits
     CPackedColourCache& cache;
     uint64_t mask;
     uint64_t Key(const unsigned char* pixel) const {
@@ -154,31 +151,50 @@ bool ConvertRowWith(const CConversionJob& job, const CIccCmm& cmm, const PixelLa
     const size_t ns = size_t(layout.sourceSamples);
     const size_t nd = size_t(layout.destSamples);
     MissBatch<Table> misses(cmm, layout, src, dst, state.eval, table);
-    // Runs of one colour copy the first pixel of the run once it is known.
+    // A pixel's bytes as a number (sources have at most six bytes a pixel,
+    // and the row has room to spare).
+    const uint64_t mask = CColourCache::MaskFor(layout.sourceSamples);
+    const auto bytesAt = [&](uint32_t x) {
+        uint64_t v;
+        memcpy(&v, src + x * ns, sizeof v);
+        return v & mask;
+    };
+    constexpr uint64_t kNoPixel = ~uint64_t(0);
+    // A run of one colour whose first pixel was found takes its value at
+    // once; the rest of a run whose first pixel missed copy it once known.
     std::vector<std::pair<uint32_t, uint32_t>>& copies = state.copies;
     copies.clear();
-    // Keys are read a few pixels ahead so that their slots are on their way
-    // from memory by the time they are looked up.
+    // Keys of new colours are read a few pixels ahead so that their slots
+    // are on their way from memory by the time they are looked up.
     constexpr uint32_t kAhead = 24;
+    uint64_t aheadBytes = kNoPixel;
     for (uint32_t x = 0; x < std::min(width, kAhead); ++x)
         table.Prefetch(table.Key(src + x * ns));
-    uint64_t prevKey = Table::kNoKey;
+    uint64_t prevBytes = kNoPixel, value = 0;
     uint32_t prevX = 0;
+    bool found = false;
     for (uint32_t x = 0; x < width; ++x) {
         if (x % kCancelPollPixels == 0 && job.m_bCancelRequested.load(std::memory_order_relaxed))
             return false;
-        if (x + kAhead < width)
-            table.Prefetch(table.Key(src + (x + kAhead) * ns));
-        const uint64_t key = table.Key(src + x * ns);
-        if (key == prevKey) {
-            copies.emplace_back(x, prevX);
+        if (x + kAhead < width) {
+            const uint64_t ahead = bytesAt(x + kAhead);
+            if (ahead != aheadBytes)
+                table.Prefetch(table.Key(src + (x + kAhead) * ns));
+            aheadBytes = ahead;
+        }
+        const uint64_t bytes = bytesAt(x);
+        if (bytes == prevBytes) {
+            if (found)
+                memcpy(dst + x * nd, &value, sizeof value); // the row has room to spare
+            else
+                copies.emplace_back(x, prevX);
             continue;
         }
-        prevKey = key;
+        prevBytes = bytes;
         prevX = x;
-        uint64_t value;
-        if (table.Find(key, value))
-            memcpy(dst + x * nd, &value, sizeof value); // the row has room to spare
+        found = table.Find(table.Key(src + x * ns), value);
+        if (found)
+            memcpy(dst + x * nd, &value, sizeof value);
         else
             misses.Add(x);
     }
