@@ -29,13 +29,25 @@ void AddCorner(const IccGrid& g, const T* table, size_t at, float weight, float*
 }
 
 #if defined(__SSE2__)
+// The three or four words of a table entry as floats, one a lane.
+[[gnu::always_inline]] inline __m128 EntryValues(const IccGrid& g, const uint16_t* entry) {
+    __m128i words;
+    if (g.outputs == 4) {
+        words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(entry));
+    } else { // not a word past the entry: it may be the table's last
+        uint32_t pair;
+        std::memcpy(&pair, entry, sizeof pair);
+        words = _mm_insert_epi16(_mm_cvtsi32_si128(static_cast<int>(pair)), entry[2], 2);
+    }
+    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, _mm_setzero_si128()));
+}
+
 // AddCorner for every listed corner of a 16-bit table of three or four
 // outputs, one output a lane: each lane converts, multiplies and adds as
 // AddCorner does for its output, in the same corner order, so the sums are
 // the same bits.
 void AddCornersSse2(const IccGrid& g, const uint16_t* table, const size_t* at, const float* weight,
                     unsigned count, float* out) {
-    const __m128i zero = _mm_setzero_si128();
     float lanes[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     for (unsigned o = 0; o < g.outputs; ++o)
         lanes[o] = out[o];
@@ -44,15 +56,7 @@ void AddCornersSse2(const IccGrid& g, const uint16_t* table, const size_t* at, c
         if (weight[k] == 0.0f)
             continue;
         const uint16_t* entry = table + at[k];
-        __m128i words;
-        if (g.outputs == 4) {
-            words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(entry));
-        } else { // not a word past the entry: it may be the table's last
-            uint32_t pair;
-            std::memcpy(&pair, entry, sizeof pair);
-            words = _mm_insert_epi16(_mm_cvtsi32_si128(static_cast<int>(pair)), entry[2], 2);
-        }
-        const __m128 values = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+        const __m128 values = EntryValues(g, entry);
         sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weight[k]), values));
     }
     _mm_storeu_ps(lanes, sum);
@@ -154,19 +158,10 @@ using icsimd::I4;
 [[gnu::always_inline]] inline __m128 SumCorners3(const IccGrid& g, const uint16_t* table,
                                                  const size_t* corner, const F4* weight,
                                                  unsigned lane, int32_t base) {
-    const __m128i zero = _mm_setzero_si128();
     __m128 sum = _mm_setzero_ps();
     for (unsigned k = 0; k < 8; ++k) {
         const uint16_t* entry = table + size_t(base) + corner[k];
-        __m128i words;
-        if (g.outputs == 4) {
-            words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(entry));
-        } else { // not a word past the entry: it may be the table's last
-            uint32_t pair;
-            std::memcpy(&pair, entry, sizeof pair);
-            words = _mm_insert_epi16(_mm_cvtsi32_si128(static_cast<int>(pair)), entry[2], 2);
-        }
-        const __m128 values = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+        const __m128 values = EntryValues(g, entry);
         sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weight[k][lane]), values));
     }
     return sum;
