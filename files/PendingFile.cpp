@@ -92,6 +92,19 @@ std::string TempTemplateFor(const std::string& finalPath) {
     return folder + "." + name + ".XXXXXX.tmp";
 }
 
+// Makes a rename into the folder survive a power cut. A failure is not the
+// image's: it is whole under its name, and the system will write the folder
+// out in its own time.
+void SyncFolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+
 } // namespace
 
 int CreatePendingFile(const std::string& finalPath, std::string& tempPath) {
@@ -110,6 +123,8 @@ bool CommitPendingFile(const std::string& tempPath, const std::string& finalPath
     if (!ok)
         unlink(tempPath.c_str());
     Forget(tempPath);
+    if (ok)
+        SyncFolderOf(finalPath);
     return ok;
 }
 

@@ -13,8 +13,10 @@
 // 0666 less the umask. Returns its descriptor (close-on-exec), or -1. The
 // file is removed by RemovePendingFiles until committed or discarded.
 int CreatePendingFile(const std::string& finalPath, std::string& tempPath);
-// Renames the temporary file over the final name; on failure the temporary
-// file is removed and false returned.
+// Renames the temporary file, which the caller has synced to disk, over the
+// final name and syncs the folder, so that after a power cut the name holds
+// the old file or the whole new one; on failure the temporary file is
+// removed and false returned.
 bool CommitPendingFile(const std::string& tempPath, const std::string& finalPath);
 // Removes the temporary file.
 void DiscardPendingFile(const std::string& tempPath);
