@@ -23,7 +23,9 @@
 #include "PathUtils.h"
 
 CConversionRun::CConversionRun(CConversionJob& job, IConversionObserver& observer)
-    : m_job(job), m_observer(observer) {}
+    : m_job(job), m_observer(observer) {
+    m_source.SetAllocationLimit(job.m_nMaxTiffAllocation);
+}
 
 void CConversionRun::Run() {
     ReadProfileBytes();

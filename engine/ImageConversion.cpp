@@ -31,13 +31,18 @@ bool SourceAgreesWithSpace(icColorSpaceSignature space, uint16_t samples, TiffCo
     case icSigLabData:
     case icSigXYZData:
         return samples == 3 && model == TCM_LAB;
+    case icSigCmyData:
+    case icSig3colorData:
+        return samples == 3 && model == TCM_SUBTRACTIVE;
     case icSigCmykData:
     case icSig4colorData:
         return samples == 4 && model == TCM_SUBTRACTIVE;
     case icSig5colorData:
-        return samples == 5 && model == TCM_SUBTRACTIVE;
     case icSig6colorData:
-        return samples == 6 && model == TCM_SUBTRACTIVE;
+    case icSig7colorData:
+    case icSig8colorData:
+        // The first character of 'nCLR' is the ink count.
+        return samples == ((space >> 24) & 0xFF) - '0' && model == TCM_SUBTRACTIVE;
     default:
         return false;
     }
@@ -54,6 +59,7 @@ bool DestinationLayoutFor(icColorSpaceSignature space, TiffColorModel& model, ui
         samples = 3;
         return true;
     case icSigCmyData:
+    case icSig3colorData:
         model = TCM_SUBTRACTIVE;
         samples = 3;
         return true;
@@ -182,7 +188,8 @@ public:
                    ((space == icSigRgbData && src.GetSamplesPerPixel() == 4) ||
                     (space == icSigCmykData && src.GetSamplesPerPixel() == 5));
         const uint16_t colourSamples = src.GetSamplesPerPixel() - (m_bAlpha ? 1 : 0);
-        if (!SourceAgreesWithSpace(space, colourSamples, src.GetColorModel()))
+        if (!CTiffImage::IsReadPhotometric(src.GetPhotometric()) ||
+            !SourceAgreesWithSpace(space, colourSamples, src.GetColorModel()))
             return Fail(msg::kDataTypeMismatch);
         if (m_bAlpha)
             src.CarryAlpha(&m_alpha);
@@ -223,6 +230,8 @@ public:
         options.bigTiffThreshold = m_job.m_nBigTiffThreshold;
         options.compression = m_job.m_nCompression;
         options.alpha = m_bAlpha ? &m_alpha : nullptr;
+        const std::vector<std::string> inks = cmm.GetDestColorantNames();
+        options.inkNames = &inks;
         // Unreadable EXIF data leaves the other kept tags.
         if (m_job.m_bKeepMetadata) {
             m_res.source.ReadMetadata(m_metadata);

@@ -1,13 +1,18 @@
 #include "TiffImage.h"
 
 #include <tiffio.h>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "AlphaCarrier.h"
 #include "FileRead.h"
@@ -16,19 +21,57 @@
 
 namespace {
 
-// Regular files only: a named pipe would keep the run waiting for a writer
-// that may never come, and folders and devices hold no image. "m": read
-// through the file, not a memory map, so a source that shrinks while it is
-// read gives a read error instead of a crash, and the image does not count
-// towards the process's memory.
-TIFF* OpenSourceFile(const char* path) {
-    const int fd = OpenRegularFile(path);
+// The error handler of every file opened for reading: notes an allocation
+// refused for the cap, which libtiff otherwise reports as a tag it skips.
+int NoteRefusedAllocation(TIFF*, void* refused, const char*, const char* fmt, va_list) {
+    if (fmt && std::strstr(fmt, "limit defined in open options"))
+        *static_cast<bool*>(refused) = true;
+    return 0; // the process-wide handler, if any, still hears of it
+}
+
+// Opens an image on fd (taken over, closed on failure) with libtiff's
+// allocations capped. "m": read through the file, not a memory map, so a
+// source that shrinks while it is read gives a read error instead of a crash,
+// and the image does not count towards the process's memory.
+TIFF* OpenCapped(int fd, const char* path, uint64_t maxAllocation, bool* refused) {
     if (fd < 0)
         return nullptr;
-    TIFF* tif = TIFFFdOpen(fd, path, "rm");
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFF* tif = nullptr;
+    if (options) {
+        TIFFOpenOptionsSetMaxSingleMemAlloc(
+            options, tmsize_t(std::min<uint64_t>(std::max<uint64_t>(maxAllocation, 1), uint64_t(std::numeric_limits<tmsize_t>::max()))));
+        TIFFOpenOptionsSetErrorHandlerExtR(options, NoteRefusedAllocation, refused);
+        tif = TIFFFdOpenExt(fd, path, "rm", options);
+        TIFFOpenOptionsFree(options);
+    }
     if (!tif)
         close(fd);
     return tif;
+}
+
+// A second, independent way into the file open on fd: its own file offset,
+// so that neither handle moves the other's reads.
+int ReopenDescriptor(int fd) {
+    char link[64];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const int again = open(link, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    return again >= 0 ? again : -1;
+}
+
+// What the rows' decoding depends on, as one directory of a file says it.
+std::vector<uint64_t> LayoutKey(TIFF* tif) {
+    uint32_t width = 0, height = 0;
+    uint16_t samples = 1, bits = 1, compression = 1, photometric = 0, planar = 1;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetField(tif, TIFFTAG_PLANARCONFIG, &planar);
+    return {width,       height, samples, bits, compression, photometric, planar,
+            uint64_t(TIFFScanlineSize64(tif)), uint64_t(TIFFIsTiled(tif))};
 }
 
 // What a destination will take on disk, at most: pixels (a codec may
@@ -71,6 +114,8 @@ void CTiffImage::Close() {
     m_pMetadata = nullptr;
     m_fileRow.clear();
     m_fileRow.shrink_to_fit();
+    m_layoutKey.clear();
+    m_bRowsReadable = false;
     if (!m_strTempPath.empty()) {
         // Removed before the library closes it: nothing unfinished is ever
         // seen under any name once this returns.
@@ -100,11 +145,24 @@ uint16_t CTiffImage::PhotometricFor(TiffColorModel model, uint16_t samplesPerPix
     case TCM_ADDITIVE:
         return samplesPerPixel == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
     case TCM_SUBTRACTIVE:
-        return samplesPerPixel == 4 ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_MINISWHITE;
+        return PHOTOMETRIC_SEPARATED;
     case TCM_LAB:
         return PHOTOMETRIC_CIELAB;
     }
-    return PHOTOMETRIC_MINISWHITE;
+    return PHOTOMETRIC_SEPARATED;
+}
+
+bool CTiffImage::IsReadPhotometric(uint16_t photometric) {
+    switch (photometric) {
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK:
+    case PHOTOMETRIC_RGB:
+    case PHOTOMETRIC_SEPARATED:
+    case PHOTOMETRIC_CIELAB:
+        return true;
+    default:
+        return false;
+    }
 }
 
 TiffColorModel CTiffImage::GetColorModel() const {
@@ -118,15 +176,19 @@ bool CTiffImage::HasEightBitUnsignedSamples() const {
 bool CTiffImage::OpenForRead(const char* path) {
     Close();
     m_bRead = true;
-    m_pTiff = OpenSourceFile(path);
+    m_bAllocationRefused = false;
+    m_pTiff = OpenCapped(OpenRegularFile(path), path, m_nMaxAllocation, &m_bAllocationRefused);
     if (!m_pTiff) {
         TIFFError(path, "Can not open input image");
         return false;
     }
-    if (!ReadLayout()) {
+    // A tag refused for the cap leaves the file open without it: an image
+    // that needs more memory than that is refused as a whole.
+    if (m_bAllocationRefused || !ReadLayout()) {
         Close();
         return false;
     }
+    m_layoutKey = LayoutKey(m_pTiff);
     m_nRow = 0;
     return true;
 }
@@ -187,7 +249,21 @@ bool CTiffImage::GetIccProfile(std::vector<unsigned char>& bytes) const {
 }
 
 bool CTiffImage::ReadMetadata(CTiffMetadata& metadata) {
-    return m_bRead && m_pTiff && m_nRow == 0 && metadata.Read(m_pTiff);
+    if (!m_bRead || !m_pTiff || m_nRow != 0)
+        return false;
+    // The EXIF directory is read through a handle of its own, so this one
+    // keeps the directory checked. That handle parses the file's first
+    // directory afresh: if it no longer says what was checked, the file was
+    // rewritten under the program, and none of its rows are trusted.
+    bool refused = false;
+    TIFF* second = OpenCapped(ReopenDescriptor(TIFFFileno(m_pTiff)), TIFFFileName(m_pTiff),
+                              m_nMaxAllocation, &refused);
+    if (second && LayoutKey(second) != m_layoutKey)
+        m_bRowsReadable = false;
+    const bool read = m_bRowsReadable && metadata.Read(m_pTiff, second) && !refused;
+    if (second)
+        TIFFClose(second);
+    return read;
 }
 
 void CTiffImage::CarryAlpha(CAlphaCarrier* carrier) {
@@ -252,7 +328,10 @@ bool CTiffImage::Commit() {
     if (m_bRead || !m_pTiff)
         return false;
     // The kept EXIF tags go after the rows, in a directory of their own.
-    const bool written = m_pMetadata ? m_pMetadata->Finish(m_pTiff) : TIFFFlush(m_pTiff) == 1;
+    bool written = m_pMetadata ? m_pMetadata->Finish(m_pTiff) : TIFFFlush(m_pTiff) == 1;
+    // On disk before it takes the final name: renamed first, a power cut
+    // could leave an empty or short file under that name.
+    written = written && fsync(TIFFFileno(m_pTiff)) == 0;
     TIFFClose(m_pTiff);
     m_pTiff = nullptr;
     const std::string temp = m_strTempPath;
@@ -322,6 +401,8 @@ bool CTiffImage::CreateForWrite(const char* path, uint32_t width, uint32_t heigh
         TIFFSetField(m_pTiff, TIFFTAG_RESOLUTIONUNIT, options.resolutionUnit);
     if (iccData)
         TIFFSetField(m_pTiff, TIFFTAG_ICCPROFILE, iccSize, iccData);
+    if (m_nPhotometric == PHOTOMETRIC_SEPARATED && samplesPerPixel != 4)
+        SetInkTags(options.inkNames);
     m_pMetadata = options.metadata;
     if (m_pMetadata)
         m_pMetadata->ApplyTo(m_pTiff);
@@ -347,4 +428,18 @@ void CTiffImage::SetImageTags(const TiffWriteOptions& options) {
     if (options.compression != kCompressNone)
         TIFFSetField(m_pTiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     TIFFSetField(m_pTiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+}
+
+// Inks other than CMYK: "multi-ink" with their count, and their names when
+// known, so that other programs read the channels as inks.
+void CTiffImage::SetInkTags(const std::vector<std::string>* names) {
+    TIFFSetField(m_pTiff, TIFFTAG_INKSET, INKSET_MULTIINK);
+    TIFFSetField(m_pTiff, TIFFTAG_NUMBEROFINKS, m_nSamplesPerPixel);
+    if (!names || names->size() != m_nSamplesPerPixel)
+        return;
+    std::string joined;
+    for (const std::string& name : *names)
+        joined.append(name.c_str(), std::strlen(name.c_str()) + 1);
+    if (joined.size() <= 0xFFFF)
+        TIFFSetField(m_pTiff, TIFFTAG_INKNAMES, int(joined.size()), joined.c_str());
 }

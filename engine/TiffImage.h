@@ -17,6 +17,11 @@ class CTiffMetadata;
 // written as BigTIFF: classic TIFF cannot address past 4 GiB.
 constexpr uint64_t kBigTiffThreshold = (uint64_t(4) << 30) - (uint64_t(1) << 20);
 
+// The largest single block libtiff may allocate for a source (a tag's
+// value, a strip's buffer): a few bytes of a file can otherwise claim
+// gigabytes.
+constexpr uint64_t kDefaultMaxTiffAllocation = uint64_t(256) << 20;
+
 // Compression of a destination's pixels (TIFF's own codes).
 enum TiffCompression : uint16_t {
     kCompressNone = 1,
@@ -35,6 +40,9 @@ struct TiffWriteOptions {
     CAlphaCarrier* alpha = nullptr;
     // Tags kept from the source; must outlive the file's Commit or Close.
     const CTiffMetadata* metadata = nullptr;
+    // Names of the inks of a destination of inks other than CMYK, one for
+    // each sample; must outlive the call that creates the file.
+    const std::vector<std::string>* inkNames = nullptr;
 };
 
 // Stops libtiff from printing its own errors and warnings (process-wide).
@@ -52,6 +60,9 @@ public:
     // Ends whatever the object holds. A file being written that was not
     // committed is removed: its final name keeps what it held before.
     void Close();
+    // A file that needs a larger single block than the limit is refused as
+    // invalid. The limit holds for every file opened afterwards.
+    void SetAllocationLimit(uint64_t bytes) { m_nMaxAllocation = bytes; }
     bool OpenForRead(const char* path);
     // A resolution of 0 (or any value that is not a positive number) writes
     // no resolution tag. iccData null means no embedded profile.
@@ -88,6 +99,8 @@ public:
     bool GetIccProfile(std::vector<unsigned char>& bytes) const;
 
     // Reading: the source's descriptive tags, read before the first row.
+    // False when they cannot be read, and then also when the file no longer
+    // holds the layout it was opened with: its rows are then refused too.
     bool ReadMetadata(CTiffMetadata& metadata);
     // Reading: rows are handed out without their trailing alpha sample, which
     // goes to the carrier. Call after OpenForRead, before the first row.
@@ -98,6 +111,11 @@ public:
 
     static TiffColorModel ColorModelOf(uint16_t photometric);
     static uint16_t PhotometricFor(TiffColorModel model, uint16_t samplesPerPixel);
+    // The photometric interpretations whose pixels are read as stored:
+    // grey either way round, RGB, inks and CIELab. Others (palette,
+    // transparency masks, YCbCr, colour filter arrays...) never agree with a
+    // profile.
+    static bool IsReadPhotometric(uint16_t photometric);
 
     static bool CompressionAvailable(TiffCompression compression);
 
@@ -105,6 +123,7 @@ private:
     bool ReadLayout();
     void SetImageTags(const TiffWriteOptions& options);
     bool WriteFileRow(unsigned char* row);
+    void SetInkTags(const std::vector<std::string>* names);
 
     TIFF* m_pTiff;
     bool m_bRead = false;
@@ -126,6 +145,9 @@ private:
     CAlphaCarrier* m_pAlpha = nullptr;
     const CTiffMetadata* m_pMetadata = nullptr;
     std::vector<unsigned char> m_fileRow; // a whole row, alpha included
+    std::vector<uint64_t> m_layoutKey;    // what the rows are decoded with
+    uint64_t m_nMaxAllocation = kDefaultMaxTiffAllocation;
+    bool m_bAllocationRefused = false;
     uint32_t m_nRow = 0;
     uint32_t m_nStrip = 0;
     std::string m_strTempPath;  // the hidden file being written

@@ -1,13 +1,17 @@
 #include "TiffMetadata.h"
 
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <cstring>
+
+#include "TiffRawIfd.h"
 
 namespace {
 
 using STagValue = CTiffMetadata::STagValue;
+
+// More values than any EXIF rational tag has; longer ones keep libtiff's.
+constexpr uint64_t kMaxExactRationals = 64;
 
 // Tags of the image's own directory that describe the picture, not its colours.
 constexpr uint32_t kKeptImageTags[] = {
@@ -142,73 +146,84 @@ bool SetValues(TIFF* tif, const std::vector<STagValue>& values) {
     return true;
 }
 
-// Integers as the file stores them, whatever the machine's byte order.
-uint64_t Decode(const unsigned char* p, int size, bool bigEndian) {
-    uint64_t v = 0;
-    for (int i = 0; i < size; ++i)
-        v |= uint64_t(p[bigEndian ? size - 1 - i : i]) << (8 * i);
-    return v;
-}
-
-void Encode(uint64_t v, unsigned char* p, int size, bool bigEndian) {
-    for (int i = 0; i < size; ++i)
-        p[bigEndian ? size - 1 - i : i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-bool ReadAt(int fd, uint64_t offset, unsigned char* data, size_t size) {
-    return pread(fd, data, size, off_t(offset)) == ssize_t(size);
-}
-
 // The image's directory, the file's first, went out with a zero EXIF offset.
 // Only that entry's value is replaced, in the file: writing the directory again
 // through the library would not do, as a directory read back may hold tags
 // the written one did not (a default planar configuration, say) and grow over
 // what follows it.
-bool PointToExif(TIFF* tif, uint64_t exifOffset) {
-    // The file's header says how it is laid out: libtiff 4.5's TIFFIsBigTIFF
-    // is wrong for a file in the other byte order than the machine's.
-    const int fd = TIFFFileno(tif);
-    unsigned char header[16];
-    if (!ReadAt(fd, 0, header, sizeof header) || header[0] != header[1])
+bool PointToExif(int fd, const RawTiffLayout& layout, uint64_t exifOffset) {
+    std::vector<RawTiffEntry> entries;
+    if (!ReadRawEntries(fd, layout, layout.firstDirectory, entries))
         return false;
-    const bool bigEndian = header[0] == 'M';
-    const uint64_t version = Decode(header + 2, 2, bigEndian);
-    if (version != 42 && version != 43)
-        return false;
-    const bool big = version == 43;
-    const int word = big ? 8 : 4, countSize = big ? 8 : 2, entrySize = big ? 20 : 12;
-    const uint64_t directory = Decode(header + (big ? 8 : 4), word, bigEndian);
-    unsigned char buffer[8];
-    if (!ReadAt(fd, directory, buffer, countSize))
-        return false;
-    const uint64_t entries = Decode(buffer, countSize, bigEndian);
-    if (entries > 0xFFFF)
-        return false;
-    std::vector<unsigned char> table(entries * entrySize);
-    if (!ReadAt(fd, directory + countSize, table.data(), table.size()))
-        return false;
-    for (uint64_t i = 0; i < entries; ++i) {
-        unsigned char* entry = &table[i * entrySize];
-        if (Decode(entry, 2, bigEndian) != TIFFTAG_EXIFIFD)
+    for (const RawTiffEntry& e : entries) {
+        if (e.tag != TIFFTAG_EXIFIFD)
             continue;
-        const uint64_t type = Decode(entry + 2, 2, bigEndian);
-        const int size = type == TIFF_LONG || type == TIFF_IFD     ? 4
-                         : type == TIFF_LONG8 || type == TIFF_IFD8 ? 8
-                                                                   : 0;
-        if (size == 0 || size > word || Decode(entry + 4, word, bigEndian) != 1 ||
+        const int size = e.type == TIFF_LONG || e.type == TIFF_IFD     ? 4
+                         : e.type == TIFF_LONG8 || e.type == TIFF_IFD8 ? 8
+                                                                       : 0;
+        if (size == 0 || size > layout.Word() || e.count != 1 ||
             (size == 4 && exifOffset > 0xFFFFFFFFu))
             return false;
-        unsigned char* value = entry + 4 + word;
-        Encode(exifOffset, value, size, bigEndian);
-        const uint64_t at = directory + countSize + i * entrySize + 4 + word;
-        return pwrite(fd, value, size_t(size), off_t(at)) == ssize_t(size);
+        unsigned char value[8];
+        EncodeRaw(exifOffset, value, size, layout.bigEndian);
+        return WriteRawAt(fd, e.valueAt, value, uint64_t(size));
     }
     return false;
 }
 
+bool IsRational(uint16_t type) {
+    return type == TIFF_RATIONAL || type == TIFF_SRATIONAL;
+}
+
+// libtiff hands rationals out as floats or doubles and writes them back as
+// fractions of its own (1/8000 becomes 376336/3010687857): the numerators
+// and denominators are taken from the file as it holds them.
+void ReadExactRationals(int fd, uint64_t directory, std::vector<STagValue>& values) {
+    RawTiffLayout layout;
+    std::vector<RawTiffEntry> entries;
+    if (!ReadRawLayout(fd, layout) || !ReadRawEntries(fd, layout, directory, entries))
+        return;
+    for (const RawTiffEntry& e : entries) {
+        if (!IsRational(e.type) || e.count == 0 || e.count > kMaxExactRationals)
+            continue;
+        for (STagValue& value : values) {
+            if (value.tag != e.tag || value.count != e.count)
+                continue;
+            std::vector<unsigned char> raw(e.count * 8);
+            if (!ReadRawAt(fd, e.valueAt, raw.data(), raw.size()))
+                break;
+            value.exact.resize(e.count * 2);
+            for (size_t i = 0; i < value.exact.size(); ++i)
+                value.exact[i] = uint32_t(DecodeRaw(&raw[i * 4], 4, layout.bigEndian));
+        }
+    }
+}
+
+// Puts the exact fractions over what libtiff wrote for them, in a directory
+// just written at `directory`.
+bool WriteExactRationals(int fd, uint64_t directory, const std::vector<STagValue>& values) {
+    RawTiffLayout layout;
+    std::vector<RawTiffEntry> entries;
+    if (!ReadRawLayout(fd, layout) || !ReadRawEntries(fd, layout, directory, entries))
+        return false;
+    for (const RawTiffEntry& e : entries) {
+        for (const STagValue& value : values) {
+            if (value.tag != e.tag || value.exact.empty() || !IsRational(e.type) ||
+                value.exact.size() != e.count * 2)
+                continue;
+            std::vector<unsigned char> raw(value.exact.size() * 4);
+            for (size_t i = 0; i < value.exact.size(); ++i)
+                EncodeRaw(value.exact[i], &raw[i * 4], 4, layout.bigEndian);
+            if (!WriteRawAt(fd, e.valueAt, raw.data(), raw.size()))
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
-bool CTiffMetadata::Read(TIFF* source) {
+bool CTiffMetadata::Read(TIFF* source, TIFF* exifReader) {
     m_imageTags.clear();
     m_exifTags.clear();
     for (uint32_t tag : kKeptImageTags) {
@@ -220,12 +235,7 @@ bool CTiffMetadata::Read(TIFF* source) {
     uint64_t exifOffset = 0;
     if (!TIFFGetField(source, TIFFTAG_EXIFIFD, &exifOffset))
         return true;
-    const tdir_t image = TIFFCurrentDirectory(source);
-    const bool exifRead = ReadExif(source, exifOffset);
-    // Reading the EXIF directory replaced the image's in the library: the rows
-    // are read from the image's, so it is read again whatever happened.
-    const bool back = TIFFSetDirectory(source, image) == 1;
-    return exifRead && back;
+    return exifReader && ReadExif(exifReader, exifOffset);
 }
 
 bool CTiffMetadata::ReadExif(TIFF* source, uint64_t offset) {
@@ -238,6 +248,7 @@ bool CTiffMetadata::ReadExif(TIFF* source, uint64_t offset) {
         if (KeepsExifTag(field) && GetValue(source, field, value))
             m_exifTags.push_back(std::move(value));
     }
+    ReadExactRationals(TIFFFileno(source), offset, m_exifTags);
     return true;
 }
 
@@ -263,7 +274,10 @@ bool CTiffMetadata::Finish(TIFF* dest) const {
     // image, when the file is closed: an empty directory is left instead.
     TIFFFreeDirectory(dest);
     TIFFCreateDirectory(dest);
-    return written && PointToExif(dest, exifOffset);
+    const int fd = TIFFFileno(dest);
+    RawTiffLayout layout;
+    return written && ReadRawLayout(fd, layout) && WriteExactRationals(fd, exifOffset, m_exifTags) &&
+           PointToExif(fd, layout, exifOffset);
 }
 
 bool CTiffMetadata::Empty() const {

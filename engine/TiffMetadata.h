@@ -13,11 +13,13 @@ typedef struct tiff TIFF;
 // The metadata of a source image worth keeping in its converted copy.
 class CTiffMetadata {
 public:
-    // Reads it from the current (first) directory of a file open for reading.
-    // The file is left on that same directory, ready for its rows to be read
-    // (TIFFReadScanline from row 0). False only when the file's metadata is
-    // unreadable; a file with none is fine.
-    bool Read(TIFF* source);
+    // Reads it from the current (first) directory of a file open for reading,
+    // and the EXIF directory through exifReader, a second handle on the same
+    // file (null when none could be opened): reading a sub-directory replaces
+    // a handle's directory, and the source's must stay the one whose layout
+    // was checked. False only when the file's metadata is unreadable; a file
+    // with none is fine.
+    bool Read(TIFF* source, TIFF* exifReader);
     // On a destination opened for writing (classic "w" or BigTIFF "w8", through
     // TIFFFdOpen on a fresh file) whose image tags (size, samples, photometric,
     // compression, rows per strip...) have been set and no row written yet: sets
@@ -39,6 +41,9 @@ public:
         uint32_t tag = 0;
         uint32_t count = 0;
         std::vector<unsigned char> bytes;
+        // A RATIONAL or SRATIONAL value's numerators and denominators as the
+        // source file holds them, in turn; empty when not known.
+        std::vector<uint32_t> exact;
     };
 
 private:

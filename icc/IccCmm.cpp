@@ -355,6 +355,26 @@ icColorSpaceSignature CIccCmm::GetSourceSpace() const {
 icColorSpaceSignature CIccCmm::GetDestSpace() const {
     return m_pImpl->dstSpace;
 }
+
+std::vector<std::string> CIccCmm::GetDestColorantNames() const {
+    std::vector<std::string> names;
+    if (m_pImpl->steps.empty())
+        return names;
+    void* profile = m_pImpl->steps.back().profile.get();
+    const auto* table =
+        static_cast<cmsNAMEDCOLORLIST*>(cmsReadTag(profile, cmsSigColorantTableTag));
+    const int count = table ? int(cmsNamedColorCount(table)) : 0;
+    if (count != icGetSpaceSamples(cmsGetColorSpace(profile)))
+        return names;
+    for (int i = 0; i < count; ++i) {
+        char name[cmsMAX_PATH] = "";
+        if (!cmsNamedColorInfo(table, cmsUInt32Number(i), name, nullptr, nullptr, nullptr,
+                               nullptr))
+            return {};
+        names.emplace_back(name);
+    }
+    return names;
+}
 int CIccCmm::GetSourceSamples() const {
     return m_pImpl->src.channels;
 }

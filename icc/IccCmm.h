@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "IccDefs.h"
 
@@ -53,6 +55,9 @@ public:
 
     icColorSpaceSignature GetSourceSpace() const;
     icColorSpaceSignature GetDestSpace() const;
+    // The names of the last profile's channels, from its colorant table;
+    // empty when it has none, or not one name for each channel.
+    std::vector<std::string> GetDestColorantNames() const;
     int GetSourceSamples() const;
     int GetDestSamples() const;
     // The intent every step uses once the transform has begun.

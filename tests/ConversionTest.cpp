@@ -118,10 +118,18 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
     const std::string lab = ts::MakeProfile(dir.path(), ts::Builtin::Lab4);
     const std::string xyz = ts::MakeProfile(dir.path(), ts::Builtin::Xyz);
     const std::string cmy = make(ts::CmyTables(), "cmy"), ink4 = make(ts::InkTables(4), "4");
-    const std::string ink5 = make(ts::InkTables(5), "5"), ink6 = make(ts::InkTables(6), "6");
+    const std::string ink5 = make(ts::InkTables(5), "5");
     const std::string ink7 = make(ts::InkTables(7), "7"), intents = make(ts::IntentTables(), "i");
+    const std::string ink8 = make(ts::InkTables(8), "8");
+    ts::TableProfile named = ts::InkTables(6);
+    named.colorants = {"Cyan", "Magenta", "Yellow", "Black", "Orange", "Green"};
+    const std::string ink6 = make(named, "6");
+    const std::string inkNames = std::string("Cyan\0Magenta\0Yellow\0Black\0Orange\0Green\0", 39);
     ts::Tiff planar = Image(33, 17, 1, 1), lzw = Image(97, 41, 3, 2), tagged = Image(29, 13, 3, 2);
     planar.planar = 2, lzw.compression = COMPRESSION_LZW, tagged.icc = ts::ReadBytes(srgb2);
+    // Inks other than CMYK as the program writes them: separations of "multi-ink".
+    ts::Tiff cmyIn = Image(43, 11, 3, 5), inks8 = Image(23, 7, 8, 5);
+    cmyIn.inkSet = inks8.inkSet = INKSET_MULTIINK;
     struct Case {
         const char* name;
         ts::Tiff tiff;
@@ -139,12 +147,17 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         {"miniswhite-gray", Image(31, 9, 1, 0), gray, gray, 2, 1, 1},
         {"rgb-gray", Image(41, 7, 3, 2), srgb, gray, 2, 1, 1},
         {"minisblack3-rgb", Image(33, 17, 3, 1), srgb, srgb2, 2, 2, 3},
-        {"rgb-cmy", Image(43, 11, 3, 2), srgb, cmy, 2, 0, 3, 2},
-        {"rgb-7ink", Image(29, 13, 3, 2), srgb, ink7, 2, 0, 7, 2},
+        {"rgb-cmy", Image(43, 11, 3, 2), srgb, cmy, 2, 5, 3, 2},
+        {"rgb-7ink", Image(29, 13, 3, 2), srgb, ink7, 2, 5, 7, 2},
         {"5ink-rgb", Image(29, 13, 5, 5), ink5, srgb, 2, 2, 3, 2},
+        {"cmy-rgb", cmyIn, cmy, srgb, 2, 2, 3, 2},
+        {"8ink-rgb", inks8, ink8, srgb, 2, 2, 3, 2},
+        // Inks stored white-is-zero, as earlier versions wrote them.
+        {"miniswhite3-cmy-cmy", Image(37, 9, 3, 0), cmy, cmy, 2, 5, 3, 2},
+        {"miniswhite7-rgb", Image(29, 13, 7, 0), ink7, srgb, 2, 2, 3, 2},
         {"rgba-cmyka", Image(43, 11, 4, 2, 1), srgb2, cmyk, 2, 5, 5, 2},
         {"cmyka-rgba-deflate", Image(37, 9, 5, 5, 1), cmyk, srgb2, 2, 2, 4, 2, kCompressDeflate},
-        {"lzw-rgb-6ink-lzw", lzw, srgb, ink6, 2, 0, 6, 2, kCompressLzw},
+        {"lzw-rgb-6ink-lzw", lzw, srgb, ink6, 2, 5, 6, 2, kCompressLzw},
         {"lab-rgb", Image(51, 19, 3, 8), lab, srgb, 2, 2, 3},
         {"rgb-lab", Image(51, 19, 3, 2), srgb, lab, 2, 8, 3},
         {"lab-lab-every-byte", Image(256, 256, 3, 8), lab, lab, 2, 8, 3},
@@ -181,6 +194,11 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
                   std::make_tuple(c.photometric, c.samples, c.tiff.extraSamples,
                                   uint16_t(c.compression), c.tiff.resUnit, 300.f, 150.f,
                                   job.embed)); // the profile embedded byte for byte
+        // Inks but CMYK are counted, and named when the profile names them.
+        const bool multiInk = c.photometric == 5 && c.samples - c.tiff.extraSamples != 4;
+        EXPECT_EQ(std::make_tuple(got.inkSet, got.inks, got.inkNames),
+                  std::make_tuple(uint16_t(multiInk ? 2 : 0), uint16_t(multiInk ? c.samples : 0),
+                                  c.to == ink6 ? inkNames : ""));
         const std::string from = c.from.empty() ? srgb2 : c.from == xyz ? lab : c.from;
         const ts::Bytes want = Lcms(from, c.to == xyz ? lab : c.to, c.intent, c.tiff);
         ASSERT_EQ(got.pixels.size(), want.size());

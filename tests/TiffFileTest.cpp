@@ -65,7 +65,7 @@ TEST(TiffFile, WritesTheLayoutAndTagsItWasGiven) {
         {TCM_ADDITIVE, 3, kCompressNone, 300, 300, 2, true, false, 2},
         {TCM_ADDITIVE, 1, kCompressLzw, 0, 0, 0, false, false, 1},
         {TCM_SUBTRACTIVE, 4, kCompressDeflate, 72, 72, 3, true, true, 5},
-        {TCM_SUBTRACTIVE, 6, kCompressZstd, -1, 0, 0, false, true, 0},
+        {TCM_SUBTRACTIVE, 6, kCompressZstd, -1, 0, 0, false, true, 5},
         {TCM_LAB, 3, kCompressNone, 0.5, 0.5, 0, true, false, 8}};
     // clang-format on
     for (const auto& [model, samples, compression, res, x, unit, embed, big, photometric] : cases) {

@@ -136,6 +136,14 @@ std::string MakeProfile(const std::string& dir, const TableProfile& t, const std
     cmsWriteTag(p, cmsSigMediaWhitePointTag, cmsD50_XYZ());
     WriteTables(p, cmsSigAToB0Tag, t.toLab, t.channels, 3, t.grid, false);
     WriteTables(p, cmsSigBToA0Tag, t.fromLab, 3, t.channels, 17, true);
+    if (!t.colorants.empty()) {
+        cmsNAMEDCOLORLIST* list = cmsAllocNamedColorList(nullptr, 0, 0, "", "");
+        cmsUInt16Number pcs[3] = {}, device[cmsMAXCHANNELS] = {};
+        for (const std::string& c : t.colorants)
+            cmsAppendNamedColor(list, c.c_str(), pcs, device);
+        cmsWriteTag(p, cmsSigColorantTableTag, list);
+        cmsFreeNamedColorList(list);
+    }
     return Save(p, dir, name);
 }
 

@@ -57,7 +57,8 @@ struct Tiff {
     uint32_t rowsPerStrip = 1; // 0 = one strip and no tag
     bool tiled = false;        // 16 x 16 tiles
     float xRes = 0, yRes = 0;
-    uint16_t resUnit = 0, extraSamples = 0, sampleFormat = 0, inkSet = 0;
+    uint16_t resUnit = 0, extraSamples = 0, sampleFormat = 0, inkSet = 0, inks = 0;
+    std::string inkNames; // each name ended by a zero byte, as the tag holds them
     bool associatedAlpha = false;         // extra samples are unassociated alpha unless this is set
     std::map<uint32_t, std::string> text; // ASCII tags (TIFFTAG_ARTIST, ...)
     Bytes icc;
@@ -84,6 +85,7 @@ struct TableProfile {
     // profile has no fromLab).
     std::vector<Model> toLab, fromLab;
     int headerIntent = 0;
+    std::vector<std::string> colorants; // a colorant table's names, when given
 };
 std::string MakeProfile(const std::string& dir, const TableProfile& p, const std::string& name);
 // The usual tables: 'CMY ' = 1 - sRGB, and n inks (n = 4 gives 'CMYK') darkening together.

@@ -156,6 +156,10 @@ Tiff ReadTiff(const std::string& path, bool* ok) {
         TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &t.rowsPerStrip);
         TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &t.resUnit);
         TIFFGetField(tif, TIFFTAG_INKSET, &t.inkSet);
+        TIFFGetField(tif, TIFFTAG_NUMBEROFINKS, &t.inks);
+        if (TIFFGetField(tif, TIFFTAG_INKNAMES, &s)) // libtiff holds one name a sample
+            for (uint16_t i = 0; i < t.samples; ++i, s += strlen(s) + 1)
+                t.inkNames.append(s, strlen(s) + 1);
         TIFFGetField(tif, TIFFTAG_SAMPLEFORMAT, &t.sampleFormat);
         t.xRes = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &f) ? f : 0;
         t.yRes = TIFFGetField(tif, TIFFTAG_YRESOLUTION, &f) ? f : 0;
