@@ -1,7 +1,7 @@
 #include "TiffImage.h"
 
-#include <tiffio.h>
 #include <fcntl.h>
+#include <tiffio.h>
 #include <unistd.h>
 
 #include <cstdarg>
@@ -40,7 +40,8 @@ TIFF* OpenCapped(int fd, const char* path, uint64_t maxAllocation, bool* refused
     TIFF* tif = nullptr;
     if (options) {
         TIFFOpenOptionsSetMaxSingleMemAlloc(
-            options, tmsize_t(std::min<uint64_t>(std::max<uint64_t>(maxAllocation, 1), uint64_t(std::numeric_limits<tmsize_t>::max()))));
+            options, tmsize_t(std::min<uint64_t>(std::max<uint64_t>(maxAllocation, 1),
+                                                 uint64_t(std::numeric_limits<tmsize_t>::max()))));
         TIFFOpenOptionsSetErrorHandlerExtR(options, NoteRefusedAllocation, refused);
         tif = TIFFFdOpenExt(fd, path, "rm", options);
         TIFFOpenOptionsFree(options);
@@ -70,8 +71,15 @@ std::vector<uint64_t> LayoutKey(TIFF* tif) {
     TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
     TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
     TIFFGetField(tif, TIFFTAG_PLANARCONFIG, &planar);
-    return {width,       height, samples, bits, compression, photometric, planar,
-            uint64_t(TIFFScanlineSize64(tif)), uint64_t(TIFFIsTiled(tif))};
+    return {width,
+            height,
+            samples,
+            bits,
+            compression,
+            photometric,
+            planar,
+            uint64_t(TIFFScanlineSize64(tif)),
+            uint64_t(TIFFIsTiled(tif))};
 }
 
 // What a destination will take on disk, at most: pixels (a codec may
@@ -255,10 +263,12 @@ bool CTiffImage::ReadMetadata(CTiffMetadata& metadata) {
     // keeps the directory checked. That handle parses the file's first
     // directory afresh: if it no longer says what was checked, the file was
     // rewritten under the program, and none of its rows are trusted.
+    // Without /proc there is no second handle, and no EXIF directory is read;
+    // a file that opened before and no longer opens has changed.
     bool refused = false;
-    TIFF* second = OpenCapped(ReopenDescriptor(TIFFFileno(m_pTiff)), TIFFFileName(m_pTiff),
-                              m_nMaxAllocation, &refused);
-    if (second && LayoutKey(second) != m_layoutKey)
+    const int fd = ReopenDescriptor(TIFFFileno(m_pTiff));
+    TIFF* second = OpenCapped(fd, TIFFFileName(m_pTiff), m_nMaxAllocation, &refused);
+    if (fd >= 0 && (!second || LayoutKey(second) != m_layoutKey))
         m_bRowsReadable = false;
     const bool read = m_bRowsReadable && metadata.Read(m_pTiff, second) && !refused;
     if (second)

@@ -177,14 +177,19 @@ bool IsRational(uint16_t type) {
 
 // libtiff hands rationals out as floats or doubles and writes them back as
 // fractions of its own (1/8000 becomes 376336/3010687857): the numerators
-// and denominators are taken from the file as it holds them.
-void ReadExactRationals(int fd, uint64_t directory, std::vector<STagValue>& values) {
+// and denominators are taken from the file as it holds them, when it holds
+// them in the type the tag is written in (a signed fraction in a tag of
+// unsigned ones would change its sign).
+void ReadExactRationals(TIFF* tif, uint64_t directory, std::vector<STagValue>& values) {
+    const int fd = TIFFFileno(tif);
     RawTiffLayout layout;
     std::vector<RawTiffEntry> entries;
     if (!ReadRawLayout(fd, layout) || !ReadRawEntries(fd, layout, directory, entries))
         return;
     for (const RawTiffEntry& e : entries) {
-        if (!IsRational(e.type) || e.count == 0 || e.count > kMaxExactRationals)
+        const TIFFField* field = TIFFFieldWithTag(tif, e.tag);
+        if (!IsRational(e.type) || e.count == 0 || e.count > kMaxExactRationals || !field ||
+            TIFFFieldDataType(field) != e.type)
             continue;
         for (STagValue& value : values) {
             if (value.tag != e.tag || value.count != e.count)
@@ -232,8 +237,10 @@ bool CTiffMetadata::Read(TIFF* source, TIFF* exifReader) {
         if (field && GetValue(source, field, value))
             m_imageTags.push_back(std::move(value));
     }
+    // Where the EXIF directory is, as the file now says: the second handle
+    // has just read its first directory, which still describes the image.
     uint64_t exifOffset = 0;
-    if (!TIFFGetField(source, TIFFTAG_EXIFIFD, &exifOffset))
+    if (!TIFFGetField(exifReader ? exifReader : source, TIFFTAG_EXIFIFD, &exifOffset))
         return true;
     return exifReader && ReadExif(exifReader, exifOffset);
 }
@@ -248,7 +255,7 @@ bool CTiffMetadata::ReadExif(TIFF* source, uint64_t offset) {
         if (KeepsExifTag(field) && GetValue(source, field, value))
             m_exifTags.push_back(std::move(value));
     }
-    ReadExactRationals(TIFFFileno(source), offset, m_exifTags);
+    ReadExactRationals(source, offset, m_exifTags);
     return true;
 }
 
@@ -276,8 +283,8 @@ bool CTiffMetadata::Finish(TIFF* dest) const {
     TIFFCreateDirectory(dest);
     const int fd = TIFFFileno(dest);
     RawTiffLayout layout;
-    return written && ReadRawLayout(fd, layout) && WriteExactRationals(fd, exifOffset, m_exifTags) &&
-           PointToExif(fd, layout, exifOffset);
+    return written && ReadRawLayout(fd, layout) &&
+           WriteExactRationals(fd, exifOffset, m_exifTags) && PointToExif(fd, layout, exifOffset);
 }
 
 bool CTiffMetadata::Empty() const {

@@ -51,7 +51,8 @@ bool ReadRawLayout(int fd, RawTiffLayout& layout) {
     if (version != 42 && version != 43)
         return false;
     layout.big = version == 43;
-    layout.firstDirectory = DecodeRaw(header + (layout.big ? 8 : 4), layout.Word(), layout.bigEndian);
+    layout.firstDirectory =
+        DecodeRaw(header + (layout.big ? 8 : 4), layout.Word(), layout.bigEndian);
     return true;
 }
 
@@ -77,7 +78,8 @@ bool ReadRawEntries(int fd, const RawTiffLayout& layout, uint64_t offset,
         e.entryAt = offset + countSize + i * entrySize;
         const int size = TypeSize(e.type);
         const bool inEntry = size > 0 && e.count <= uint64_t(word / size);
-        e.valueAt = inEntry ? e.entryAt + 4 + word : DecodeRaw(p + 4 + word, word, layout.bigEndian);
+        e.valueAt =
+            inEntry ? e.entryAt + 4 + word : DecodeRaw(p + 4 + word, word, layout.bigEndian);
         entries.push_back(e);
     }
     return true;

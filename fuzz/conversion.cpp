@@ -27,8 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           : kind == 5 && colours >= 3 && colours <= 6 ? colours + 2
                           : colours == 1                              ? 4
                                                                       : 0];
-    // The destination (device, Lab or XYZ), the intent, the embedded profile and the way through
-    // the rows (pixel by pixel, or the row pipeline for one height in four) vary with the size.
+    // The destination (device, Lab or XYZ), the intent, the embedded profile, the way through
+    // the rows (pixel by pixel, or the row pipeline for one height in four) and whether the
+    // metadata is kept vary with the size.
     run.destProfile = p[std::vector<int>{0, 6, 1, 3, 8}[(w + h) % 5]];
     run.intent = int(w % 4), run.embed = (w & 2) != 0;
     // Every pixel goes through the colour transform: this many keep an input well inside the
@@ -36,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool within = fuzz::Within(run.source, 16u << 20, 1u << 18);
     run.setUp = [&](CConversionJob& job) {
         job.m_nThreads = 1, job.m_bPlainPixelPath = h % 4 != 1;
+        job.m_bKeepMetadata = (w + h) % 2 == 0; // tags and EXIF read and written again
         job.m_nMaxRowBytes = within ? job.m_nMaxRowBytes : 0;
     };
     const ts::RunRecord record = ts::RunJob(run);

@@ -368,8 +368,7 @@ std::vector<std::string> CIccCmm::GetDestColorantNames() const {
         return names;
     for (int i = 0; i < count; ++i) {
         char name[cmsMAX_PATH] = "";
-        if (!cmsNamedColorInfo(table, cmsUInt32Number(i), name, nullptr, nullptr, nullptr,
-                               nullptr))
+        if (!cmsNamedColorInfo(table, cmsUInt32Number(i), name, nullptr, nullptr, nullptr, nullptr))
             return {};
         names.emplace_back(name);
     }

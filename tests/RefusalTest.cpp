@@ -24,6 +24,7 @@ static std::string Icc(const std::string& name) {
                ts::WriteBytes(dir.file("tail.icc"), ts::Bytes(srgb.begin(), srgb.end() - 28)) &&
                ts::WriteTiff(dir.file("tif.icc"), {}) &&
                !ts::MakeProfile(dir.path(), ts::Builtin::DeviceLink).empty() &&
+               !ts::MakeProfile(dir.path(), ts::Builtin::Gray, "gray.icc").empty() &&
                !ts::MakeProfile(dir.path(), scanner, "input.icc").empty();
     }();
     EXPECT_TRUE(made);
@@ -49,6 +50,12 @@ static Make Image(const std::function<void(ts::Tiff&)>& f, uint16_t tag = 0, uin
     };
 }
 static void Plain(ts::Tiff&) {}
+static void Grey(ts::Tiff& t) {
+    t.samples = 1, t.photometric = PHOTOMETRIC_MINISBLACK;
+}
+static void Palette(ts::Tiff& t) {
+    t.samples = 1, t.photometric = PHOTOMETRIC_PALETTE;
+}
 
 // '@' stands for the scene's folder.
 static std::string Fill(std::string text, const Scene& s) {
@@ -97,11 +104,31 @@ const Case kCases[] = {
     {"an image as destination profile", false, kBadProfile, {}, "srgb.icc", "tif.icc"},
     {"missing destination profile", false, kBadProfile, {}, "srgb.icc", "missing.icc"},
     {"truncated destination profile", false, kBadProfile, {}, "srgb.icc", "cut.icc"},
-    {"destination profile short of its header's size", false, kBadProfile, {}, "srgb.icc", "tail.icc"},
+    {"destination profile short of its header's size",
+     false,
+     kBadProfile,
+     {},
+     "srgb.icc",
+     "tail.icc"},
     {"device link as source", false, kBadProfile, {}, "link.icc"},
     {"named colours as destination", false, kBadProfile, {}, "srgb.icc", "colord/Crayons.icc"},
     {"input-only destination", false, kBadProfile, {}, "srgb.icc", "input.icc"},
     {"CMYK source profile", false, kMismatch, {}, "ghostscript/default_cmyk.icc"},
+    // One sample, as a grey profile's image has, but not grey values: converted, they came out
+    // as negatives or noise.
+    {"a palette image", false, kMismatch, Image(Palette), "gray.icc"},
+    {"a transparency mask", false, kMismatch, Image(Grey, TIFFTAG_PHOTOMETRIC, 4), "gray.icc"},
+    {"a colour filter array", false, kMismatch, Image(Grey, TIFFTAG_PHOTOMETRIC, 32803),
+     "gray.icc"},
+    // A few bytes on disk that make libtiff allocate a GiB as the file opens.
+    {"an XMP packet of a GiB", true, kInvalidTiff,
+     [](Scene& s) {
+         ts::Tiff t;
+         t.xmp = {'<', 'x', '/', '>', 0, 0, 0, 0};
+         ASSERT_TRUE(ts::WriteTiff(s.image, t) &&
+                     ts::PatchTiffEntry(s.image, TIFFTAG_XMLPACKET, 1, 1u << 30, 4096));
+         fs::resize_file(s.image, (1u << 30) + 4096);
+     }},
 };
 
 TEST(Refusal, EveryBadInputGetsItsOwnWordsAndChangesNothing) {

@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <map>
 #include <numeric>
 
 #include "Support.h"
 #include "TiffImage.h"
+#include "TiffMetadata.h"
+#include "TiffRawIfd.h"
 
 using T = ts::Tiff;
 
@@ -122,6 +128,8 @@ static void AddMetadata(const std::string& path, bool exif, bool readable) {
         TIFFFreeDirectory(tif); // else libtiff 4.5 leaks what it held of the image's directory
         TIFFCreateEXIFDirectory(tif);
         TIFFSetField(tif, EXIFTAG_EXPOSURETIME, 1.0 / 125);
+        TIFFSetField(tif, EXIFTAG_FNUMBER, 8.0);
+        TIFFSetField(tif, EXIFTAG_EXPOSUREBIASVALUE, -0.5);
         TIFFSetField(tif, EXIFTAG_ISOSPEEDRATINGS, 2, iso);
         TIFFSetField(tif, EXIFTAG_COLORSPACE, 1);
         TIFFWriteCustomDirectory(tif, &offset);
@@ -132,6 +140,37 @@ static void AddMetadata(const std::string& path, bool exif, bool readable) {
         TIFFSetField(tif, TIFFTAG_EXIFIFD, offset);
     TIFFRewriteDirectory(tif);
     TIFFClose(tif);
+}
+
+// The fractions of the file's EXIF directory, as numerators and denominators in turn; those
+// named in `set` are first given those numbers, as a camera writes them.
+using Fractions = std::map<uint16_t, std::vector<uint32_t>>;
+static Fractions ExifFractions(const std::string& path, const Fractions& set = {}) {
+    Fractions got;
+    const int fd = open(path.c_str(), set.empty() ? O_RDONLY : O_RDWR);
+    RawTiffLayout layout;
+    std::vector<RawTiffEntry> image, exif;
+    unsigned char raw[8 * 64];
+    if (fd < 0 || !ReadRawLayout(fd, layout) ||
+        !ReadRawEntries(fd, layout, layout.firstDirectory, image))
+        return close(fd), got;
+    for (const RawTiffEntry& e : image)
+        if (e.tag == TIFFTAG_EXIFIFD && ReadRawAt(fd, e.valueAt, raw, layout.Word()))
+            ReadRawEntries(fd, layout, DecodeRaw(raw, layout.Word(), layout.bigEndian), exif);
+    for (const RawTiffEntry& e : exif) {
+        if ((e.type != TIFF_RATIONAL && e.type != TIFF_SRATIONAL) || e.count > 64)
+            continue;
+        std::vector<uint32_t>& v = got[e.tag];
+        if (const auto it = set.find(e.tag); it != set.end() && it->second.size() == 2 * e.count) {
+            for (size_t i = 0; i < it->second.size(); ++i)
+                EncodeRaw(it->second[i], raw + 4 * i, 4, layout.bigEndian);
+            WriteRawAt(fd, e.valueAt, raw, 8 * e.count);
+        }
+        for (uint64_t i = 0; i < 2 * e.count && ReadRawAt(fd, e.valueAt + 4 * i, raw, 4); ++i)
+            v.push_back(uint32_t(DecodeRaw(raw, 4, layout.bigEndian)));
+    }
+    close(fd);
+    return got;
 }
 
 // Descriptive tags go to the copy only when asked, and only they: what describes the source's
@@ -152,6 +191,11 @@ TEST(TiffMetadata, KeptOnlyWhenAsked) {
     for (const auto& [keep, exif, readable, bigOut, compress] : cases) {
         ASSERT_TRUE(ts::WriteTiff(run.source, in));
         AddMetadata(run.source, exif, readable);
+        // Fractions a float cannot carry: the copy has the very numbers.
+        const Fractions exact = {{EXIFTAG_EXPOSURETIME, {1, 8000}},
+                                 {EXIFTAG_FNUMBER, {4294967295u, 1}},
+                                 {EXIFTAG_EXPOSUREBIASVALUE, {uint32_t(-1), 3}}};
+        ASSERT_EQ(ExifFractions(run.source, exact), exif && readable ? exact : Fractions());
         run.setUp = [&, keep = keep, bigOut = bigOut, compress = compress](CConversionJob& job) {
             job.m_bKeepMetadata = keep, job.m_nBigTiffThreshold = bigOut ? 0 : kBigTiffThreshold;
             job.m_nCompression = compress ? kCompressDeflate : kCompressNone;
@@ -170,10 +214,68 @@ TEST(TiffMetadata, KeptOnlyWhenAsked) {
         float exposure = 0;
         ASSERT_EQ(TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifAt) && TIFFReadEXIFDirectory(tif, exifAt),
                   keep && exif && readable);
-        EXPECT_TRUE(
-            !exifAt ||
-            (Tags(tif) == std::set<uint32_t>({EXIFTAG_EXPOSURETIME, EXIFTAG_ISOSPEEDRATINGS}) &&
-             TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &exposure) && exposure == 1.f / 125));
+        EXPECT_TRUE(!exifAt ||
+                    (Tags(tif) ==
+                         std::set<uint32_t>({EXIFTAG_EXPOSURETIME, EXIFTAG_FNUMBER,
+                                             EXIFTAG_EXPOSUREBIASVALUE, EXIFTAG_ISOSPEEDRATINGS}) &&
+                     TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &exposure) && exposure == 1.f / 8000));
         TIFFClose(tif);
+        EXPECT_EQ(ExifFractions(run.dest), keep && exif && readable ? exact : Fractions());
+    }
+}
+
+// A source rewritten in place by another program after it was opened and checked: what it now
+// says is never decoded into rows sized for what it said. Reading its metadata opens it
+// afresh, so that is where the change shows; rows and metadata are then refused.
+TEST(TiffFile, ASourceChangedAfterItsCheckIsNotRead) {
+    ts::Scratch s;
+    const std::string path = s.file("in.tif");
+    // what the file becomes (none: the same layout, other pixels)
+    const std::vector<std::pair<const char*, std::function<void(T&)>>> cases = {
+        {"same layout", nullptr},
+        {"wider", [](T& t) { t.width = 400000; }},
+        {"narrower", [](T& t) { t.width = 3; }},
+        {"taller", [](T& t) { t.height = 40; }},
+        {"grey", [](T& t) { t.samples = 1, t.photometric = 1; }},
+        {"compressed", [](T& t) { t.compression = 8; }},
+        {"not a TIFF", [](T& t) { t.width = 0; }}};
+    for (const auto& [label, edit] : cases) {
+        SCOPED_TRACE(label);
+        ASSERT_TRUE(ts::WriteTiff(path, {}));
+        AddMetadata(path, true, true);
+        CTiffImage in;
+        ASSERT_TRUE(in.OpenForRead(path.c_str()));
+        T now;
+        now.pixels = ts::Pattern(now, 7);
+        if (edit)
+            edit(now), now.pixels.clear();
+        // Written over in place: the file the image has open, not a new one in its place.
+        ASSERT_TRUE(now.width ? ts::WriteTiff(path, now) : ts::WriteBytes(path, {'n', 'o'}));
+        if (now.width)
+            AddMetadata(path, true, true);
+        CTiffMetadata metadata;
+        ts::Bytes row(in.GetRowBytes()); // exactly a row: AddressSanitizer watches
+        EXPECT_EQ(in.ReadMetadata(metadata), !edit);
+        EXPECT_EQ(in.ReadRow(row.data()), !edit);
+        EXPECT_EQ(row,
+                  !edit ? ts::Bytes(now.pixels.begin(), now.pixels.begin() + 24) : ts::Bytes(24));
+    }
+}
+
+// libtiff reads a directory's every tag whole as the file opens: a tag larger than the cap
+// refuses the file, whatever it is.
+TEST(TiffFile, ATagLargerThanTheCapRefusesTheFile) {
+    ts::Scratch s;
+    const uint64_t MiB = 1 << 20;
+    // the cap, the XMP packet's size, whether the file opens
+    const std::tuple<uint64_t, uint64_t, bool> cases[] = {
+        {MiB, MiB / 2, true}, {MiB, 2 * MiB, false}, {kDefaultMaxTiffAllocation, 2 * MiB, true}};
+    for (const auto& [cap, size, opens] : cases) {
+        T t;
+        t.xmp.assign(size, ' ');
+        ASSERT_TRUE(ts::WriteTiff(s.file("in.tif"), t));
+        CTiffImage in;
+        in.SetAllocationLimit(cap);
+        EXPECT_EQ(in.OpenForRead(s.file("in.tif").c_str()), opens) << size;
     }
 }

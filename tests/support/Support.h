@@ -58,10 +58,10 @@ struct Tiff {
     bool tiled = false;        // 16 x 16 tiles
     float xRes = 0, yRes = 0;
     uint16_t resUnit = 0, extraSamples = 0, sampleFormat = 0, inkSet = 0, inks = 0;
-    std::string inkNames; // each name ended by a zero byte, as the tag holds them
+    std::string inkNames;                 // each name ended by a zero byte, as the tag holds them
     bool associatedAlpha = false;         // extra samples are unassociated alpha unless this is set
     std::map<uint32_t, std::string> text; // ASCII tags (TIFFTAG_ARTIST, ...)
-    Bytes icc;
+    Bytes icc, xmp;
     uint16_t pages = 1; // later pages hold other pixels
     bool bigTiff = false;
     Bytes pixels; // rows top-down, planes one after another; empty = Pattern(*this)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "Support.h"
 
@@ -66,6 +67,14 @@ void SetTags(TIFF* tif, const Tiff& t) {
         TIFFSetField(tif, TIFFTAG_INKSET, t.inkSet);
     if (!t.icc.empty())
         TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(t.icc.size()), t.icc.data());
+    if (!t.xmp.empty())
+        TIFFSetField(tif, TIFFTAG_XMLPACKET, uint32_t(t.xmp.size()), t.xmp.data());
+    if (t.photometric == PHOTOMETRIC_PALETTE && t.bits <= 8) { // a ramp from white to black
+        std::vector<uint16_t> map(size_t(1) << t.bits);
+        for (size_t i = 0; i < map.size(); ++i)
+            map[i] = uint16_t(65535 - i * 65535 / (map.size() - 1));
+        TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
+    }
     for (const auto& [tag, value] : t.text)
         TIFFSetField(tif, tag, value.c_str());
 }
