@@ -128,6 +128,9 @@ int RunJob(const CliOptions& options, const std::string& destination) {
 
 int main(int argc, char** argv) {
     EnsureStandardStreamsOpen();
+    // Past the file-size limit a write then fails like one on a full disk, and
+    // the run reports it and removes its hidden file instead of dying silently.
+    signal(SIGXFSZ, SIG_IGN);
     RemovePendingFilesOnSignals(false);
     CliOptions options;
     std::string error;

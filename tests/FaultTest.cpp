@@ -162,8 +162,8 @@ TEST(Fault, ChangesDuringARun) {
 }
 
 // The tool with an earlier destination of mode 0444 at the name: interrupted mid-image,
-// started with its standard streams closed, run twice at once, or run by a user who may not
-// write that file.
+// started with its standard streams closed, run twice at once, run by a user who may not
+// write that file, or under a file-size limit.
 TEST(Fault, TheToolLeavesNoHalfImage) {
     const auto interrupt = [](int sig) {
         return [sig](const Scene& s) { MidImage(s.out, [sig](pid_t tool) { kill(tool, sig); }); };
@@ -209,6 +209,14 @@ TEST(Fault, TheToolLeavesNoHalfImage) {
          [](const Scene&) {
              if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
                  _exit(99);
+         },
+         1, "Error: Could not write to @/out/big.tif.\nConversion cancelled.\n"},
+        // Past the limit (SIGXFSZ as a shell leaves it) a write fails as on a full disk, and the
+        // tool says so.
+        {"a file-size limit (ulimit -f)",
+         [](const Scene&) {
+             const rlimit limit{1 << 20, RLIM_INFINITY};
+             signal(SIGXFSZ, SIG_DFL), setrlimit(RLIMIT_FSIZE, &limit);
          },
          1, "Error: Could not write to @/out/big.tif.\nConversion cancelled.\n"},
     };
