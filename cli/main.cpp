@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -61,6 +62,8 @@ void ExplainEmptyFolder(const CConversionJob& job) {
 
 int ExitStatus(const CConversionJob& job) {
     if (job.m_bSucceeded.load(std::memory_order_relaxed)) {
+        // The images are written whether or not anyone reads this line, so a
+        // failure to print it does not change the status.
         printf("%s\n", msg::kConversionComplete);
         return job.m_nImagesSkipped > 0 ? kExitSkipped : kExitConverted;
     }
@@ -84,14 +87,28 @@ void FillJob(CConversionJob& job, const CliOptions& options, const std::string& 
     job.m_nShardCount = options.shardCount;
 }
 
+// Ends a listing whose standard output failed. A reader that went away
+// (`| head`) has what it wanted: there is nothing to tell it.
+int ListWriteFailed(int error) {
+    if (error != EPIPE)
+        fprintf(stderr, "chromaport-cli: cannot write to standard output: %s\n", strerror(error));
+    return kExitFailed;
+}
+
 // --list: the sources the run would take, one a line, and nothing converted.
 int ListSources(const CliOptions& options) {
     CConversionJob job;
     FillJob(job, options, options.destination);
     int scanError = 0;
     const std::vector<std::string> list = CConversionRun::SourceList(job, scanError);
-    for (const std::string& path : list)
-        printf("%s\n", EscapeControlBytes(path).c_str());
+    for (const std::string& path : list) {
+        const std::string line = EscapeControlBytes(path);
+        if (fwrite(line.data(), 1, line.size(), stdout) != line.size() || putchar('\n') == EOF)
+            return ListWriteFailed(errno);
+    }
+    // Buffered lines may fail only now (a full disk, a closed pipe).
+    if (fflush(stdout) != 0 || ferror(stdout))
+        return ListWriteFailed(errno);
     if (scanError != 0) {
         job.m_nScanError = scanError;
         ExplainEmptyFolder(job);
@@ -131,6 +148,10 @@ int main(int argc, char** argv) {
     // Past the file-size limit a write then fails like one on a full disk, and
     // the run reports it and removes its hidden file instead of dying silently.
     signal(SIGXFSZ, SIG_IGN);
+    // A reader that goes away then makes a write fail with EPIPE rather than
+    // killing the tool half way through a run: the images are what matters,
+    // and a listing reports its failed writes itself.
+    signal(SIGPIPE, SIG_IGN);
     RemovePendingFilesOnSignals(false);
     CliOptions options;
     std::string error;

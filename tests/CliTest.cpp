@@ -1,6 +1,7 @@
 // chromaport-cli as scripts use it: what it prints, its exit status, and which files it writes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -26,6 +27,9 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         std::vector<std::string> args;
         int code;
         std::string out, err, changed; // changed: all that differs under {d} afterwards
+        // Standard output: the file /dev/full, "|" a pipe its reader has closed, or the captured
+        // file.
+        const char* stdoutTo = nullptr;
     };
     // clang-format off
     const Case cases[] = {
@@ -73,6 +77,10 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-m", "--shard", "4/4", "-d", "{cmyk}", "{d}/untagged", "{d}/sh"}, 1, "", "No TIFF images in '{d}/untagged'.\n{cancelled}", ""},
         {{"--list", "-m", "--shard", "2/3", "{d}/tagged", "{d}/sh"}, 0, "{d}/tagged/img1.tif\n{d}/tagged/img4.tif\n", "", ""},
         {{"--list", "-m", "{d}/gone", "{d}/sh"}, 1, "", "Cannot read folder '{d}/gone': No such file or directory\n", ""},
+        // A listing no one can read fails; the line that ends a run is only a courtesy.
+        {{"--list", "-m", "{d}/tagged", "{d}/sh"}, 1, "", "chromaport-cli: cannot write to standard output: No space left on device\n", "", "/dev/full"},
+        {{"--list", "-m", "{d}/tagged", "{d}/sh"}, 1, "", "", "", "|"},
+        {{"-d", "{cmyk}", "{a}", "{d}/piped"}, 0, "", "", "piped.tif", "|"},
     };
     // clang-format on
     ts::Scratch d;
@@ -114,7 +122,16 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
             args.push_back(ts::Fill(arg, vars));
         SCOPED_TRACE(::testing::PrintToString(args));
         const ts::Snapshot before = ts::Snap(d.path());
-        const ts::Proc r = ts::RunCli(args);
+        const ts::Proc r = ts::RunCli(args, [&] {
+            int ends[2];
+            if (!c.stdoutTo)
+                return;
+            signal(SIGPIPE, SIG_DFL); // as a shell leaves it
+            if (std::string(c.stdoutTo) != "|")
+                dup2(open(c.stdoutTo, O_WRONLY), 1);
+            else if (pipe(ends) == 0)
+                close(ends[0]), dup2(ends[1], 1);
+        });
         EXPECT_EQ(r.code, c.code);
         EXPECT_TRUE(Matches(r.out, ts::Fill(c.out, vars))) << r.out;
         EXPECT_TRUE(Matches(r.err, ts::Fill(c.err, vars))) << r.err;
