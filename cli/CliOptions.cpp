@@ -21,7 +21,9 @@ const char* UsageText() {
            "      --keep-metadata         copy XMP, IPTC, EXIF, date, artist, copyright,\n"
            "                              description and software tags to the output\n"
            "      --shard K/N             folder mode: only every N-th image, from the K-th\n"
-           "      --list                  print the source images the run would take, and stop\n"
+           "      --list                  print the source images the run would take, one a\n"
+           "                              line (control characters and \\ escaped), and stop\n"
+           "      --list0                 the same, unescaped, each name ended by a NUL byte\n"
            "  -h, --help                  show this text\n"
            "      --version               show the version\n"
            "\n"
@@ -86,7 +88,7 @@ int ParseIntent(const std::string& text) {
 }
 
 ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& error) {
-    enum { kVersion = 1000, kKeepMetadata, kShard, kList };
+    enum { kVersion = 1000, kKeepMetadata, kShard, kList, kList0 };
     static const option kLong[] = {
         {"source-profile", required_argument, nullptr, 's'},
         {"dest-profile", required_argument, nullptr, 'd'},
@@ -99,6 +101,7 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
         {"keep-metadata", no_argument, nullptr, kKeepMetadata},
         {"shard", required_argument, nullptr, kShard},
         {"list", no_argument, nullptr, kList},
+        {"list0", no_argument, nullptr, kList0},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0},
@@ -151,6 +154,9 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
             break;
         case kList:
             options.list = true;
+            break;
+        case kList0:
+            options.list = options.listNul = true;
             break;
         case 'h':
             options.help = true;

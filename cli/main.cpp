@@ -95,15 +95,18 @@ int ListWriteFailed(int error) {
     return kExitFailed;
 }
 
-// --list: the sources the run would take, one a line, and nothing converted.
+// --list: the sources the run would take, one a line, and nothing converted;
+// --list0: the same names unescaped, each ended by a NUL byte, for xargs -0
+// and parallel -0.
 int ListSources(const CliOptions& options) {
     CConversionJob job;
     FillJob(job, options, options.destination);
     int scanError = 0;
     const std::vector<std::string> list = CConversionRun::SourceList(job, scanError);
     for (const std::string& path : list) {
-        const std::string line = EscapeControlBytes(path);
-        if (fwrite(line.data(), 1, line.size(), stdout) != line.size() || putchar('\n') == EOF)
+        const std::string line = options.listNul ? path : EscapeControlBytes(path);
+        if (fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
+            putchar(options.listNul ? '\0' : '\n') == EOF)
             return ListWriteFailed(errno);
     }
     // Buffered lines may fail only now (a full disk, a closed pipe).

@@ -23,6 +23,7 @@ bool Matches(const std::string& got, const std::string& want) {
 // {d} holds in.tif (sRGB, embedded, with an artist), links to it (link.tif, hard.tif), junk.tif, a
 // link loop, a junk file whose name holds an escape sequence, and the folders below.
 TEST(Cli, WordsExitStatusAndFilesWritten) {
+    using namespace std::string_literals; // --list0 output holds NUL bytes
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -61,6 +62,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-c", "zstd", "-s", "{srgb}", "-i", "2", "-d", "{cmyk}", "{a}", "{d}/zstd"}, 0, "{done}", "", "zstd.tif"},
         {{"-d", "{cmyk}", "{d}/junk.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/junk.tif'\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/loop.tif", "{b}"}, 1, "", "Cannot read '{d}/loop.tif': Too many levels of symbolic links\n{cancelled}", ""},
+        {{"-d", "{cmyk}", "{d}/names/b\\x0A.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/names/b\\\\x0A.tif'\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/\x1b[31mred.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/\\x1B[31mred.tif'\n{cancelled}", ""},
         // Folders: mixed holds a.tif, b.tif (junk) and c.tif (16-bit); tagged img0..img6.tif;
         // untagged a.tif, b.tif (without a profile) and c.tif.
@@ -81,6 +83,12 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"--list", "-m", "{d}/tagged", "{d}/sh"}, 1, "", "chromaport-cli: cannot write to standard output: No space left on device\n", "", "/dev/full"},
         {{"--list", "-m", "{d}/tagged", "{d}/sh"}, 1, "", "", "", "|"},
         {{"-d", "{cmyk}", "{a}", "{d}/piped"}, 0, "", "", "piped.tif", "|"},
+        // names/ holds a name with a newline and one with a backslash, C1 controls as UTF-8 and as
+        // bare bytes, an overlong encoding of one, other UTF-8 and a Latin-1 byte. Only --list0
+        // gives them as they are.
+        {{"--list", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\\x0A.tif\n{d}/names/b\\\\x0A.tif\n{d}/names/c\\xC2\\x85.tif\n{d}/names/d\\x9B.tif\n{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\n{d}/names/f\xE9.tif\n{d}/names/g\xE0\\x82\\x9B.tif\n", "", ""},
+        {{"--list0", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\n.tif\0{d}/names/b\\x0A.tif\0{d}/names/c\xC2\x85.tif\0{d}/names/d\x9B.tif\0{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\0{d}/names/f\xE9.tif\0{d}/names/g\xE0\x82\x9B.tif\0"s, "", ""},
+        {{"--list", "{d}/names/b\\x0A.tif", "{b}"}, 0, "{d}/names/b\\\\x0A.tif\n", "", ""},
     };
     // clang-format on
     ts::Scratch d;
@@ -105,8 +113,11 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     ASSERT_TRUE(ts::WriteBytes(d.file("junk.tif"), {'j'}));
     ASSERT_TRUE(ts::WriteBytes(d.file("\x1b[31mred.tif"), {'r'}));
     for (const char* folder : {"mixed", "conv", "empty", "e\x01", "tagged", "untagged", "stop",
-                               "go", "sh", "my.photos", "x.tif"})
+                               "go", "sh", "my.photos", "x.tif", "names"})
         d.mkdir(folder);
+    for (const char* name :
+         {"a\n", "b\\x0A", "c\xC2\x85", "d\x9B", "e\xC3\xA9\xE2\x82\xAC", "f\xE9", "g\xE0\x82\x9B"})
+        ASSERT_TRUE(ts::WriteBytes(d.file("names/") + name + ".tif", {'n'}));
     ASSERT_EQ(symlink(d.file("mixed").c_str(), d.file("alias").c_str()), 0);
     ASSERT_TRUE(ts::WriteTiff(d.file("mixed/a.tif"), source));
     ASSERT_TRUE(ts::WriteBytes(d.file("mixed/b.tif"), {'b'}));
