@@ -2,8 +2,6 @@
 
 #include <getopt.h>
 
-#include <cstdio>
-
 const char* UsageText() {
     return "Usage: chromaport-cli [options] SOURCE DESTINATION\n"
            "Converts 8-bit TIFF images from one ICC colour space to another.\n"
@@ -62,17 +60,32 @@ bool ParseCompression(const std::string& text, uint16_t& code) {
     return false;
 }
 
-// "K/N" with 1 <= K <= N.
+// Digits only, at most 0xFFFFFFFF; moves text past them.
+bool ParseCount(const char*& text, uint32_t& value) {
+    if (*text < '0' || *text > '9')
+        return false;
+    uint64_t n = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        n = n * 10 + uint64_t(*text - '0');
+        if (n > 0xFFFFFFFFu)
+            return false;
+    }
+    value = uint32_t(n);
+    return true;
+}
+
+// "K/N" with 1 <= K <= N, and nothing else: no sign, no blank anywhere, as a
+// script that builds the text wrongly should hear of it.
 bool ParseShard(const std::string& text, uint32_t& index, uint32_t& count) {
-    unsigned long k = 0, n = 0;
-    char slash = 0, rest = 0;
-    if (sscanf(text.c_str(), "%lu%c%lu%c", &k, &slash, &n, &rest) != 3 || slash != '/' ||
-        text.find_first_of("+- ") != std::string::npos)
+    const char* at = text.c_str();
+    uint32_t k = 0, n = 0;
+    if (!ParseCount(at, k) || *at++ != '/' || !ParseCount(at, n) ||
+        at != text.c_str() + text.size())
         return false;
-    if (k < 1 || n < 1 || k > n || n > 0xFFFFFFFFul)
+    if (k < 1 || k > n)
         return false;
-    index = uint32_t(k);
-    count = uint32_t(n);
+    index = k;
+    count = n;
     return true;
 }
 

@@ -2,6 +2,7 @@
 // and batch work.
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -101,6 +102,15 @@ int ListWriteFailed(int error) {
 int ListSources(const CliOptions& options) {
     CConversionJob job;
     FillJob(job, options, options.destination);
+    if (!options.multiple) {
+        // A run would refuse it; the listing must not promise otherwise.
+        struct stat st {};
+        if (stat(options.source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            fprintf(stderr, msg::kInvalidTiff, EscapeControlBytes(options.source).c_str());
+            fputc('\n', stderr);
+            return kExitFailed;
+        }
+    }
     int scanError = 0;
     const std::vector<std::string> list = CConversionRun::SourceList(job, scanError);
     for (const std::string& path : list) {

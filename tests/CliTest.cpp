@@ -41,6 +41,8 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"{a}", "{b}", "-d"}, 2, "", "chromaport-cli: option '-d' needs an argument{usage}", ""},
         {{"-d", "{cmyk}", "-c", "rar", "{a}", "{b}"}, 2, "", "chromaport-cli: --compress takes none, lzw, deflate or zstd, not 'rar'{usage}", ""},
         {{"-d", "{cmyk}", "-m", "--shard", "3/2", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '3/2'{usage}", ""},
+        {{"-d", "{cmyk}", "-m", "--shard", "\t1/3", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '\\x091/3'{usage}", ""},
+        {{"-d", "{cmyk}", "-m", "--shard", "1/\t3", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '1/\\x093'{usage}", ""},
         {{"-d", "{cmyk}", "--shard", "1/2", "{a}", "{b}"}, 2, "", "chromaport-cli: --shard needs folder mode (-m){usage}", ""},
         {{"--help"}, 0, "Usage: chromaport-cli [options] SOURCE DESTINATION\n*", "", ""},
         {{"--version"}, 0, "chromaport-cli *", "", ""},
@@ -88,7 +90,10 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         // gives them as they are.
         {{"--list", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\\x0A.tif\n{d}/names/b\\\\x0A.tif\n{d}/names/c\\xC2\\x85.tif\n{d}/names/d\\x9B.tif\n{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\n{d}/names/f\xE9.tif\n{d}/names/g\xE0\\x82\\x9B.tif\n", "", ""},
         {{"--list0", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\n.tif\0{d}/names/b\\x0A.tif\0{d}/names/c\xC2\x85.tif\0{d}/names/d\x9B.tif\0{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\0{d}/names/f\xE9.tif\0{d}/names/g\xE0\x82\x9B.tif\0"s, "", ""},
+        // In single mode only a file a run would open is listed.
         {{"--list", "{d}/names/b\\x0A.tif", "{b}"}, 0, "{d}/names/b\\\\x0A.tif\n", "", ""},
+        {{"--list", "{d}/gone\\.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/gone\\\\.tif'\n", ""},
+        {{"--list0", "{d}/mixed", "{b}"}, 1, "", "Invalid Tiff file - '{d}/mixed'\n", ""},
     };
     // clang-format on
     ts::Scratch d;
