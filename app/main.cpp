@@ -9,11 +9,17 @@
 
 #include <QApplication>
 
+#include <signal.h>
+
 int main(int argc, char* argv[]) {
     EnsureStandardStreamsOpen();
     // Killed or interrupted from a terminal, the program takes the image it
     // was writing with it rather than leaving a hidden temporary file.
     RemovePendingFilesOnSignals(true);
+    // Past the file-size limit (ulimit -f) a write then fails like one on a
+    // full disk, and the run says so and removes its hidden file instead of
+    // the program dying silently.
+    signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QString::fromLatin1(app::kOrganisation));
     QCoreApplication::setApplicationName(QString::fromLatin1(app::kAppName));

@@ -2,8 +2,6 @@
 
 #include <getopt.h>
 
-#include <cstdio>
-
 const char* UsageText() {
     return "Usage: chromaport-cli [options] SOURCE DESTINATION\n"
            "Converts 8-bit TIFF images from one ICC colour space to another.\n"
@@ -21,7 +19,9 @@ const char* UsageText() {
            "      --keep-metadata         copy XMP, IPTC, EXIF, date, artist, copyright,\n"
            "                              description and software tags to the output\n"
            "      --shard K/N             folder mode: only every N-th image, from the K-th\n"
-           "      --list                  print the source images the run would take, and stop\n"
+           "      --list                  print the source images the run would take, one a\n"
+           "                              line (control characters and \\ escaped), and stop\n"
+           "      --list0                 the same, unescaped, each name ended by a NUL byte\n"
            "  -h, --help                  show this text\n"
            "      --version               show the version\n"
            "\n"
@@ -60,17 +60,32 @@ bool ParseCompression(const std::string& text, uint16_t& code) {
     return false;
 }
 
-// "K/N" with 1 <= K <= N.
+// Digits only, at most 0xFFFFFFFF; moves text past them.
+bool ParseCount(const char*& text, uint32_t& value) {
+    if (*text < '0' || *text > '9')
+        return false;
+    uint64_t n = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        n = n * 10 + uint64_t(*text - '0');
+        if (n > 0xFFFFFFFFu)
+            return false;
+    }
+    value = uint32_t(n);
+    return true;
+}
+
+// "K/N" with 1 <= K <= N, and nothing else: no sign, no blank anywhere, as a
+// script that builds the text wrongly should hear of it.
 bool ParseShard(const std::string& text, uint32_t& index, uint32_t& count) {
-    unsigned long k = 0, n = 0;
-    char slash = 0, rest = 0;
-    if (sscanf(text.c_str(), "%lu%c%lu%c", &k, &slash, &n, &rest) != 3 || slash != '/' ||
-        text.find_first_of("+- ") != std::string::npos)
+    const char* at = text.c_str();
+    uint32_t k = 0, n = 0;
+    if (!ParseCount(at, k) || *at++ != '/' || !ParseCount(at, n) ||
+        at != text.c_str() + text.size())
         return false;
-    if (k < 1 || n < 1 || k > n || n > 0xFFFFFFFFul)
+    if (k < 1 || k > n)
         return false;
-    index = uint32_t(k);
-    count = uint32_t(n);
+    index = k;
+    count = n;
     return true;
 }
 
@@ -86,7 +101,7 @@ int ParseIntent(const std::string& text) {
 }
 
 ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& error) {
-    enum { kVersion = 1000, kKeepMetadata, kShard, kList };
+    enum { kVersion = 1000, kKeepMetadata, kShard, kList, kList0 };
     static const option kLong[] = {
         {"source-profile", required_argument, nullptr, 's'},
         {"dest-profile", required_argument, nullptr, 'd'},
@@ -99,6 +114,7 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
         {"keep-metadata", no_argument, nullptr, kKeepMetadata},
         {"shard", required_argument, nullptr, kShard},
         {"list", no_argument, nullptr, kList},
+        {"list0", no_argument, nullptr, kList0},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0},
@@ -151,6 +167,9 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
             break;
         case kList:
             options.list = true;
+            break;
+        case kList0:
+            options.list = options.listNul = true;
             break;
         case 'h':
             options.help = true;

@@ -15,6 +15,7 @@ struct CliOptions {
     bool keepGoing = false;
     bool keepMetadata = false;
     bool list = false;
+    bool listNul = false;     // --list0: raw names, each ended by a NUL byte
     uint16_t compression = 1; // TIFF's code for none
     uint32_t shardIndex = 1, shardCount = 1;
     bool help = false;

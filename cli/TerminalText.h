@@ -4,7 +4,10 @@
 
 #include <string>
 
-// Every control byte (below 0x20, and 0x7F) written as \xHH.
+// Every control byte written as \xHH: below 0x20, 0x7F, the C1 controls
+// U+0080..U+009F byte by byte (\xC2\x85), and a byte 0x80..0x9F that is not
+// part of a UTF-8 character; a backslash is written as \\, so that every
+// escaped text stands for one text only. Other UTF-8 characters are kept.
 std::string EscapeControlBytes(const std::string& text);
 
 // The longest start of text of at most maxBytes bytes that does not end

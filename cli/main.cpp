@@ -2,8 +2,10 @@
 // and batch work.
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -61,6 +63,8 @@ void ExplainEmptyFolder(const CConversionJob& job) {
 
 int ExitStatus(const CConversionJob& job) {
     if (job.m_bSucceeded.load(std::memory_order_relaxed)) {
+        // The images are written whether or not anyone reads this line, so a
+        // failure to print it does not change the status.
         printf("%s\n", msg::kConversionComplete);
         return job.m_nImagesSkipped > 0 ? kExitSkipped : kExitConverted;
     }
@@ -84,14 +88,40 @@ void FillJob(CConversionJob& job, const CliOptions& options, const std::string& 
     job.m_nShardCount = options.shardCount;
 }
 
-// --list: the sources the run would take, one a line, and nothing converted.
+// Ends a listing whose standard output failed. A reader that went away
+// (`| head`) has what it wanted: there is nothing to tell it.
+int ListWriteFailed(int error) {
+    if (error != EPIPE)
+        fprintf(stderr, "chromaport-cli: cannot write to standard output: %s\n", strerror(error));
+    return kExitFailed;
+}
+
+// --list: the sources the run would take, one a line, and nothing converted;
+// --list0: the same names unescaped, each ended by a NUL byte, for xargs -0
+// and parallel -0.
 int ListSources(const CliOptions& options) {
     CConversionJob job;
     FillJob(job, options, options.destination);
+    if (!options.multiple) {
+        // A run would refuse it; the listing must not promise otherwise.
+        struct stat st {};
+        if (stat(options.source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            fprintf(stderr, msg::kInvalidTiff, EscapeControlBytes(options.source).c_str());
+            fputc('\n', stderr);
+            return kExitFailed;
+        }
+    }
     int scanError = 0;
     const std::vector<std::string> list = CConversionRun::SourceList(job, scanError);
-    for (const std::string& path : list)
-        printf("%s\n", EscapeControlBytes(path).c_str());
+    for (const std::string& path : list) {
+        const std::string line = options.listNul ? path : EscapeControlBytes(path);
+        if (fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
+            putchar(options.listNul ? '\0' : '\n') == EOF)
+            return ListWriteFailed(errno);
+    }
+    // Buffered lines may fail only now (a full disk, a closed pipe).
+    if (fflush(stdout) != 0 || ferror(stdout))
+        return ListWriteFailed(errno);
     if (scanError != 0) {
         job.m_nScanError = scanError;
         ExplainEmptyFolder(job);
@@ -128,6 +158,13 @@ int RunJob(const CliOptions& options, const std::string& destination) {
 
 int main(int argc, char** argv) {
     EnsureStandardStreamsOpen();
+    // Past the file-size limit a write then fails like one on a full disk, and
+    // the run reports it and removes its hidden file instead of dying silently.
+    signal(SIGXFSZ, SIG_IGN);
+    // A reader that goes away then makes a write fail with EPIPE rather than
+    // killing the tool half way through a run: the images are what matters,
+    // and a listing reports its failed writes itself.
+    signal(SIGPIPE, SIG_IGN);
     RemovePendingFilesOnSignals(false);
     CliOptions options;
     std::string error;

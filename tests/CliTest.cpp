@@ -1,6 +1,7 @@
 // chromaport-cli as scripts use it: what it prints, its exit status, and which files it writes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -22,10 +23,14 @@ bool Matches(const std::string& got, const std::string& want) {
 // {d} holds in.tif (sRGB, embedded, with an artist), links to it (link.tif, hard.tif), junk.tif, a
 // link loop, a junk file whose name holds an escape sequence, and the folders below.
 TEST(Cli, WordsExitStatusAndFilesWritten) {
+    using namespace std::string_literals; // --list0 output holds NUL bytes
     struct Case {
         std::vector<std::string> args;
         int code;
         std::string out, err, changed; // changed: all that differs under {d} afterwards
+        // Standard output: the file /dev/full, "|" a pipe its reader has closed, or the captured
+        // file.
+        const char* stdoutTo = nullptr;
     };
     // clang-format off
     const Case cases[] = {
@@ -36,6 +41,8 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"{a}", "{b}", "-d"}, 2, "", "chromaport-cli: option '-d' needs an argument{usage}", ""},
         {{"-d", "{cmyk}", "-c", "rar", "{a}", "{b}"}, 2, "", "chromaport-cli: --compress takes none, lzw, deflate or zstd, not 'rar'{usage}", ""},
         {{"-d", "{cmyk}", "-m", "--shard", "3/2", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '3/2'{usage}", ""},
+        {{"-d", "{cmyk}", "-m", "--shard", "\t1/3", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '\\x091/3'{usage}", ""},
+        {{"-d", "{cmyk}", "-m", "--shard", "1/\t3", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '1/\\x093'{usage}", ""},
         {{"-d", "{cmyk}", "--shard", "1/2", "{a}", "{b}"}, 2, "", "chromaport-cli: --shard needs folder mode (-m){usage}", ""},
         {{"--help"}, 0, "Usage: chromaport-cli [options] SOURCE DESTINATION\n*", "", ""},
         {{"--version"}, 0, "chromaport-cli *", "", ""},
@@ -57,6 +64,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-c", "zstd", "-s", "{srgb}", "-i", "2", "-d", "{cmyk}", "{a}", "{d}/zstd"}, 0, "{done}", "", "zstd.tif"},
         {{"-d", "{cmyk}", "{d}/junk.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/junk.tif'\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/loop.tif", "{b}"}, 1, "", "Cannot read '{d}/loop.tif': Too many levels of symbolic links\n{cancelled}", ""},
+        {{"-d", "{cmyk}", "{d}/names/b\\x0A.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/names/b\\\\x0A.tif'\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/\x1b[31mred.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/\\x1B[31mred.tif'\n{cancelled}", ""},
         // Folders: mixed holds a.tif, b.tif (junk) and c.tif (16-bit); tagged img0..img6.tif;
         // untagged a.tif, b.tif (without a profile) and c.tif.
@@ -73,6 +81,19 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-m", "--shard", "4/4", "-d", "{cmyk}", "{d}/untagged", "{d}/sh"}, 1, "", "No TIFF images in '{d}/untagged'.\n{cancelled}", ""},
         {{"--list", "-m", "--shard", "2/3", "{d}/tagged", "{d}/sh"}, 0, "{d}/tagged/img1.tif\n{d}/tagged/img4.tif\n", "", ""},
         {{"--list", "-m", "{d}/gone", "{d}/sh"}, 1, "", "Cannot read folder '{d}/gone': No such file or directory\n", ""},
+        // A listing no one can read fails; the line that ends a run is only a courtesy.
+        {{"--list", "-m", "{d}/tagged", "{d}/sh"}, 1, "", "chromaport-cli: cannot write to standard output: No space left on device\n", "", "/dev/full"},
+        {{"--list", "-m", "{d}/tagged", "{d}/sh"}, 1, "", "", "", "|"},
+        {{"-d", "{cmyk}", "{a}", "{d}/piped"}, 0, "", "", "piped.tif", "|"},
+        // names/ holds a name with a newline and one with a backslash, C1 controls as UTF-8 and as
+        // bare bytes, an overlong encoding of one, other UTF-8 and a Latin-1 byte. Only --list0
+        // gives them as they are.
+        {{"--list", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\\x0A.tif\n{d}/names/b\\\\x0A.tif\n{d}/names/c\\xC2\\x85.tif\n{d}/names/d\\x9B.tif\n{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\n{d}/names/f\xE9.tif\n{d}/names/g\xE0\\x82\\x9B.tif\n", "", ""},
+        {{"--list0", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\n.tif\0{d}/names/b\\x0A.tif\0{d}/names/c\xC2\x85.tif\0{d}/names/d\x9B.tif\0{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\0{d}/names/f\xE9.tif\0{d}/names/g\xE0\x82\x9B.tif\0"s, "", ""},
+        // In single mode only a file a run would open is listed.
+        {{"--list", "{d}/names/b\\x0A.tif", "{b}"}, 0, "{d}/names/b\\\\x0A.tif\n", "", ""},
+        {{"--list", "{d}/gone\\.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/gone\\\\.tif'\n", ""},
+        {{"--list0", "{d}/mixed", "{b}"}, 1, "", "Invalid Tiff file - '{d}/mixed'\n", ""},
     };
     // clang-format on
     ts::Scratch d;
@@ -97,8 +118,11 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     ASSERT_TRUE(ts::WriteBytes(d.file("junk.tif"), {'j'}));
     ASSERT_TRUE(ts::WriteBytes(d.file("\x1b[31mred.tif"), {'r'}));
     for (const char* folder : {"mixed", "conv", "empty", "e\x01", "tagged", "untagged", "stop",
-                               "go", "sh", "my.photos", "x.tif"})
+                               "go", "sh", "my.photos", "x.tif", "names"})
         d.mkdir(folder);
+    for (const char* name :
+         {"a\n", "b\\x0A", "c\xC2\x85", "d\x9B", "e\xC3\xA9\xE2\x82\xAC", "f\xE9", "g\xE0\x82\x9B"})
+        ASSERT_TRUE(ts::WriteBytes(d.file("names/") + name + ".tif", {'n'}));
     ASSERT_EQ(symlink(d.file("mixed").c_str(), d.file("alias").c_str()), 0);
     ASSERT_TRUE(ts::WriteTiff(d.file("mixed/a.tif"), source));
     ASSERT_TRUE(ts::WriteBytes(d.file("mixed/b.tif"), {'b'}));
@@ -114,7 +138,16 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
             args.push_back(ts::Fill(arg, vars));
         SCOPED_TRACE(::testing::PrintToString(args));
         const ts::Snapshot before = ts::Snap(d.path());
-        const ts::Proc r = ts::RunCli(args);
+        const ts::Proc r = ts::RunCli(args, [&] {
+            int ends[2];
+            if (!c.stdoutTo)
+                return;
+            signal(SIGPIPE, SIG_DFL); // as a shell leaves it
+            if (std::string(c.stdoutTo) != "|")
+                dup2(open(c.stdoutTo, O_WRONLY), 1);
+            else if (pipe(ends) == 0)
+                close(ends[0]), dup2(ends[1], 1);
+        });
         EXPECT_EQ(r.code, c.code);
         EXPECT_TRUE(Matches(r.out, ts::Fill(c.out, vars))) << r.out;
         EXPECT_TRUE(Matches(r.err, ts::Fill(c.err, vars))) << r.err;

@@ -2,11 +2,13 @@
 // whatever already sits at a destination name, sizes a file claims, signals, closed standard
 // streams, a destination the user may not write, and two runs on one destination. The words
 // are exact, and nothing is ever left half-written under any name.
-#include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -58,6 +60,33 @@ static Change Patch(uint16_t tag, uint32_t value) {
 static Change DiskFull(rlim_t bytes) {
     const rlimit limit{bytes, RLIM_INFINITY};
     return [=](const Scene&) { signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &limit); };
+}
+
+// Called in the child before it becomes the tool: root keeps its user, which can reach the build
+// tree wherever it sits, but loses its power over other users' files and modes, also across
+// exec (which restores whatever the bounding set still holds) and for access(), which looks at
+// the permitted set.
+static void LikeAnOrdinaryUser() {
+    constexpr int kPowers[] = {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER};
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct sets[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capget, &header, sets) != 0)
+        _exit(99);
+    bool held = geteuid() == 0; // root's exec takes up what the bounding set holds
+    for (const int power : kPowers)
+        held |= (sets[CAP_TO_INDEX(power)].permitted & CAP_TO_MASK(power)) != 0;
+    if (!held)
+        return; // an ordinary user already
+    for (const int power : kPowers) {
+        __user_cap_data_struct& set = sets[CAP_TO_INDEX(power)];
+        set.effective &= ~CAP_TO_MASK(power);
+        set.permitted &= ~CAP_TO_MASK(power);
+        set.inheritable &= ~CAP_TO_MASK(power);
+        if (prctl(PR_CAPBSET_DROP, power, 0, 0, 0) != 0)
+            _exit(99);
+    }
+    if (syscall(SYS_capset, &header, sets) != 0)
+        _exit(99);
 }
 
 // Called in the child before it becomes the tool: a process of its own waits until a hidden
@@ -162,8 +191,8 @@ TEST(Fault, ChangesDuringARun) {
 }
 
 // The tool with an earlier destination of mode 0444 at the name: interrupted mid-image,
-// started with its standard streams closed, run twice at once, or run by a user who may not
-// write that file.
+// started with its standard streams closed, run twice at once, run by a user who may not
+// write that file, or under a file-size limit.
 TEST(Fault, TheToolLeavesNoHalfImage) {
     const auto interrupt = [](int sig) {
         return [sig](const Scene& s) { MidImage(s.out, [sig](pid_t tool) { kill(tool, sig); }); };
@@ -204,11 +233,15 @@ TEST(Fault, TheToolLeavesNoHalfImage) {
              }
          },
          0, ""},
-        // As an ordinary user, so that the refusal holds when the tests run as root.
-        {"a read-only destination",
+        // Without root's powers over files, so that the refusal holds when the tests run as root.
+        {"a read-only destination", [](const Scene&) { LikeAnOrdinaryUser(); }, 1,
+         "Error: Could not write to @/out/big.tif.\nConversion cancelled.\n"},
+        // Past the limit (SIGXFSZ as a shell leaves it) a write fails as on a full disk, and the
+        // tool says so.
+        {"a file-size limit (ulimit -f)",
          [](const Scene&) {
-             if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
-                 _exit(99);
+             const rlimit limit{1 << 20, RLIM_INFINITY};
+             signal(SIGXFSZ, SIG_DFL), setrlimit(RLIMIT_FSIZE, &limit);
          },
          1, "Error: Could not write to @/out/big.tif.\nConversion cancelled.\n"},
     };
