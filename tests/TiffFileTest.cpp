@@ -125,7 +125,9 @@ static void AddMetadata(const std::string& path, bool exif, bool readable) {
     uint64_t offset = 1 << 30;
     const uint16_t iso[] = {100, 400};
     if (exif && readable) {
-        TIFFFreeDirectory(tif); // else libtiff 4.5 leaks what it held of the image's directory
+        // Else libtiff 4.5 leaks what it held of the image's directory and its codec's state.
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+        TIFFFreeDirectory(tif);
         TIFFCreateEXIFDirectory(tif);
         TIFFSetField(tif, EXIFTAG_EXPOSURETIME, 1.0 / 125);
         TIFFSetField(tif, EXIFTAG_FNUMBER, 8.0);
