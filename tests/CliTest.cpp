@@ -86,10 +86,10 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"--list", "-m", "{d}/tagged", "{d}/sh"}, 1, "", "", "", "|"},
         {{"-d", "{cmyk}", "{a}", "{d}/piped"}, 0, "", "", "piped.tif", "|"},
         // names/ holds a name with a newline and one with a backslash, C1 controls as UTF-8 and as
-        // bare bytes, an overlong encoding of one, other UTF-8 and a Latin-1 byte. Only --list0
-        // gives them as they are.
-        {{"--list", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\\x0A.tif\n{d}/names/b\\\\x0A.tif\n{d}/names/c\\xC2\\x85.tif\n{d}/names/d\\x9B.tif\n{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\n{d}/names/f\xE9.tif\n{d}/names/g\xE0\\x82\\x9B.tif\n", "", ""},
-        {{"--list0", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\n.tif\0{d}/names/b\\x0A.tif\0{d}/names/c\xC2\x85.tif\0{d}/names/d\x9B.tif\0{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\0{d}/names/f\xE9.tif\0{d}/names/g\xE0\x82\x9B.tif\0"s, "", ""},
+        // bare bytes, an overlong encoding of one, other UTF-8 (no-break space: the first past the
+        // C1 controls) and a Latin-1 byte. Only --list0 gives them as they are.
+        {{"--list", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\\x0A.tif\n{d}/names/b\\\\x0A.tif\n{d}/names/c\\xC2\\x85.tif\n{d}/names/d\\x9B.tif\n{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\n{d}/names/f\xE9.tif\n{d}/names/g\xE0\\x82\\x9B.tif\n{d}/names/h\xC2\xA0.tif\n", "", ""},
+        {{"--list0", "-m", "{d}/names", "{b}"}, 0, "{d}/names/a\n.tif\0{d}/names/b\\x0A.tif\0{d}/names/c\xC2\x85.tif\0{d}/names/d\x9B.tif\0{d}/names/e\xC3\xA9\xE2\x82\xAC.tif\0{d}/names/f\xE9.tif\0{d}/names/g\xE0\x82\x9B.tif\0{d}/names/h\xC2\xA0.tif\0"s, "", ""},
         // In single mode only a file a run would open is listed.
         {{"--list", "{d}/names/b\\x0A.tif", "{b}"}, 0, "{d}/names/b\\\\x0A.tif\n", "", ""},
         {{"--list", "{d}/gone\\.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/gone\\\\.tif'\n", ""},
@@ -121,7 +121,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
                                "go", "sh", "my.photos", "x.tif", "names"})
         d.mkdir(folder);
     for (const char* name :
-         {"a\n", "b\\x0A", "c\xC2\x85", "d\x9B", "e\xC3\xA9\xE2\x82\xAC", "f\xE9", "g\xE0\x82\x9B"})
+         {"a\n", "b\\x0A", "c\xC2\x85", "d\x9B", "e\xC3\xA9\xE2\x82\xAC", "f\xE9", "g\xE0\x82\x9B", "h\xC2\xA0"})
         ASSERT_TRUE(ts::WriteBytes(d.file("names/") + name + ".tif", {'n'}));
     ASSERT_EQ(symlink(d.file("mixed").c_str(), d.file("alias").c_str()), 0);
     ASSERT_TRUE(ts::WriteTiff(d.file("mixed/a.tif"), source));
