@@ -120,8 +120,8 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     for (const char* folder : {"mixed", "conv", "empty", "e\x01", "tagged", "untagged", "stop",
                                "go", "sh", "my.photos", "x.tif", "names"})
         d.mkdir(folder);
-    for (const char* name :
-         {"a\n", "b\\x0A", "c\xC2\x85", "d\x9B", "e\xC3\xA9\xE2\x82\xAC", "f\xE9", "g\xE0\x82\x9B", "h\xC2\xA0"})
+    for (const char* name : {"a\n", "b\\x0A", "c\xC2\x85", "d\x9B", "e\xC3\xA9\xE2\x82\xAC",
+                             "f\xE9", "g\xE0\x82\x9B", "h\xC2\xA0"})
         ASSERT_TRUE(ts::WriteBytes(d.file("names/") + name + ".tif", {'n'}));
     ASSERT_EQ(symlink(d.file("mixed").c_str(), d.file("alias").c_str()), 0);
     ASSERT_TRUE(ts::WriteTiff(d.file("mixed/a.tif"), source));
