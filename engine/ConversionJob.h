@@ -67,8 +67,8 @@ public:
     // Largest row, source or destination, that an image may have; larger
     // images are refused before anything is allocated.
     uint64_t m_nMaxRowBytes = kDefaultMaxRowBytes;
-    // Largest block libtiff may allocate for a source; a source that needs
-    // more is an invalid file.
+    // Largest block libtiff may allocate for a source's tags as it reads its
+    // directory; a source that needs more is an invalid file.
     uint64_t m_nMaxTiffAllocation = kDefaultMaxTiffAllocation;
     // Destinations larger than this are written as BigTIFF.
     uint64_t m_nBigTiffThreshold = kBigTiffThreshold;

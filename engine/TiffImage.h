@@ -17,9 +17,8 @@ class CTiffMetadata;
 // written as BigTIFF: classic TIFF cannot address past 4 GiB.
 constexpr uint64_t kBigTiffThreshold = (uint64_t(4) << 30) - (uint64_t(1) << 20);
 
-// The largest single block libtiff may allocate for a source (a tag's
-// value, a strip's buffer): a few bytes of a file can otherwise claim
-// gigabytes.
+// The largest single block libtiff may allocate for a source's tags as it
+// reads its directory: a few bytes of a file can otherwise claim gigabytes.
 constexpr uint64_t kDefaultMaxTiffAllocation = uint64_t(256) << 20;
 
 // Compression of a destination's pixels (TIFF's own codes).

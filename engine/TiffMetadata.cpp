@@ -206,10 +206,10 @@ void ReadExactRationals(TIFF* tif, uint64_t directory, std::vector<STagValue>& v
 
 // Puts the exact fractions over what libtiff wrote for them, in a directory
 // just written at `directory`.
-bool WriteExactRationals(int fd, uint64_t directory, const std::vector<STagValue>& values) {
-    RawTiffLayout layout;
+bool WriteExactRationals(int fd, const RawTiffLayout& layout, uint64_t directory,
+                         const std::vector<STagValue>& values) {
     std::vector<RawTiffEntry> entries;
-    if (!ReadRawLayout(fd, layout) || !ReadRawEntries(fd, layout, directory, entries))
+    if (!ReadRawEntries(fd, layout, directory, entries))
         return false;
     for (const RawTiffEntry& e : entries) {
         for (const STagValue& value : values) {
@@ -284,7 +284,8 @@ bool CTiffMetadata::Finish(TIFF* dest) const {
     const int fd = TIFFFileno(dest);
     RawTiffLayout layout;
     return written && ReadRawLayout(fd, layout) &&
-           WriteExactRationals(fd, exifOffset, m_exifTags) && PointToExif(fd, layout, exifOffset);
+           WriteExactRationals(fd, layout, exifOffset, m_exifTags) &&
+           PointToExif(fd, layout, exifOffset);
 }
 
 bool CTiffMetadata::Empty() const {

@@ -75,11 +75,10 @@ bool ReadRawEntries(int fd, const RawTiffLayout& layout, uint64_t offset,
         e.tag = uint16_t(DecodeRaw(p, 2, layout.bigEndian));
         e.type = uint16_t(DecodeRaw(p + 2, 2, layout.bigEndian));
         e.count = DecodeRaw(p + 4, word, layout.bigEndian);
-        e.entryAt = offset + countSize + i * entrySize;
         const int size = TypeSize(e.type);
         const bool inEntry = size > 0 && e.count <= uint64_t(word / size);
-        e.valueAt =
-            inEntry ? e.entryAt + 4 + word : DecodeRaw(p + 4 + word, word, layout.bigEndian);
+        e.valueAt = inEntry ? offset + countSize + i * entrySize + 4 + word
+                            : DecodeRaw(p + 4 + word, word, layout.bigEndian);
         entries.push_back(e);
     }
     return true;

@@ -14,12 +14,12 @@ struct RawTiffLayout {
     int Word() const { return big ? 8 : 4; }
 };
 
-// One directory entry: where it is in the file and where its value is (in
-// the entry itself when it fits, else where the entry points).
+// One directory entry and where its value is in the file (in the entry
+// itself when it fits, else where the entry points).
 struct RawTiffEntry {
     uint16_t tag = 0, type = 0;
     uint64_t count = 0;
-    uint64_t entryAt = 0, valueAt = 0;
+    uint64_t valueAt = 0;
 };
 
 bool ReadRawLayout(int fd, RawTiffLayout& layout);

@@ -374,6 +374,7 @@ std::vector<std::string> CIccCmm::GetDestColorantNames() const {
     }
     return names;
 }
+
 int CIccCmm::GetSourceSamples() const {
     return m_pImpl->src.channels;
 }
