@@ -16,10 +16,11 @@
 #include <vector>
 
 #include "BenchImages.h"
-#include "ConversionJob.h"
 #include "IccCmm.h"
 #include "ImageConversion.h"
+#include "JobSpec.h"
 #include "PixelCodec.h"
+#include "RunState.h"
 #include "TiffImage.h"
 
 namespace {
@@ -68,13 +69,6 @@ private:
     std::string m_path;
 };
 
-struct SilentHooks : IImageHooks {
-    std::string lastMessage;
-    void ShowMessage(const std::string& text) override { lastMessage = text; }
-    void AdvanceProgress() override {}
-    void EndOfImagePauseCheck() override {}
-};
-
 struct ImageCase {
     std::string source;
     std::string sourceProfile;
@@ -86,16 +80,16 @@ struct ImageCase {
 // defines the right bytes, the other the row pipeline the program uses.
 void BM_ConvertImage(benchmark::State& state, const ImageCase& c, const std::string& dest,
                      bool plain) {
+    JobSpec job;
+    job.m_strSourceProfile = c.sourceProfile, job.m_strDestProfile = c.destProfile;
+    job.m_nIntent = kRelativeIntent, job.m_bPlainPixelPath = plain;
     for (auto _ : state) {
-        CConversionJob job;
-        job.SetJob("", c.sourceProfile, c.destProfile, "", kRelativeIntent, false);
-        job.m_bPlainPixelPath = plain;
-        CTiffImage source, destImage;
-        SilentHooks hooks;
-        const ImageResources res{source, destImage, nullptr, 0, false, hooks};
-        const ImageResult result = ConvertImage(job, res, c.source, dest);
-        if (result.outcome != ImageOutcome::Converted) {
-            state.SkipWithError((hooks.lastMessage + result.message).c_str());
+        RunControl control;
+        PreparedImage prepared = PrepareImage({job, nullptr, false, {}}, c.source, dest);
+        const ImageOutcome outcome =
+            prepared.plan ? ConvertImage(*prepared.plan, control, [] {}) : ImageOutcome();
+        if (outcome.status != ImageStatus::Converted) {
+            state.SkipWithError((prepared.refusal + outcome.message).c_str());
             return;
         }
     }
@@ -113,7 +107,7 @@ std::vector<icFloatNumber> DecodedPixels(const std::string& path, const PixelLay
         return values;
     const uint64_t total = uint64_t(image.GetWidth()) * image.GetHeight();
     const uint64_t stride = std::max<uint64_t>(1, total / kCmmPixels);
-    const size_t ns = static_cast<size_t>(layout.sourceSamples);
+    const size_t ns = static_cast<size_t>(layout.source.colourChannels);
     std::vector<unsigned char> row(image.GetRowBytes());
     values.reserve(size_t(kCmmPixels) * ns);
     uint64_t index = 0;
@@ -124,7 +118,7 @@ std::vector<icFloatNumber> DecodedPixels(const std::string& path, const PixelLay
             if (index % stride != 0 || values.size() >= kCmmPixels * ns)
                 continue;
             values.resize(values.size() + ns);
-            DecodePixel(layout, &row[x * ns], &values[values.size() - ns]);
+            DecodePixel(layout.source, &row[x * ns], &values[values.size() - ns]);
         }
     }
     return values;
@@ -148,12 +142,12 @@ bool BeginCmm(CIccCmm& cmm, const CmmCase& c) {
 void BM_CmmApply(benchmark::State& state, const CmmCase& c) {
     CIccCmm cmm;
     const std::vector<icFloatNumber> src = DecodedPixels(c.source, c.layout);
-    const size_t pixels = src.size() / c.layout.sourceSamples;
+    const size_t pixels = src.size() / c.layout.source.colourChannels;
     if (!BeginCmm(cmm, c) || pixels == 0) {
         state.SkipWithError("cannot set up the transform");
         return;
     }
-    const size_t ns = c.layout.sourceSamples, nd = cmm.GetDestSamples();
+    const size_t ns = c.layout.source.colourChannels, nd = cmm.GetDestSamples();
     std::vector<icFloatNumber> dst(pixels * nd);
     const size_t run = static_cast<size_t>(state.range(0));
     for (auto _ : state) {
@@ -187,17 +181,16 @@ void BM_CmmSetup(benchmark::State& state, const CmmCase& c) {
 // Bytes to values and back without a transform: the floor under any path
 // that keeps the per-pixel codec.
 void BM_Codec(benchmark::State& state) {
-    PixelLayout layout;
-    layout.sourceSamples = 3;
-    layout.destSamples = 3;
+    PixelFormat format;
+    format.colourChannels = 3;
     std::vector<unsigned char> src(size_t(kCmmPixels) * 3), dst(src.size());
     for (size_t i = 0; i < src.size(); ++i)
         src[i] = static_cast<unsigned char>(i * 37 + (i >> 8));
     icFloatNumber v[icMaxChannels];
     for (auto _ : state) {
         for (size_t i = 0; i < kCmmPixels; ++i) {
-            DecodePixel(layout, &src[i * 3], v);
-            EncodePixel(layout, v, &dst[i * 3]);
+            DecodePixel(format, &src[i * 3], v);
+            EncodePixel(format, v, &dst[i * 3]);
         }
         benchmark::DoNotOptimize(dst.data());
     }
@@ -257,10 +250,10 @@ void RegisterImageBenchmarks(const std::string& dir) {
 
 void RegisterCmmBenchmarks(const std::string& dir) {
     PixelLayout rgb;
-    rgb.sourceSamples = 3;
+    rgb.source.colourChannels = 3;
     PixelLayout lab;
-    lab.sourceModel = TCM_LAB;
-    lab.sourceSamples = 3;
+    lab.source.colourChannels = 3;
+    lab.source.cieLab = true;
     const std::pair<const char*, CmmCase> cases[] = {
         {"rgb_to_cmyk", {dir + "/photo.tif", kSrgb, kCmyk, rgb}},
         {"lab_to_cmyk", {dir + "/lab.tif", kLab, kCmyk, lab}},

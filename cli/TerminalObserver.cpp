@@ -5,7 +5,6 @@
 
 #include <cstdio>
 
-#include "ConversionJob.h"
 #include "TerminalText.h"
 
 namespace {
@@ -60,16 +59,14 @@ std::string CTerminalObserver::ProgressLine(const std::string& name, const std::
     return head + "[" + bar + "]" + tail;
 }
 
-void CTerminalObserver::DrawProgress(const CConversionJob& job) {
+void CTerminalObserver::DrawProgress(int percent) {
     if (!m_bShowProgress)
         return;
     const long long elapsed =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_start)
             .count();
     std::lock_guard<std::mutex> lock(m_mutex);
-    const std::string line =
-        ProgressLine(m_strName, m_strCount, job.m_nPercent.load(std::memory_order_relaxed), elapsed,
-                     TerminalWidth());
+    const std::string line = ProgressLine(m_strName, m_strCount, percent, elapsed, TerminalWidth());
     fprintf(stderr, "\r\033[K%s", line.c_str());
     fflush(stderr);
     m_bLineShown = true;

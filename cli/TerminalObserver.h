@@ -8,8 +8,6 @@
 
 #include "ConversionObserver.h"
 
-class CConversionJob;
-
 class CTerminalObserver : public IConversionObserver {
 public:
     explicit CTerminalObserver(bool showProgress);
@@ -19,9 +17,9 @@ public:
     void SetFileCountLabel(const std::string& text) override;
     std::string DisplayPath(const std::string& path) const override;
 
-    // Redraws the progress line from the job's percentage; call it about
-    // ten times a second from the thread that waits for the run.
-    void DrawProgress(const CConversionJob& job);
+    // Redraws the progress line at the run's percentage; call it about ten
+    // times a second from the thread that waits for the run.
+    void DrawProgress(int percent);
     // Removes the progress line, if any.
     void ClearProgress();
 

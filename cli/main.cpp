@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "CliOptions.h"
-#include "ConversionJob.h"
 #include "ConversionRun.h"
 #include "JobChecks.h"
 #include "Messages.h"
@@ -21,6 +20,7 @@
 #include "TerminalObserver.h"
 #include "TerminalText.h"
 #include "TiffImage.h"
+#include "TiffWriter.h"
 
 namespace {
 
@@ -30,15 +30,15 @@ constexpr int kExitFailed = 1;  // failed, cancelled, or nothing to convert
 constexpr int kExitUsage = 2;   // wrong usage or a refused job
 constexpr int kExitSkipped = 3; // converted, but images were skipped
 
-CConversionJob* g_pJob = nullptr;
+RunControl* g_pControl = nullptr;
 volatile sig_atomic_t g_nInterrupts = 0;
 
 // The first Ctrl-C asks the run to stop after the row in progress, exactly
 // as the Cancel button does; a second one ends the process at once, taking
 // the unfinished destination with it.
 void OnInterrupt(int signalNumber) {
-    if (g_nInterrupts++ == 0 && g_pJob) {
-        g_pJob->RequestCancel();
+    if (g_nInterrupts++ == 0 && g_pControl) {
+        g_pControl->RequestCancel();
         return;
     }
     RemovePendingFilesAndDie(signalNumber);
@@ -52,33 +52,37 @@ void InstallInterruptHandler() {
 }
 
 // Why a folder run had nothing to convert, in one line.
-void ExplainEmptyFolder(const CConversionJob& job) {
+void ExplainEmptyFolder(const JobSpec& job, int scanError) {
     const std::string folder = EscapeControlBytes(job.m_strSourceImage);
-    if (job.m_nScanError != 0)
-        fprintf(stderr, msg::kCannotReadFolder, folder.c_str(), strerror(job.m_nScanError));
+    if (scanError != 0)
+        fprintf(stderr, msg::kCannotReadFolder, folder.c_str(), strerror(scanError));
     else
         fprintf(stderr, msg::kNoTiffImages, folder.c_str());
     fputc('\n', stderr);
 }
 
-int ExitStatus(const CConversionJob& job) {
-    if (job.m_bSucceeded.load(std::memory_order_relaxed)) {
+int ExitStatus(const JobSpec& job, const RunResult& result) {
+    if (result.m_bSucceeded) {
         // The images are written whether or not anyone reads this line, so a
         // failure to print it does not change the status.
         printf("%s\n", msg::kConversionComplete);
-        return job.m_nImagesSkipped > 0 ? kExitSkipped : kExitConverted;
+        return result.m_nImagesSkipped > 0 ? kExitSkipped : kExitConverted;
     }
-    if (job.m_bMultipleFiles && job.m_nImagesFound == 0)
-        ExplainEmptyFolder(job);
+    if (job.m_bMultipleFiles && result.m_nImagesFound == 0)
+        ExplainEmptyFolder(job, result.m_nScanError);
     fprintf(stderr, "%s\n", msg::kConversionCancelled);
     return kExitFailed;
 }
 
-void FillJob(CConversionJob& job, const CliOptions& options, const std::string& destination) {
-    job.SetJob(options.source, options.sourceProfile, options.destProfile, destination,
-               options.intent, options.multiple);
+JobSpec JobFor(const CliOptions& options, const std::string& destination) {
+    JobSpec job;
+    job.m_strSourceImage = options.source;
+    job.m_strSourceProfile = options.sourceProfile;
+    job.m_strDestProfile = options.destProfile;
+    job.m_strDestImage = destination;
+    job.m_nIntent = options.intent;
+    job.m_bMultipleFiles = options.multiple;
     job.m_bEmbedProfile = options.embed;
-    job.m_nPauseMs = 0;
     job.m_bExplainUnreadable = true;
     job.m_bEmbeddedSourceProfile = UsesEmbeddedProfiles(options);
     job.m_bKeepGoing = options.keepGoing;
@@ -86,6 +90,7 @@ void FillJob(CConversionJob& job, const CliOptions& options, const std::string& 
     job.m_nCompression = static_cast<TiffCompression>(options.compression);
     job.m_nShardIndex = options.shardIndex;
     job.m_nShardCount = options.shardCount;
+    return job;
 }
 
 // Ends a listing whose standard output failed. A reader that went away
@@ -100,8 +105,7 @@ int ListWriteFailed(int error) {
 // --list0: the same names unescaped, each ended by a NUL byte, for xargs -0
 // and parallel -0.
 int ListSources(const CliOptions& options) {
-    CConversionJob job;
-    FillJob(job, options, options.destination);
+    const JobSpec job = JobFor(options, options.destination);
     if (!options.multiple) {
         // A run would refuse it; the listing must not promise otherwise.
         struct stat st {};
@@ -123,35 +127,33 @@ int ListSources(const CliOptions& options) {
     if (fflush(stdout) != 0 || ferror(stdout))
         return ListWriteFailed(errno);
     if (scanError != 0) {
-        job.m_nScanError = scanError;
-        ExplainEmptyFolder(job);
+        ExplainEmptyFolder(job, scanError);
         return kExitFailed;
     }
     return kExitConverted;
 }
 
-int RunJob(const CliOptions& options, const std::string& destination) {
-    CConversionJob job;
-    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
-    CTerminalObserver observer(showProgress);
-    FillJob(job, options, destination);
-    job.m_pObserver = &observer;
+int RunJob(const JobSpec& job, bool quiet) {
+    RunControl control;
+    RunProgress progress;
+    RunResult result;
+    CTerminalObserver observer(!quiet && isatty(STDERR_FILENO));
 
-    g_pJob = &job;
+    g_pControl = &control;
     InstallInterruptHandler();
-    std::thread worker(ConversionThreadProc, &job);
+    std::thread worker([&] { ConversionThreadProc(job, control, progress, observer, result); });
     // Look for the end often, so short runs end promptly; redraw the progress
     // line at most ten times a second.
-    for (unsigned tick = 0; !job.m_bFinished.load(std::memory_order_acquire); ++tick) {
+    for (unsigned tick = 0; !progress.Finished(); ++tick) {
         if (tick % 10 == 0)
-            observer.DrawProgress(job);
+            observer.DrawProgress(progress.Percent());
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     worker.join();
     observer.ClearProgress();
     signal(SIGINT, SIG_DFL);
-    g_pJob = nullptr;
-    return ExitStatus(job);
+    g_pControl = nullptr;
+    return ExitStatus(job, result);
 }
 
 } // namespace
@@ -184,19 +186,16 @@ int main(int argc, char** argv) {
     if (options.list)
         return ListSources(options);
     if (options.compression != kCompressNone &&
-        !CTiffImage::CompressionAvailable(static_cast<TiffCompression>(options.compression))) {
+        !CTiffWriter::CompressionAvailable(static_cast<TiffCompression>(options.compression))) {
         fprintf(stderr, "chromaport-cli: --compress: this libtiff cannot write that compression\n");
         return kExitUsage;
     }
-    // With embedded profiles there is no source profile file to name.
-    const std::string sourceProfile =
-        UsesEmbeddedProfiles(options) ? std::string("embedded") : options.sourceProfile;
-    const JobCheckResult check =
-        CheckJob(options.source, sourceProfile, options.destination, options.destProfile,
-                 options.multiple, EscapeControlBytes);
+    JobSpec job = JobFor(options, options.destination);
+    const JobCheckResult check = CheckJob(job, EscapeControlBytes);
     if (!check.ok) {
         fprintf(stderr, "%s\n", check.message.c_str());
         return kExitUsage;
     }
-    return RunJob(options, check.destination);
+    job.m_strDestImage = check.destination;
+    return RunJob(job, options.quiet);
 }

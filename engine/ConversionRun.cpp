@@ -5,14 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
+#include <cmath>
 #include <cstring>
-#include <limits>
-#include <memory>
-#include <thread>
 
-#include "ConversionJob.h"
 #include "ConversionObserver.h"
 #include "FileRead.h"
 #include "FolderScan.h"
@@ -21,22 +16,33 @@
 #include "Messages.h"
 #include "PathIdentity.h"
 #include "PathUtils.h"
+#include "TiffImage.h"
 
-CConversionRun::CConversionRun(CConversionJob& job, IConversionObserver& observer)
-    : m_job(job), m_observer(observer) {
-    m_source.SetAllocationLimit(job.m_nMaxTiffAllocation);
+RunResult RunConversion(const JobSpec& job, RunControl& control, RunProgress& progress,
+                        IConversionObserver& observer) {
+    // Cancelled before it began: nothing is looked at.
+    if (control.CancelRequested())
+        return RunResult();
+    return CConversionRun(job, control, progress, observer).Run();
 }
 
-void CConversionRun::Run() {
+void ConversionThreadProc(const JobSpec& job, RunControl& control, RunProgress& progress,
+                          IConversionObserver& observer, RunResult& result) {
+    result = RunConversion(job, control, progress, observer);
+    progress.Finish();
+}
+
+CConversionRun::CConversionRun(const JobSpec& job, const RunControl& control, RunProgress& progress,
+                               IConversionObserver& observer)
+    : m_job(job), m_control(control), m_progress(progress), m_observer(observer) {}
+
+RunResult CConversionRun::Run() {
     ReadProfileBytes();
-    BuildFileList();
+    m_list = SourceList(m_job, m_result.m_nScanError);
+    m_result.m_nImagesFound = static_cast<uint32_t>(m_list.size());
     ScreenFileList();
-    if (!ConvertAll()) {
-        m_job.m_bStop.store(false, std::memory_order_relaxed);
-        m_job.m_bSucceeded.store(false, std::memory_order_relaxed);
-    }
-    // The two images are destroyed with the run, which completes the last
-    // destination file before the caller hears that the run has finished.
+    m_result.m_bSucceeded = ConvertAll();
+    return m_result;
 }
 
 void CConversionRun::ReadProfileBytes() {
@@ -47,7 +53,7 @@ void CConversionRun::ReadProfileBytes() {
     m_bHaveProfile = ReadRegularFile(m_job.m_strDestProfile, m_profileBytes, icMaxProfileBytes);
 }
 
-std::vector<std::string> CConversionRun::SourceList(const CConversionJob& job, int& scanError) {
+std::vector<std::string> CConversionRun::SourceList(const JobSpec& job, int& scanError) {
     std::vector<std::string> list;
     scanError = 0;
     if (!job.m_bMultipleFiles) {
@@ -60,44 +66,45 @@ std::vector<std::string> CConversionRun::SourceList(const CConversionJob& job, i
     return list;
 }
 
-void CConversionRun::BuildFileList() {
-    m_list = SourceList(m_job, m_job.m_nScanError);
-    m_job.m_nImagesFound = static_cast<uint32_t>(m_list.size());
+std::string CConversionRun::Shown(const std::string& path) const {
+    return m_observer.DisplayPath(path);
 }
 
-std::string CConversionRun::UnopenedMessage(const std::string& path) {
+std::string CConversionRun::UnopenedMessage(const std::string& path) const {
     if (m_job.m_bExplainUnreadable) {
         const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         const int error = errno;
         if (fd >= 0)
             close(fd);
         else if (error != ENOENT)
-            return FormatText(msg::kCannotRead, DisplayPath(path).c_str(), strerror(error));
+            return FormatText(msg::kCannotRead, Shown(path).c_str(), strerror(error));
     }
-    return FormatText(msg::kInvalidTiff, DisplayPath(path).c_str());
+    return FormatText(msg::kInvalidTiff, Shown(path).c_str());
 }
 
 void CConversionRun::Drop(size_t i, const std::string& message) {
-    ShowMessage(message);
+    m_observer.ShowMessage(message);
     m_list.erase(m_list.begin() + static_cast<std::ptrdiff_t>(i));
     m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(i));
-    ++m_job.m_nImagesSkipped;
+    ++m_result.m_nImagesSkipped;
 }
 
 void CConversionRun::ScreenFileList() {
+    CTiffImage source;
+    source.SetAllocationLimit(m_job.m_nMaxTiffAllocation);
     m_rows.assign(m_list.size(), 0);
     for (size_t i = m_list.size(); i-- > 0;) {
         const std::string path = m_list[i];
-        const std::string name = DisplayPath(GetFileName(path));
-        if (!m_source.OpenForRead(path.c_str()))
+        const std::string name = Shown(GetFileName(path));
+        if (!source.OpenForRead(path.c_str()))
             Drop(i, UnopenedMessage(path));
-        else if (!m_source.HasEightBitUnsignedSamples())
+        else if (!source.HasEightBitUnsignedSamples())
             Drop(i, FormatText(msg::kScreenNot8Bit, name.c_str()));
-        else if (m_source.GetRowBytes() > m_job.m_nMaxRowBytes)
+        else if (source.GetRowBytes() > m_job.m_nMaxRowBytes)
             Drop(i, FormatText(msg::kScreenTooLarge, name.c_str()));
         else
-            m_nTotalRows += m_rows[i] = m_source.GetHeight();
-        m_source.Close();
+            m_nTotalRows += m_rows[i] = source.GetHeight();
+        source.Close();
     }
 }
 
@@ -128,79 +135,62 @@ bool CConversionRun::ConvertAll() {
         const uint64_t rowsAtEnd = m_nRowsDone + m_rows[i];
         m_observer.SetFileNameLabel(FileNameLabel(source));
         m_observer.SetFileCountLabel(FormatText(msg::kFileCount, int(i + 1), int(n)));
-
-        // Writing a destination over its own source would destroy the image
-        // being read, whatever way the two paths are spelled.
-        if (IsSamePath(source, dest)) {
-            ShowMessage(FormatText(msg::kSameSourceAndDest, msg::kNounImages));
-            if (!GoOnAfterFailure(rowsAtEnd))
-                return false;
-            continue;
-        }
-
-        m_bPausedAt100 = false;
-        const ImageResources res{m_source,
-                                 m_dest,
-                                 m_bHaveProfile ? m_profileBytes.data() : nullptr,
-                                 static_cast<uint32_t>(m_profileBytes.size()),
-                                 m_bXyzDestination,
-                                 *this};
-        const ImageResult result = ConvertImage(m_job, res, source, dest);
-        m_bXyzDestination = result.xyzDestination;
-        if (result.outcome == ImageOutcome::Converted) {
-            m_job.m_bSucceeded.store(true, std::memory_order_relaxed);
+        if (ConvertOne(source, dest)) {
             anyConverted = true;
-            continue;
-        }
-        if (!result.message.empty())
-            ShowMessage(result.message);
-        if (!GoOnAfterFailure(rowsAtEnd))
+            ++m_result.m_nImagesConverted;
+        } else if (!GoOnAfterFailure(rowsAtEnd)) {
             return false;
+        }
     }
     return anyConverted;
 }
 
+bool CConversionRun::ConvertOne(const std::string& source, const std::string& dest) {
+    // Writing a destination over its own source would destroy the image
+    // being read, whatever way the two paths are spelled.
+    if (IsSamePath(source, dest)) {
+        m_observer.ShowMessage(FormatText(msg::kSameSourceAndDest, msg::kNounImages));
+        return false;
+    }
+    const ImageJob image{m_job, m_bHaveProfile ? &m_profileBytes : nullptr, m_bXyzDestination,
+                         [this](const std::string& path) { return Shown(path); }};
+    PreparedImage prepared = PrepareImage(image, source, dest);
+    if (!prepared.plan) {
+        m_observer.ShowMessage(prepared.refusal);
+        return false;
+    }
+    m_bXyzDestination = prepared.plan->xyzDestination;
+    const ImageOutcome outcome = ConvertImage(*prepared.plan, m_control, [this] {
+        ++m_nRowsDone;
+        StorePercent();
+    });
+    prepared.plan.reset(); // the source closed before anyone hears of the image
+    if (!outcome.message.empty())
+        m_observer.ShowMessage(outcome.message);
+    return outcome.status == ImageStatus::Converted;
+}
+
 bool CConversionRun::GoOnAfterFailure(uint64_t rowsAtEnd) {
-    if (!m_job.m_bKeepGoing || m_job.m_bCancelRequested.load(std::memory_order_relaxed))
+    if (!m_job.m_bKeepGoing || m_control.CancelRequested())
         return false;
     m_nRowsDone = std::max(m_nRowsDone, rowsAtEnd);
     StorePercent();
-    ++m_job.m_nImagesSkipped;
-    m_job.m_bStop.store(false, std::memory_order_relaxed);
+    ++m_result.m_nImagesSkipped;
     return true;
-}
-
-void CConversionRun::ShowMessage(const std::string& text) {
-    m_observer.ShowMessage(text);
-}
-
-std::string CConversionRun::DisplayPath(const std::string& path) {
-    return m_observer.DisplayPath(path);
-}
-
-void CConversionRun::AdvanceProgress() {
-    ++m_nRowsDone;
-    StorePercent();
-    if (m_job.m_nPercent.load(std::memory_order_relaxed) == 100 && !m_bPausedAt100) {
-        m_bPausedAt100 = true;
-        Pause();
-    }
 }
 
 void CConversionRun::StorePercent() {
     const double fraction = m_nTotalRows ? double(m_nRowsDone) / double(m_nTotalRows) : 1.0;
     // A source that grew after the screening counted its rows must not take the
     // percentage past 100.
-    const int32_t percent = std::min(RoundToInt(fraction * 100.0), 100);
-    m_job.m_nPercent.store(percent, std::memory_order_relaxed);
+    m_progress.SetPercent(std::min(RoundToInt(fraction * 100.0), 100));
 }
 
-void CConversionRun::EndOfImagePauseCheck() {
-    if (m_job.m_nPercent.load(std::memory_order_relaxed) == 100 && !m_bPausedAt100)
-        Pause();
-}
-
-void CConversionRun::Pause() {
-    if (m_job.m_nPauseMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(m_job.m_nPauseMs));
+int32_t RoundToInt(double value) {
+    const double whole = std::floor(value);
+    const double frac = value - whole;
+    const int32_t f = static_cast<int32_t>(whole);
+    if (value > 0)
+        return frac >= 0.5 ? f + 1 : f;
+    return frac > 0.5 ? f + 1 : f;
 }

@@ -1,21 +1,32 @@
 #pragma once
 // One run over a single image or a folder: the file list, its screening,
-// the images one after another, and the progress shared with the display.
+// the images one after another, the progress, and what the user is told.
+// Only the run talks to the observer.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "ImageResources.h"
-#include "TiffImage.h"
+#include "JobSpec.h"
+#include "RunState.h"
 
-class CConversionJob;
 class IConversionObserver;
+struct ImageOutcome;
 
-class CConversionRun : public IImageHooks {
+// The whole run, on the calling thread.
+RunResult RunConversion(const JobSpec& job, RunControl& control, RunProgress& progress,
+                        IConversionObserver& observer);
+
+// The worker thread's procedure: runs the job, stores its result, then
+// marks the progress finished.
+void ConversionThreadProc(const JobSpec& job, RunControl& control, RunProgress& progress,
+                          IConversionObserver& observer, RunResult& result);
+
+class CConversionRun {
 public:
-    CConversionRun(CConversionJob& job, IConversionObserver& observer);
-    void Run();
+    CConversionRun(const JobSpec& job, const RunControl& control, RunProgress& progress,
+                   IConversionObserver& observer);
+    RunResult Run();
 
     // Where each source of a folder run is written: the destination folder,
     // one separator, the source's file name.
@@ -26,40 +37,39 @@ public:
     // The sources a run takes, in order: the one image, or the TIFF images of
     // the folder that fall to the job's shard. scanError: the errno that kept
     // the folder from being read, else 0.
-    static std::vector<std::string> SourceList(const CConversionJob& job, int& scanError);
-
-    void ShowMessage(const std::string& text) override;
-    void AdvanceProgress() override;
-    void EndOfImagePauseCheck() override;
-    std::string DisplayPath(const std::string& path) override;
+    static std::vector<std::string> SourceList(const JobSpec& job, int& scanError);
 
 private:
     void ReadProfileBytes();
-    void BuildFileList();
     void ScreenFileList();
     // The message for a file that did not open as a TIFF image.
-    std::string UnopenedMessage(const std::string& path);
+    std::string UnopenedMessage(const std::string& path) const;
     // Drops entry i of the list after showing why.
     void Drop(size_t i, const std::string& message);
     bool ConvertAll();
+    // The image's outcome; its message, if any, has been shown.
+    bool ConvertOne(const std::string& source, const std::string& dest);
     // After an image failed, with its message shown: whether the run goes on
     // to the next image (only when asked to keep going, and not cancelled).
     // Going on, the image's rows count as done: rowsAtEnd is where the
     // percentage would stand had it been converted.
     bool GoOnAfterFailure(uint64_t rowsAtEnd);
     void StorePercent();
-    void Pause();
+    std::string Shown(const std::string& path) const;
 
-    CConversionJob& m_job;
+    const JobSpec& m_job;
+    const RunControl& m_control;
+    RunProgress& m_progress;
     IConversionObserver& m_observer;
+    RunResult m_result;
     std::vector<std::string> m_list;
     std::vector<unsigned char> m_profileBytes;
     bool m_bHaveProfile = false;
     std::vector<uint64_t> m_rows; // each listed image's rows, as screened
     uint64_t m_nTotalRows = 0;
     uint64_t m_nRowsDone = 0;
-    bool m_bPausedAt100 = false;
     bool m_bXyzDestination = false;
-    CTiffImage m_source;
-    CTiffImage m_dest;
 };
+
+// Rounds to the nearest integer, halves away from zero.
+int32_t RoundToInt(double value);

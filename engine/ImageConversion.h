@@ -1,27 +1,89 @@
 #pragma once
-// Converts one image of a run: builds the transform from the job's two
-// profiles, checks the source against them, writes the destination row by
-// row and puts it in place once complete.
+// One image of a run, in two steps. PrepareImage builds the transform from
+// the job's profiles, opens and checks the source against it, creates the
+// hidden destination and chooses how the colours are computed: a plan, or
+// the refusal's message. ConvertImage then reads, converts and writes the
+// rows and puts the destination in place once it is whole. Neither shows
+// anything: the run hears the outcome and tells the user.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "ColorModel.h"
+#include "AlphaCarrier.h"
+#include "ColourKernel.h"
+#include "ColourPlan.h"
+#include "IccCmm.h"
 #include "IccDefs.h"
-#include "ImageResources.h"
+#include "JobChecks.h"
+#include "PixelCodec.h"
+#include "RowBuffer.h"
+#include "TiffImage.h"
+#include "TiffMetadata.h"
+#include "TiffWriter.h"
 
-class CConversionJob;
+struct JobSpec;
+class RunControl;
 
-ImageResult ConvertImage(CConversionJob& job, const ImageResources& res,
-                         const std::string& sourcePath, const std::string& destPath);
+// What the run lends the conversion of one image.
+struct ImageJob {
+    const JobSpec& spec;
+    // The destination profile's bytes when the run embeds it, read once for
+    // the whole run; null when nothing is embedded.
+    const std::vector<unsigned char>* embedProfile = nullptr;
+    // An earlier image of the run had an XYZ destination profile: from then
+    // on destinations hold XYZ values as CIELab bytes.
+    bool xyzDestination = false;
+    // How a path is to appear in a message.
+    PathDisplay shown;
+};
+
+// Everything one image's conversion holds, from its preparation to its end.
+// Members are destroyed in reverse order: the rows and the kernel before the
+// transform they use, the destination (removed unless committed) before the
+// source, the alpha rows and tags after both files.
+struct ImagePlan {
+    std::unique_ptr<CIccCmm> cmm;
+    CAlphaCarrier alpha;
+    CTiffMetadata metadata;
+    CTiffImage source;
+    CTiffWriter dest;
+    PixelLayout layout;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    ColourPlan colour;
+    std::unique_ptr<CColourKernel> kernel; // null on the per-pixel path
+    RowBuffer sourceRow;
+    RowBuffer destRow;
+    std::string shownDest;
+    // What the run keeps for its next images.
+    bool xyzDestination = false;
+};
+
+struct PreparedImage {
+    std::unique_ptr<ImagePlan> plan; // null when refused
+    std::string refusal;
+};
+
+enum class ImageStatus {
+    Converted, // every row written and the destination in place
+    Failed,    // stopped in its rows; the message says why
+    Cancelled, // stopped in its rows at the user's request
+};
+
+struct ImageOutcome {
+    ImageStatus status = ImageStatus::Failed;
+    std::string message;
+};
+
+PreparedImage PrepareImage(const ImageJob& job, const std::string& sourcePath,
+                           const std::string& destPath);
+
+// rowDone is called after each row written.
+ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
+                          const std::function<void()>& rowDone);
 
 // The intent handed to the source step for an intent index 0..3.
 icRenderingIntent SourceIntentFor(int intentIndex);
-
-// Whether a source of this colour model and sample count agrees with the
-// source profile's colour space.
-bool SourceAgreesWithSpace(icColorSpaceSignature space, uint16_t samples, TiffColorModel model);
-
-// The destination file's colour model and sample count for the destination
-// profile's colour space; false for a space that cannot be stored.
-bool DestinationLayoutFor(icColorSpaceSignature space, TiffColorModel& model, uint16_t& samples);

@@ -15,12 +15,15 @@ std::string WithTifExtension(const std::string& path) {
     return result + ".tif";
 }
 
-JobCheckResult CheckJob(const std::string& sourceImage, const std::string& sourceProfile,
-                        const std::string& destImage, const std::string& destProfile,
-                        bool multipleFiles, const PathDisplay& displayPath) {
+JobCheckResult CheckJob(const JobSpec& job, const PathDisplay& displayPath) {
+    const std::string& sourceImage = job.m_strSourceImage;
+    const std::string& destImage = job.m_strDestImage;
+    const bool multipleFiles = job.m_bMultipleFiles;
+    const bool noSourceProfile = job.m_strSourceProfile.empty() && !job.m_bEmbeddedSourceProfile;
     JobCheckResult result;
     const char* noun = multipleFiles ? msg::kNounFolders : msg::kNounImages;
-    if (sourceImage.empty() || destImage.empty() || sourceProfile.empty() || destProfile.empty()) {
+    if (sourceImage.empty() || destImage.empty() || noSourceProfile ||
+        job.m_strDestProfile.empty()) {
         result.message = FormatText(msg::kMissingFields, noun);
         return result;
     }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "JobSpec.h"
+
 struct JobCheckResult {
     bool ok = false;
     // The refusal, worded for the user; empty when ok.
@@ -17,9 +19,10 @@ struct JobCheckResult {
 // How a path is to appear in a refusal; unchanged when empty.
 using PathDisplay = std::function<std::string(const std::string&)>;
 
-JobCheckResult CheckJob(const std::string& sourceImage, const std::string& sourceProfile,
-                        const std::string& destImage, const std::string& destProfile,
-                        bool multipleFiles, const PathDisplay& displayPath = {});
+// The job's four names must be given (the source profile not, when each
+// image's embedded profile serves), a single image must not be written into
+// a folder, and the destination must not be the source.
+JobCheckResult CheckJob(const JobSpec& job, const PathDisplay& displayPath = {});
 
 // The destination image name with ".tif" in place of the extension of its
 // last path component: out.jpeg -> out.tif, OUT.TIF -> OUT.tif, .tif -> .tif.tif.

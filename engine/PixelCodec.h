@@ -1,38 +1,37 @@
 #pragma once
-// How one pixel's bytes become the transform's values and back again.
+// How one pixel's bytes become the transform's values and back again, for
+// the formats PixelFormat describes. Sources reach the codec as their colour
+// samples alone, white-is-zero grey already complemented by the reader.
 
 #include <cmath>
 #include <cstdint>
 
-#include "ColorModel.h"
 #include "IccDefs.h"
 #include "IccPcs.h"
+#include "PixelFormat.h"
 
 // 1/255 as the exact double the conversion multiplies by.
 constexpr icFloatNumber kInv255 = 0.00392156862745098;
 
+// The two ends of one image's conversion.
 struct PixelLayout {
-    TiffColorModel sourceModel = TCM_ADDITIVE;
-    int sourceSamples = 0;
-    bool sourceXyz = false; // CIELab bytes feeding an XYZ source profile
-    TiffColorModel destModel = TCM_ADDITIVE;
-    int destSamples = 0;
-    bool destXyz = false; // XYZ values stored as CIELab bytes
+    PixelFormat source;
+    PixelFormat dest;
 };
 
-inline void DecodePixel(const PixelLayout& layout, const unsigned char* src, icFloatNumber* v) {
-    if (layout.sourceModel == TCM_LAB) {
+inline void DecodePixel(const PixelFormat& format, const unsigned char* src, icFloatNumber* v) {
+    if (format.cieLab) {
         v[0] = src[0] * kInv255;
         v[1] = (static_cast<int8_t>(src[1]) + 128.0) * kInv255;
         v[2] = (static_cast<int8_t>(src[2]) + 128.0) * kInv255;
-        if (layout.sourceXyz) {
+        if (format.xyzAsLab) {
             icLabFromPcs(v);
             icLabtoXYZ(v, nullptr, nullptr);
             icXyzToPcs(v);
         }
         return;
     }
-    for (int i = 0; i < layout.sourceSamples; ++i)
+    for (int i = 0; i < format.colourChannels; ++i)
         v[i] = src[i] * kInv255;
 }
 
@@ -54,9 +53,9 @@ inline unsigned char EncodeSigned(icFloatNumber t) {
 }
 
 // Encodes the transform's output; v may be changed on the way.
-inline void EncodePixel(const PixelLayout& layout, icFloatNumber* v, unsigned char* dst) {
-    if (layout.destModel == TCM_LAB) {
-        if (layout.destXyz) {
+inline void EncodePixel(const PixelFormat& format, icFloatNumber* v, unsigned char* dst) {
+    if (format.cieLab) {
+        if (format.xyzAsLab) {
             icXyzFromPcs(v);
             icXYZtoLab(v, nullptr, nullptr);
             icLabToPcs(v);
@@ -66,6 +65,26 @@ inline void EncodePixel(const PixelLayout& layout, icFloatNumber* v, unsigned ch
         dst[2] = EncodeSigned(v[2]);
         return;
     }
-    for (int i = 0; i < layout.destSamples; ++i)
+    for (int i = 0; i < format.colourChannels; ++i)
         dst[i] = EncodeUnsigned(v[i]);
+}
+
+// Whether each channel's value depends on its own byte alone (CIELab bytes
+// for an XYZ profile mix the channels on the way in).
+inline bool DecodesChannelByChannel(const PixelFormat& format) {
+    return !(format.cieLab && format.xyzAsLab);
+}
+
+// One output channel's byte from its value, when the format's bytes are made
+// channel by channel; null when they are not (XYZ values stored as CIELab
+// bytes mix the channels on the way out).
+using ChannelEncoder = unsigned char (*)(int channel, icFloatNumber value);
+inline ChannelEncoder ChannelEncoderFor(const PixelFormat& format) {
+    if (format.cieLab && format.xyzAsLab)
+        return nullptr;
+    if (format.cieLab)
+        return [](int channel, icFloatNumber v) {
+            return channel == 0 ? EncodeUnsigned(v) : EncodeSigned(v);
+        };
+    return [](int, icFloatNumber v) { return EncodeUnsigned(v); };
 }

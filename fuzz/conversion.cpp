@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every pixel goes through the colour transform: this many keep an input well inside the
     // fuzzer's time limit; larger images are refused from their tags, before any row.
     const bool within = fuzz::Within(run.source, 16u << 20, 1u << 18);
-    run.setUp = [&](CConversionJob& job) {
+    run.setUp = [&](JobSpec& job) {
         job.m_nThreads = 1, job.m_bPlainPixelPath = h % 4 != 1;
         job.m_bKeepMetadata = (w + h) % 2 == 0; // tags and EXIF read and written again
         job.m_nMaxRowBytes = within ? job.m_nMaxRowBytes : 0;

@@ -9,39 +9,48 @@
 #include <algorithm>
 
 #include "ImageConversion.h"
+#include "JobSpec.h"
+#include "RunState.h"
 #include "Support.h"
 
 namespace {
 
 const unsigned kPaths[] = {0, 1, 2, 3}; // workers of the fast path; 0: the per-pixel path
 
-// One image converted as a run converts it: the job's settings, then what the conversion
-// told the run.
-struct Conversion : IImageHooks {
+// One image prepared and converted as a run does it: the job's settings, then what came of
+// it: the refusal, or the plan chosen and the outcome.
+struct Conversion {
     std::string source, from, to, dest;
     int intent = 2, cancelAfter = -1; // rows; 0: cancelled before the first pixel
     bool embeddedSource = false;
     TiffCompression compression = kCompressNone;
     ts::Bytes embed; // the destination profile to embed
-    std::atomic<bool>* cancel = nullptr;
-    std::vector<std::string> messages;
     int rows = 0;
-    ImageResult result;
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void AdvanceProgress() override { *cancel = ++rows == cancelAfter || *cancel; }
-    void EndOfImagePauseCheck() override {}
+    std::string plan, status, message; // status: refused, converted, failed or cancelled
 };
 
 Conversion Convert(Conversion o, unsigned threads) {
-    CConversionJob job;
-    job.SetJob(o.source, o.from, o.to, o.dest, o.intent, false);
+    JobSpec job;
+    job.m_strSourceImage = o.source, job.m_strSourceProfile = o.from, job.m_strDestProfile = o.to;
+    job.m_strDestImage = o.dest, job.m_nIntent = o.intent;
     job.m_bPlainPixelPath = threads == 0, job.m_nThreads = threads;
     job.m_bEmbeddedSourceProfile = o.embeddedSource, job.m_nCompression = o.compression;
-    job.m_bCancelRequested = o.cancelAfter == 0, o.cancel = &job.m_bCancelRequested;
-    CTiffImage in, out;
-    const uint8_t* p = o.embed.empty() ? nullptr : o.embed.data();
-    o.result =
-        ConvertImage(job, {in, out, p, uint32_t(o.embed.size()), false, o}, o.source, o.dest);
+    RunControl control;
+    if (o.cancelAfter == 0)
+        control.RequestCancel();
+    PreparedImage prepared =
+        PrepareImage({job, o.embed.empty() ? nullptr : &o.embed, false, {}}, o.source, o.dest);
+    if (!prepared.plan) {
+        o.status = "refused", o.message = prepared.refusal;
+        return o;
+    }
+    o.plan = prepared.plan->colour.Describe();
+    const ImageOutcome outcome = ConvertImage(*prepared.plan, control, [&] {
+        if (++o.rows == o.cancelAfter)
+            control.RequestCancel();
+    });
+    static const char* const kStatus[] = {"converted", "failed", "cancelled"};
+    o.status = kStatus[int(outcome.status)], o.message = outcome.message;
     return o;
 }
 
@@ -138,6 +147,7 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         uint16_t photometric, samples; // of the destination, alpha included
         int tolerance = 0;
         TiffCompression compression = kCompressNone;
+        const char* plan = "3 workers, worker caches"; // as chosen for three workers
     } cases[] = {
         {"header-intent", Image(37, 9, 3, 2), intents, srgb2, 0, 2, 3, 2},
         {"relative", Image(37, 9, 3, 2), intents, srgb2, 2, 2, 3, 2},
@@ -166,11 +176,17 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         // From 2^18 pixels on, the fast path adds the evaluator and a table shared by the
         // workers: a dense one for three source bytes, a packed one while source and
         // destination fit seven bytes, else each worker's own cache.
-        {"big-rgb-cmyk", Image(512, 512, 3, 2), srgb2, cmyk, 2, 5, 4, 2},
-        {"big-rgba-cmyka", Image(512, 512, 4, 2, 1), srgb, ink4, 2, 5, 5, 2},
-        {"big-cmyk-rgb", Image(512, 512, 4, 5), ink4, srgb, 2, 2, 3, 2},
-        {"big-6ink-rgb", Image(512, 512, 6, 5), ink6, srgb, 3, 2, 3, 2},
-        {"big-lab-xyz", Image(512, 512, 3, 8), lab, xyz, 2, 8, 3, 1},
+        {"big-rgb-cmyk", Image(512, 512, 3, 2), srgb2, cmyk, 2, 5, 4, 2, kCompressNone,
+         "3 workers, dense table, evaluator with bytes"},
+        {"big-rgba-cmyka", Image(512, 512, 4, 2, 1), srgb, ink4, 2, 5, 5, 2, kCompressNone,
+         "3 workers, dense table, evaluator with bytes"},
+        {"big-cmyk-rgb", Image(512, 512, 4, 5), ink4, srgb, 2, 2, 3, 2, kCompressNone,
+         "3 workers, packed table, evaluator with bytes"},
+        {"big-6ink-rgb", Image(512, 512, 6, 5), ink6, srgb, 3, 2, 3, 2, kCompressNone,
+         "3 workers, worker caches, evaluator with bytes"},
+        // XYZ values stored as CIELab bytes mix the channels: the evaluator gives values.
+        {"big-lab-xyz", Image(512, 512, 3, 8), lab, xyz, 2, 8, 3, 1, kCompressNone,
+         "3 workers, dense table, evaluator"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -182,7 +198,10 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         ts::Bytes first;
         for (unsigned threads : kPaths) {
             const Conversion o = Convert(job, threads);
-            ASSERT_EQ(o.result.outcome, ImageOutcome::Converted) << threads;
+            ASSERT_EQ(o.status, "converted") << threads << o.message;
+            if (threads == 3) {
+                EXPECT_EQ(o.plan, c.plan);
+            }
             EXPECT_EQ(o.rows, int(c.tiff.height)) << threads;
             first = threads ? first : ts::ReadBytes(job.dest);
             // Every path writes the same file.
@@ -213,7 +232,8 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
 
 // A cancel, or a strip that cannot be decoded, stops an image at the same row on every path,
 // however far the workers had gone ahead, and hands the run its message (none after a
-// cancel). The refusals that only the conversion of an image words show their one message.
+// cancel). The refusals that only the preparation of an image words come back as its one
+// message.
 // Either way the destination's name keeps what it held, and nothing else is left behind.
 TEST(Conversion, StoppedAndRefusedImagesLeaveNothing) {
     ts::Scratch dir;
@@ -232,23 +252,19 @@ TEST(Conversion, StoppedAndRefusedImagesLeaveNothing) {
     bytes[offsets[4]] = bytes[offsets[4] + 1] = 0xFF; // rows 32 to 39 no longer inflate
     TIFFClose(tif);
     ASSERT_TRUE(ts::WriteBytes(in + "damaged.tif", bytes) && ts::WriteBytes(old, {'o', 'l', 'd'}));
-    const auto stopped = ImageOutcome::StoppedInRows, failed = ImageOutcome::FailedBeforeRows;
     const std::string bad = "Error: Source image must be 8-bit and only have standard layers.";
     const std::string broken =
         "Invalid Profile:\n  " + in + "rgb.tif (embedded profile)\n  " + cmyk + "'";
     struct Case {
-        std::string source, from, to;
-        ImageOutcome outcome;
-        std::vector<std::string> shown; // by the conversion itself
-        std::string forRun = "";        // the message the run is to show
+        std::string source, from, to, status, message;
         int rows = 0, cancelAfter = -1; // rows; 0: cancelled before the first pixel
         bool embeddedSource = false;
     } cases[] = {
-        {"rgb.tif", srgb, cmyk, stopped, {}, "", 5, 4},
-        {"rgb.tif", srgb, cmyk, stopped, {}, "", 1, 0},
-        {"damaged.tif", srgb, cmyk, stopped, {}, bad, 32},
-        {"rgb.tif", srgb, nine, failed, {"Invalid destination profile or image pixel format"}},
-        {"rgb.tif", "", cmyk, failed, {broken}, "", 0, -1, true},
+        {"rgb.tif", srgb, cmyk, "cancelled", "", 4, 4},
+        {"rgb.tif", srgb, cmyk, "cancelled", "", 0, 0},
+        {"damaged.tif", srgb, cmyk, "failed", bad, 32},
+        {"rgb.tif", srgb, nine, "refused", "Invalid destination profile or image pixel format"},
+        {"rgb.tif", "", cmyk, "refused", broken, 0, -1, true},
     };
     const ts::Snapshot before = ts::Snap(dir.path());
     for (const Case& c : cases) {
@@ -257,8 +273,8 @@ TEST(Conversion, StoppedAndRefusedImagesLeaveNothing) {
         job.cancelAfter = c.cancelAfter, job.embeddedSource = c.embeddedSource;
         for (unsigned threads : kPaths) {
             const Conversion o = Convert(job, threads);
-            EXPECT_EQ(std::tie(threads, o.result.outcome, o.messages, o.result.message, o.rows),
-                      std::tie(threads, c.outcome, c.shown, c.forRun, c.rows));
+            EXPECT_EQ(std::tie(threads, o.status, o.message, o.rows),
+                      std::tie(threads, c.status, c.message, c.rows));
             EXPECT_EQ(ts::Changes(before, ts::Snap(dir.path())), "") << c.source;
         }
     }

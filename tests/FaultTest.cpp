@@ -161,7 +161,7 @@ TEST(Fault, ChangesDuringARun) {
         const auto turn = [&](auto& label) { label == "b" && c.change ? c.change(s) : void(); };
         rusage use[2];
         getrusage(RUSAGE_SELF, &use[0]), setrlimit(RLIMIT_AS, kAsan ? &memory : &cap);
-        const auto limits = [&](CConversionJob& job) {
+        const auto limits = [&](JobSpec& job) {
             job.m_nMaxRowBytes = c.maxRowBytes, job.m_nBigTiffThreshold = c.bigTiffAbove;
         };
         const ts::RunRecord r =

@@ -56,23 +56,24 @@ TEST(Run, WhatARunShowsAndWrites) {
             tiff.height = height;
             ASSERT_TRUE(ts::WriteTiff(d.file("in/" + name), tiff));
         }
-        CConversionJob* job = nullptr;
+        RunControl control;
+        RunProgress progress;
         std::vector<int> percents;
-        const auto setUp = [&](CConversionJob& j) {
-            job = &j;
+        const auto setUp = [&](JobSpec& j) {
             j.m_bKeepGoing = c.keepGoing;
             if (c.cancelAt && !*c.cancelAt)
-                j.RequestCancel();
+                control.RequestCancel();
         };
         const auto beforeImage = [&](const std::string& label) {
-            percents.push_back(job->m_nPercent);
+            percents.push_back(progress.Percent());
             if (c.cancelAt && label == c.cancelAt)
-                job->RequestCancel();
+                control.RequestCancel();
         };
         const ts::Snapshot before = ts::Snap(d.path());
-        const ts::RunRecord r = ts::RunJob(
-            {ts::Fill(c.source, vars), srgb, ts::Fill(c.destProfile, vars), ts::Fill(c.dest, vars),
-             c.source.find('.') == c.source.npos, true, 2, setUp, beforeImage});
+        const ts::RunRecord r =
+            ts::RunJob({ts::Fill(c.source, vars), srgb, ts::Fill(c.destProfile, vars),
+                        ts::Fill(c.dest, vars), c.source.find('.') == c.source.npos, true, 2, setUp,
+                        beforeImage, &control, &progress});
         const ts::Snapshot after = ts::Snap(d.path());
         percents.push_back(r.percent);
         std::vector<std::string> messages;
@@ -82,7 +83,6 @@ TEST(Run, WhatARunShowsAndWrites) {
         EXPECT_EQ(r.names, c.names);
         EXPECT_EQ(percents, c.percents);
         EXPECT_EQ(r.succeeded, !c.changed.empty());
-        EXPECT_FALSE(r.stop);
         EXPECT_EQ(ts::Changes(before, after), c.changed);
         // Every image written carries the destination profile.
         for (const auto& entry : after)

@@ -13,6 +13,7 @@
 #include "TiffImage.h"
 #include "TiffMetadata.h"
 #include "TiffRawIfd.h"
+#include "TiffWriter.h"
 
 using T = ts::Tiff;
 
@@ -63,24 +64,28 @@ TEST(TiffFile, ReadsEveryRowOfTheLayoutsItTakes) {
 TEST(TiffFile, WritesTheLayoutAndTagsItWasGiven) {
     ts::Scratch s;
     const ts::Bytes icc = {'i', 'c', 'c', 0, 255};
-    // model, samples, compression, resolution given and written, its unit, profile, BigTIFF;
-    // photometric written
+    // destination space, samples, compression, resolution given and written, its unit,
+    // profile, BigTIFF; photometric written
     // clang-format off
-    const std::tuple<TiffColorModel, uint16_t, TiffCompression, float, float, uint16_t, bool, bool,
-                     uint16_t> cases[] = {
-        {TCM_ADDITIVE, 3, kCompressNone, 300, 300, 2, true, false, 2},
-        {TCM_ADDITIVE, 1, kCompressLzw, 0, 0, 0, false, false, 1},
-        {TCM_SUBTRACTIVE, 4, kCompressDeflate, 72, 72, 3, true, true, 5},
-        {TCM_SUBTRACTIVE, 6, kCompressZstd, -1, 0, 0, false, true, 5},
-        {TCM_LAB, 3, kCompressNone, 0.5, 0.5, 0, true, false, 8}};
+    const std::tuple<icColorSpaceSignature, uint16_t, TiffCompression, float, float, uint16_t,
+                     bool, bool, uint16_t> cases[] = {
+        {icSigRgbData, 3, kCompressNone, 300, 300, 2, true, false, 2},
+        {icSigGrayData, 1, kCompressLzw, 0, 0, 0, false, false, 1},
+        {icSigCmykData, 4, kCompressDeflate, 72, 72, 3, true, true, 5},
+        {icSig6colorData, 6, kCompressZstd, -1, 0, 0, false, true, 5},
+        {icSigLabData, 3, kCompressNone, 0.5, 0.5, 0, true, false, 8}};
     // clang-format on
-    for (const auto& [model, samples, compression, res, x, unit, embed, big, photometric] : cases) {
-        const TiffWriteOptions options{unit, big ? 0 : kBigTiffThreshold, compression};
+    for (const auto& [space, samples, compression, res, x, unit, embed, big, photometric] : cases) {
+        TiffWriteSpec spec;
+        ASSERT_TRUE(DestinationFormatFor(space, false, false, spec.format));
+        spec.width = 5, spec.height = 3, spec.xResolution = res, spec.yResolution = res / 2;
+        spec.resolutionUnit = unit, spec.compression = compression;
+        spec.bigTiffThreshold = big ? 0 : kBigTiffThreshold;
+        spec.profile = embed ? icc.data() : nullptr, spec.profileSize = 5;
         ts::Bytes rows(25 * samples);
         std::iota(rows.begin(), rows.end(), 0);
-        CTiffImage out;
-        ASSERT_TRUE(out.CreateForWrite(s.file("out.tif").c_str(), 5, 3, 8, model, samples, res,
-                                       res / 2, embed ? icc.data() : nullptr, 5, options));
+        CTiffWriter out;
+        ASSERT_TRUE(out.Create(s.file("out.tif").c_str(), spec));
         for (uint32_t y = 0; y < 5; ++y) // the two rows past the height are taken and dropped
             EXPECT_TRUE(out.WriteRow(&rows[y * 5 * samples]));
         bool ok = false;
@@ -102,9 +107,11 @@ TEST(TiffFile, AFileNotCommittedLeavesNothing) {
     ASSERT_TRUE(ts::WriteBytes(s.file("a.tif"), {'a'}) && !s.mkdir("d.tif").empty());
     const ts::Snapshot before = ts::Snap(s.path());
     for (const char* name : {"a.tif", "d.tif", "no/such.tif"}) {
-        CTiffImage image;
-        EXPECT_FALSE(image.CreateForWrite(s.file(name).c_str(), 8, 1, 8, TCM_ADDITIVE, 3, 0, 0,
-                                          nullptr, 0) &&
+        TiffWriteSpec spec;
+        spec.width = 8, spec.height = 1;
+        ASSERT_TRUE(DestinationFormatFor(icSigRgbData, false, false, spec.format));
+        CTiffWriter image;
+        EXPECT_FALSE(image.Create(s.file(name).c_str(), spec) &&
                      image.WriteRow(ts::Bytes(24).data()) && name[0] == 'd' && image.Commit());
     }
     EXPECT_EQ(ts::Changes(before, ts::Snap(s.path())), "");
@@ -198,7 +205,7 @@ TEST(TiffMetadata, KeptOnlyWhenAsked) {
                                  {EXIFTAG_FNUMBER, {4294967295u, 1}},
                                  {EXIFTAG_EXPOSUREBIASVALUE, {uint32_t(-1), 3}}};
         ASSERT_EQ(ExifFractions(run.source, exact), exif && readable ? exact : Fractions());
-        run.setUp = [&, keep = keep, bigOut = bigOut, compress = compress](CConversionJob& job) {
+        run.setUp = [&, keep = keep, bigOut = bigOut, compress = compress](JobSpec& job) {
             job.m_bKeepMetadata = keep, job.m_nBigTiffThreshold = bigOut ? 0 : kBigTiffThreshold;
             job.m_nCompression = compress ? kCompressDeflate : kCompressNone;
         };

@@ -2,6 +2,7 @@
 
 #include "ControlIds.h"
 #include "Controls.h"
+#include "ConversionRun.h"
 #include "ElidedLabel.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
@@ -44,10 +45,8 @@ void MakeBlue(QLabel* label) {
 CConversionDlg::CConversionDlg(QWidget* parent, IMessageBoxes& boxes)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_threadProc([](CConversionJob* job) { ConversionThreadProc(job); }),
-      m_clock([] { return static_cast<int64_t>(std::time(nullptr)); }), m_boxes(boxes),
-      m_progressCtrl(new QProgressBar(this)) {
-    m_pObserver = this;
+      m_threadProc(RunConversion), m_clock([] { return static_cast<int64_t>(std::time(nullptr)); }),
+      m_boxes(boxes), m_progressCtrl(new QProgressBar(this)) {
     setWindowTitle(QString::fromLatin1(txt::kStatusTitle));
 
     m_fileNameLabel =
@@ -86,9 +85,9 @@ CConversionDlg::CConversionDlg(QWidget* parent, IMessageBoxes& boxes)
 
 CConversionDlg::~CConversionDlg() {
     if (m_worker.joinable()) {
-        RequestCancel();
+        m_control.RequestCancel();
         // The worker may be waiting for this thread to show a message.
-        while (!m_bFinished.load(std::memory_order_acquire)) {
+        while (!m_progress.Finished()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, kTimerPeriodMs);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -108,13 +107,12 @@ void CConversionDlg::OnInitDialog() {
     DoDataExchange();
     m_timer.start(kTimerPeriodMs, this);
     m_startTime = m_clock();
-    m_nPercent.store(0, std::memory_order_relaxed);
     m_nShownPercent = -1;
-    m_bStop.store(false, std::memory_order_relaxed);
-    m_bFinished.store(false, std::memory_order_relaxed);
-    m_bSucceeded.store(false, std::memory_order_relaxed);
     m_progressCtrl->setRange(0, 100);
-    m_worker = std::thread([this] { m_threadProc(this); });
+    m_worker = std::thread([this] {
+        m_result = m_threadProc(m_job, m_control, m_progress, *this);
+        m_progress.Finish();
+    });
 }
 
 void CConversionDlg::timerEvent(QTimerEvent* event) {
@@ -128,7 +126,7 @@ void CConversionDlg::timerEvent(QTimerEvent* event) {
 void CConversionDlg::OnTimer() {
     const int64_t elapsed = std::max<int64_t>(0, m_clock() - m_startTime);
     m_strElapsed = FormatElapsed(elapsed);
-    const int32_t percent = m_nPercent.load(std::memory_order_relaxed);
+    const int32_t percent = m_progress.Percent();
     if (percent != m_nShownPercent) {
         m_strPercent = FormatText(txt::kPercentFormat, percent);
         m_nShownPercent = percent;
@@ -137,13 +135,15 @@ void CConversionDlg::OnTimer() {
         // new value, and the figure over it gets it painted there (under the
         // figure only) every time the figure changes: redraw it whole.
         m_progressCtrl->update();
+        if (percent == 100)
+            m_fullSince = std::chrono::steady_clock::now();
     }
-    // A Cancel after the worker's last look leaves m_bStop set; the window
+    // A Cancel after the worker's last look changes nothing; the window
     // closes all the same once the worker has finished.
-    if (m_bFinished.load(std::memory_order_acquire)) {
+    if (m_progress.Finished() && PauseOver()) {
         m_timer.stop();
         JoinWorker();
-        QDialog::done(m_bSucceeded.load(std::memory_order_relaxed) ? Accepted : Rejected);
+        QDialog::done(m_result.m_bSucceeded ? Accepted : Rejected);
         return;
     }
     DoDataExchange();
@@ -154,8 +154,13 @@ void CConversionDlg::DoDataExchange() {
     m_elapsedLabel->setText(QString::fromStdString(m_strElapsed));
 }
 
+bool CConversionDlg::PauseOver() const {
+    return m_nShownPercent != 100 ||
+           std::chrono::steady_clock::now() - m_fullSince >= std::chrono::milliseconds(m_nPauseMs);
+}
+
 void CConversionDlg::reject() {
-    RequestCancel();
+    m_control.RequestCancel();
 }
 
 std::string CConversionDlg::FormatElapsed(int64_t seconds) {

@@ -1,16 +1,19 @@
 #pragma once
-// The "Conversion Status" window of one run. It owns the job, runs it on one
-// worker thread, shows the current file, the file count, the progress and the
+// The "Conversion Status" window of one run. It runs the job on one worker
+// thread, shows the current file, the file count, the progress and the
 // elapsed time, shows the run's messages on the interface thread while the
 // worker waits, and closes itself once the worker has finished: accepted when
-// the run succeeded, rejected otherwise. Cancel only asks the worker to stop.
+// the run succeeded, rejected otherwise, after a pause on a full bar so that
+// the end is seen. Cancel only asks the worker to stop.
 
-#include "ConversionJob.h"
 #include "ConversionObserver.h"
+#include "JobSpec.h"
+#include "RunState.h"
 
 #include <QBasicTimer>
 #include <QDialog>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,16 +23,27 @@ class IMessageBoxes;
 class QLabel;
 class QProgressBar;
 
-class CConversionDlg : public QDialog, public CConversionJob, public IConversionObserver {
+class CConversionDlg : public QDialog, public IConversionObserver {
     Q_OBJECT
 
 public:
     CConversionDlg(QWidget* parent, IMessageBoxes& boxes);
     ~CConversionDlg() override;
 
-    // What the worker thread runs; ConversionThreadProc unless replaced
-    // before the window is shown.
-    std::function<void(CConversionJob*)> m_threadProc;
+    // The job the window runs once it is shown.
+    void SetJob(const JobSpec& job) { m_job = job; }
+    const JobSpec& Job() const { return m_job; }
+
+    // What the worker thread runs; RunConversion unless replaced before the
+    // window is shown.
+    using ThreadProc =
+        std::function<RunResult(const JobSpec&, RunControl&, RunProgress&, IConversionObserver&)>;
+    ThreadProc m_threadProc;
+    // The cancel request the window makes, and the progress the run makes.
+    RunControl m_control;
+    RunProgress m_progress;
+    // How long a full bar stays up once the run has finished at 100 %.
+    unsigned m_nPauseMs = 1000;
     // The clock of the elapsed time, in whole seconds.
     std::function<int64_t()> m_clock;
 
@@ -57,6 +71,8 @@ private:
     // Runs the work on the interface thread and returns once it is done.
     void RunOnInterfaceThread(const std::function<void()>& work);
     void JoinWorker();
+    // Whether a full bar has been up long enough.
+    bool PauseOver() const;
 
     IMessageBoxes& m_boxes;
     QProgressBar* m_progressCtrl;
@@ -70,5 +86,8 @@ private:
     QLabel* m_elapsedLabel;
     QBasicTimer m_timer;
     std::thread m_worker;
+    JobSpec m_job;
+    RunResult m_result;                                // written by the worker before it finishes
+    std::chrono::steady_clock::time_point m_fullSince; // when the bar was first full
     bool m_bInitialised = false;
 };

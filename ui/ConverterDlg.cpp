@@ -114,22 +114,26 @@ void CConverterDlg::RefreshHeldValues() {
 
 void CConverterDlg::accept() {
     DoDataExchange(true);
-    const bool multipleFiles = m_bMultipleFiles != 0;
-    const JobCheckResult check = CheckJob(m_strSourceImage, m_strSourceProfile, m_strDestImage,
-                                          m_strDestProfile, multipleFiles);
+    JobSpec job;
+    job.m_strSourceImage = m_strSourceImage;
+    job.m_strSourceProfile = m_strSourceProfile;
+    job.m_strDestProfile = m_strDestProfile;
+    job.m_strDestImage = m_strDestImage;
+    job.m_nIntent = m_nIntent;
+    job.m_bMultipleFiles = m_bMultipleFiles != 0;
+    job.m_bEmbedProfile = m_bEmbedProfile != 0;
+    const JobCheckResult check = CheckJob(job);
     if (!check.ok) {
         m_boxes.Show(this, check.message, IMessageBoxes::Icon::Error);
         return;
     }
-    if (!multipleFiles) {
-        m_strDestImage = check.destination;
+    if (!job.m_bMultipleFiles) {
+        m_strDestImage = job.m_strDestImage = check.destination;
         DoDataExchange(false);
     }
 
     CConversionDlg status(this, m_boxes);
-    status.m_bEmbedProfile = m_bEmbedProfile != 0;
-    status.SetJob(m_strSourceImage, m_strSourceProfile, m_strDestProfile, m_strDestImage, m_nIntent,
-                  multipleFiles);
+    status.SetJob(job);
     if (status.exec() == QDialog::Accepted) {
         m_boxes.Show(this, msg::kConversionComplete, IMessageBoxes::Icon::None);
         m_strDestImage.clear();

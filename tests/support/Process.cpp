@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "ConversionRun.h"
 #include "Support.h"
 #include "TiffImage.h"
 
@@ -72,18 +73,22 @@ RunRecord RunJob(const RunSpec& spec) {
     (void)quiet;
     RunRecord record;
     Recorder observer(record, spec);
-    CConversionJob job;
-    job.SetJob(spec.source, spec.sourceProfile, spec.destProfile, spec.dest, spec.intent,
-               spec.folder);
+    JobSpec job;
+    job.m_strSourceImage = spec.source;
+    job.m_strSourceProfile = spec.sourceProfile;
+    job.m_strDestProfile = spec.destProfile;
+    job.m_strDestImage = spec.dest;
+    job.m_nIntent = spec.intent;
+    job.m_bMultipleFiles = spec.folder;
     job.m_bEmbedProfile = spec.embed;
-    job.m_pObserver = &observer;
-    job.m_nPauseMs = 0;
     if (spec.setUp)
         spec.setUp(job);
-    ConversionThreadProc(&job);
-    record.succeeded = job.m_bSucceeded;
-    record.stop = job.m_bStop;
-    record.percent = job.m_nPercent;
+    RunControl control;
+    RunProgress progress;
+    const RunResult result = RunConversion(job, spec.control ? *spec.control : control,
+                                           spec.progress ? *spec.progress : progress, observer);
+    record.succeeded = result.m_bSucceeded;
+    record.percent = (spec.progress ? *spec.progress : progress).Percent();
     return record;
 }
 

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "ConversionJob.h"
 #include "ConversionObserver.h"
+#include "JobSpec.h"
+#include "RunState.h"
 
 namespace ts {
 
@@ -114,7 +115,7 @@ Proc RunCli(const std::vector<std::string>& args, const std::function<void()>& i
 // A whole run on this thread as the status window runs it, and what it showed.
 struct RunRecord {
     std::vector<std::string> messages, names; // messages and file-name labels in order
-    bool succeeded = false, stop = false;
+    bool succeeded = false;
     int percent = 0;
 };
 struct RunSpec {
@@ -122,8 +123,11 @@ struct RunSpec {
     bool folder = false, embed = true;
     int intent = 2;
     // Sets anything else on the job; beforeImage runs as each image begins.
-    std::function<void(CConversionJob&)> setUp;
+    std::function<void(JobSpec&)> setUp;
     std::function<void(const std::string& label)> beforeImage;
+    // The run's cancel request and progress, when the test watches them.
+    RunControl* control = nullptr;
+    RunProgress* progress = nullptr;
 };
 RunRecord RunJob(const RunSpec& spec);
 

@@ -62,14 +62,16 @@ public:
 
 // The run on the status window's worker thread, played by the test: does `work`,
 // then waits until `end` says how the run ended (1 failed, 2 succeeded) and
-// finishes as a run does.
-inline std::function<void(CConversionJob*)> Scripted(std::atomic<int>& end,
-                                                     std::function<void(CConversionJob*)> work) {
-    return [&end, work](CConversionJob* job) {
-        work(job);
+// returns as a run does.
+using ScriptedWork = std::function<void(RunProgress&, IConversionObserver&)>;
+inline CConversionDlg::ThreadProc Scripted(std::atomic<int>& end, ScriptedWork work) {
+    return [&end, work](const JobSpec&, RunControl&, RunProgress& progress,
+                        IConversionObserver& observer) {
+        work(progress, observer);
         while (end == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        job->m_bSucceeded = end == 2;
-        job->m_bFinished.store(true, std::memory_order_release);
+        RunResult result;
+        result.m_bSucceeded = end == 2;
+        return result;
     };
 }

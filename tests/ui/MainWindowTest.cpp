@@ -158,10 +158,11 @@ private slots:
             // Runs before the run's first report is taken, so a Cancel stops it at once.
             QTimer::singleShot(0, [&w, &job, cancel = cancel] {
                 if (auto* r = w.dialog.findChild<CConversionDlg*>()) {
-                    job = Q(r->m_strSourceImage + "|" + r->m_strSourceProfile + "|" +
-                            r->m_strDestImage + "|" + r->m_strDestProfile + "|" +
-                            std::to_string(r->m_nIntent) + std::to_string(r->m_bEmbedProfile) +
-                            std::to_string(r->m_bMultipleFiles) + "\n");
+                    const JobSpec& j = r->Job();
+                    job = Q(j.m_strSourceImage + "|" + j.m_strSourceProfile + "|" +
+                            j.m_strDestImage + "|" + j.m_strDestProfile + "|" +
+                            std::to_string(j.m_nIntent) + std::to_string(j.m_bEmbedProfile) +
+                            std::to_string(j.m_bMultipleFiles) + "\n");
                     if (cancel)
                         QTest::mouseClick(r->findChild<QPushButton*>(), Qt::LeftButton);
                 }

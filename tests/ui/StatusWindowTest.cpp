@@ -13,7 +13,7 @@ struct Status {
     FakeBoxes boxes;
     CConversionDlg dialog{nullptr, boxes};
 
-    explicit Status(std::function<void(CConversionJob*)> work = [](CConversionJob*) {}) {
+    explicit Status(ScriptedWork work = [](RunProgress&, IConversionObserver&) {}) {
         dialog.m_threadProc = Scripted(end, work);
         dialog.m_clock = [this] { return now; };
     }
@@ -45,10 +45,10 @@ private slots:
                 QTest::keyClick(&s.dialog, Qt::Key_Escape);
                 QVERIFY(!s.dialog.close());
                 QTest::qWait(350); // a few ticks
-                QVERIFY(s.dialog.isVisible() && s.dialog.m_bCancelRequested);
+                QVERIFY(s.dialog.isVisible() && s.dialog.m_control.CancelRequested());
             }
             s.end = ending;
-            while (cancelLate && !s.dialog.m_bFinished)
+            while (cancelLate && !s.dialog.m_progress.Finished())
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (cancelLate)
                 s.Cancel();
@@ -63,11 +63,11 @@ private slots:
     // it opened (in hours that do not wrap at a day) and the run's percentage, on
     // the bar too. A run that fails closes the window rejected.
     void runRequestsShowWhileTheWindowIsUp() {
-        Status s([](CConversionJob* job) {
-            job->m_pObserver->SetFileNameLabel("scan");
-            job->m_pObserver->SetFileCountLabel("File 1 of 2");
-            job->m_nPercent = 64;
-            job->m_pObserver->ShowMessage("Invalid Tiff file - '/in/scan.tif'");
+        Status s([](RunProgress& progress, IConversionObserver& observer) {
+            observer.SetFileNameLabel("scan");
+            observer.SetFileCountLabel("File 1 of 2");
+            progress.SetPercent(64);
+            observer.ShowMessage("Invalid Tiff file - '/in/scan.tif'");
         });
         s.end = 1; // once the message is answered
         s.boxes.onShow = [&s] {

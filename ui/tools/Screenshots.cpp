@@ -64,11 +64,11 @@ void ClearSelection(CConverterDlg& window) {
 bool GrabStatusWindow(QWidget* owner, const QString& path) {
     CConversionDlg status(owner, StandardMessageBoxes());
     status.m_clock = [] { return int64_t(1000); };
-    status.m_threadProc = [](CConversionJob* job) {
-        while (!job->m_bCancelRequested.load()) {
+    status.m_threadProc = [](const JobSpec&, RunControl& control, RunProgress&,
+                             IConversionObserver&) {
+        while (!control.CancelRequested())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        job->m_bFinished.store(true, std::memory_order_release);
+        return RunResult();
     };
     status.show();
     status.m_clock = [] { return int64_t(1000 + 2 * 60 + 17); };
@@ -76,7 +76,7 @@ bool GrabStatusWindow(QWidget* owner, const QString& path) {
         "Harbour at dawn from the north pier with the morning ferry, final edit");
     status.SetFileCountLabel("File 3 of 8");
     for (int percent = 0; percent <= 40; ++percent) {
-        status.m_nPercent.store(percent);
+        status.m_progress.SetPercent(percent);
         status.OnTimer();
         Settle();
     }

@@ -1,0 +1,63 @@
+#pragma once
+// How one pixel is stored in a file and what the transform sees of it, made
+// once for a source (from its tags and the source profile's colour space) and
+// once for a destination (from the destination profile's space). Reading,
+// checking, encoding and writing all take their layout from here.
+
+#include <cstdint>
+
+#include "ColorModel.h"
+#include "IccDefs.h"
+
+enum class AlphaKind : uint8_t {
+    None,
+    Unassociated, // copied unchanged, the last sample of each pixel
+};
+
+struct PixelFormat {
+    // Channels the transform takes or gives.
+    int colourChannels = 0;
+    int bitsPerSample = 8;
+    AlphaKind alpha = AlphaKind::None;
+    // Stored samples beyond the colour channels, alpha included.
+    int extraChannels = 0;
+    // Grey stored white-is-zero: read as its complement, as grey profiles
+    // count from black.
+    bool minIsWhite = false;
+    // CIELab bytes as TIFF stores them: L* unsigned, a* and b* signed.
+    bool cieLab = false;
+    // XYZ values carried as CIELab bytes (an XYZ profile's pixels).
+    bool xyzAsLab = false;
+    // The file's photometric interpretation.
+    uint16_t photometric = 0;
+
+    int StoredSamples() const { return colourChannels + extraChannels; }
+    bool HasAlpha() const { return alpha != AlphaKind::None; }
+};
+
+// What a source file's tags say of its pixels.
+struct TiffPixelTags {
+    uint16_t samplesPerPixel = 0;
+    uint16_t bitsPerSample = 0;
+    uint16_t sampleFormat = 1;
+    uint16_t photometric = 0;
+    uint16_t extraSamples = 0;
+    bool unassociatedAlpha = false; // one extra sample, marked so
+};
+
+// The photometric interpretations whose pixels are read as stored: grey
+// either way round, RGB, inks and CIELab. Others (palette, transparency
+// masks, YCbCr, colour filter arrays...) never agree with a profile.
+bool IsReadPhotometric(uint16_t photometric);
+TiffColorModel ColorModelOf(uint16_t photometric);
+
+// The source's format when its pixels agree with the source profile's colour
+// space; false when they do not (a data-type mismatch). 8-bit unsigned
+// samples are checked before, by whoever opened the file.
+bool SourceFormatFor(const TiffPixelTags& tags, icColorSpaceSignature space, PixelFormat& format);
+
+// The format a destination of this colour space is written in; false for a
+// space that cannot be stored. xyzAsLab: XYZ values are stored as CIELab
+// bytes (a run does so from its first XYZ destination on).
+bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, bool alpha,
+                          PixelFormat& format);

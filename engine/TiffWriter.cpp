@@ -1,0 +1,206 @@
+#include "TiffWriter.h"
+
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "AlphaCarrier.h"
+#include "PendingFile.h"
+#include "TiffMetadata.h"
+
+namespace {
+
+// What a destination will take on disk, at most: pixels (a codec may
+// expand data it cannot compress by up to a half), the offset and count of
+// every strip, the profile and room for the directory.
+uint64_t WrittenSizeBound(uint64_t rowBytes, uint32_t height, uint64_t tagBytes, bool compressed) {
+    const uint64_t pixels = rowBytes * height;
+    return (compressed ? pixels + pixels / 2 : pixels) + uint64_t(height) * 16 + tagBytes +
+           (uint64_t(64) << 10);
+}
+
+// Compressed strips of one row compress badly; strips of about this many
+// bytes compress well and keep what the library buffers small.
+constexpr uint64_t kCompressedStripBytes = uint64_t(256) << 10;
+
+} // namespace
+
+CTiffWriter::~CTiffWriter() {
+    Close();
+}
+
+void CTiffWriter::Close() {
+    m_pAlpha = nullptr;
+    m_pMetadata = nullptr;
+    m_bScanlines = false;
+    m_fileRow.clear();
+    m_fileRow.shrink_to_fit();
+    if (!m_strTempPath.empty()) {
+        // Removed before the library closes it: nothing unfinished is ever
+        // seen under any name once this returns.
+        DiscardPendingFile(m_strTempPath);
+        m_strTempPath.clear();
+    }
+    if (m_pTiff) {
+        TIFFClose(m_pTiff);
+        m_pTiff = nullptr;
+    }
+}
+
+bool CTiffWriter::CompressionAvailable(TiffCompression compression) {
+    return TIFFIsCODECConfigured(compression) == 1;
+}
+
+bool CTiffWriter::OpenPending(const char* path, bool bigTiff) {
+    std::string temp;
+    const int fd = CreatePendingFile(path, temp);
+    m_pTiff = fd < 0 ? nullptr : TIFFFdOpen(fd, temp.c_str(), bigTiff ? "w8" : "w");
+    if (!m_pTiff) {
+        if (fd >= 0) {
+            close(fd);
+            DiscardPendingFile(temp);
+        }
+        TIFFError(path, "Can not open output image");
+        return false;
+    }
+    m_strTempPath = temp;
+    m_strFinalPath = path;
+    return true;
+}
+
+bool CTiffWriter::Create(const char* path, const TiffWriteSpec& spec) {
+    Close();
+    const PixelFormat& f = spec.format;
+    if (f.HasAlpha() && !spec.alpha)
+        return false;
+    m_nWidth = spec.width;
+    m_nHeight = spec.height;
+    m_nColourSamples = f.colourChannels;
+    m_nRowBytes = (uint64_t(f.colourChannels) * f.bitsPerSample * spec.width + 7) / 8;
+    const uint64_t fileRowBytes =
+        (uint64_t(f.StoredSamples()) * f.bitsPerSample * spec.width + 7) / 8;
+    const bool compressed = spec.compression != kCompressNone;
+    const uint64_t tags =
+        (spec.profile ? spec.profileSize : 0) + (spec.metadata ? spec.metadata->Bytes() : 0);
+    const bool big =
+        WrittenSizeBound(fileRowBytes, spec.height, tags, compressed) > spec.bigTiffThreshold;
+    if (!OpenPending(path, big))
+        return false;
+    m_pAlpha = f.HasAlpha() ? spec.alpha : nullptr;
+    if (m_pAlpha || compressed)
+        m_fileRow.resize(fileRowBytes);
+    SetLayoutTags(spec);
+    if (compressed) {
+        m_bScanlines = true;
+        const uint64_t rows = std::max<uint64_t>(1, kCompressedStripBytes / fileRowBytes);
+        TIFFSetField(m_pTiff, TIFFTAG_ROWSPERSTRIP,
+                     uint32_t(std::min<uint64_t>(rows, spec.height)));
+    }
+    SetDescriptiveTags(spec);
+    m_nStrip = 0;
+    return true;
+}
+
+void CTiffWriter::SetLayoutTags(const TiffWriteSpec& spec) {
+    const PixelFormat& f = spec.format;
+    TIFFSetField(m_pTiff, TIFFTAG_IMAGEWIDTH, m_nWidth);
+    TIFFSetField(m_pTiff, TIFFTAG_IMAGELENGTH, m_nHeight);
+    TIFFSetField(m_pTiff, TIFFTAG_PHOTOMETRIC, f.photometric);
+    TIFFSetField(m_pTiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(m_pTiff, TIFFTAG_BITSPERSAMPLE, f.bitsPerSample);
+    TIFFSetField(m_pTiff, TIFFTAG_ROWSPERSTRIP, 1u);
+    TIFFSetField(m_pTiff, TIFFTAG_COMPRESSION, spec.compression);
+    // Differences of neighbouring samples compress far better than the
+    // samples themselves.
+    if (spec.compression != kCompressNone)
+        TIFFSetField(m_pTiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(m_pTiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(m_pTiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(f.StoredSamples()));
+    if (m_pAlpha) {
+        const uint16_t kinds[1] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(m_pTiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
+    }
+}
+
+void CTiffWriter::SetDescriptiveTags(const TiffWriteSpec& spec) {
+    // A source without resolution gives a destination without it, rather
+    // than numbers the file never held.
+    if (std::isfinite(spec.xResolution) && spec.xResolution > 0)
+        TIFFSetField(m_pTiff, TIFFTAG_XRESOLUTION, double(spec.xResolution));
+    if (std::isfinite(spec.yResolution) && spec.yResolution > 0)
+        TIFFSetField(m_pTiff, TIFFTAG_YRESOLUTION, double(spec.yResolution));
+    if (spec.resolutionUnit != 0)
+        TIFFSetField(m_pTiff, TIFFTAG_RESOLUTIONUNIT, spec.resolutionUnit);
+    if (spec.profile)
+        TIFFSetField(m_pTiff, TIFFTAG_ICCPROFILE, spec.profileSize, spec.profile);
+    if (spec.format.photometric == PHOTOMETRIC_SEPARATED && m_nColourSamples != 4)
+        SetInkTags(spec.inkNames);
+    m_pMetadata = spec.metadata;
+    if (m_pMetadata)
+        m_pMetadata->ApplyTo(m_pTiff);
+}
+
+// Inks other than CMYK: "multi-ink" with their count, and their names when
+// known, so that other programs read the channels as inks.
+void CTiffWriter::SetInkTags(const std::vector<std::string>& names) {
+    TIFFSetField(m_pTiff, TIFFTAG_INKSET, INKSET_MULTIINK);
+    TIFFSetField(m_pTiff, TIFFTAG_NUMBEROFINKS, uint16_t(m_nColourSamples));
+    if (names.size() != size_t(m_nColourSamples))
+        return;
+    std::string joined;
+    for (const std::string& name : names)
+        joined.append(name.c_str(), std::strlen(name.c_str()) + 1);
+    if (joined.size() <= 0xFFFF)
+        TIFFSetField(m_pTiff, TIFFTAG_INKNAMES, int(joined.size()), joined.c_str());
+}
+
+bool CTiffWriter::WriteRow(const unsigned char* row) {
+    if (!m_pTiff)
+        return false;
+    if (m_nStrip >= m_nHeight)
+        return true;
+    // The library's predictor changes the row it is handed, so compressed
+    // rows, like rows joined with their alpha, are written from a copy.
+    unsigned char* out = const_cast<unsigned char*>(row);
+    if (m_pAlpha) {
+        if (!m_pAlpha->Join(row, m_nWidth, m_nColourSamples, m_fileRow.data()))
+            return false;
+        out = m_fileRow.data();
+    } else if (m_bScanlines) {
+        memcpy(m_fileRow.data(), row, m_nRowBytes);
+        out = m_fileRow.data();
+    }
+    if (!WriteFileRow(out))
+        return false;
+    ++m_nStrip;
+    return true;
+}
+
+bool CTiffWriter::WriteFileRow(unsigned char* row) {
+    if (m_bScanlines)
+        return TIFFWriteScanline(m_pTiff, row, m_nStrip, 0) == 1;
+    const uint64_t bytes = m_fileRow.empty() ? m_nRowBytes : m_fileRow.size();
+    return TIFFWriteEncodedStrip(m_pTiff, m_nStrip, row, static_cast<tmsize_t>(bytes)) >= 0;
+}
+
+bool CTiffWriter::Commit() {
+    if (!m_pTiff)
+        return false;
+    // The kept EXIF tags go after the rows, in a directory of their own.
+    bool written = m_pMetadata ? m_pMetadata->Finish(m_pTiff) : TIFFFlush(m_pTiff) == 1;
+    // On disk before it takes the final name: renamed first, a power cut
+    // could leave an empty or short file under that name.
+    written = written && fsync(TIFFFileno(m_pTiff)) == 0;
+    TIFFClose(m_pTiff);
+    m_pTiff = nullptr;
+    const std::string temp = m_strTempPath;
+    m_strTempPath.clear();
+    if (!written) {
+        DiscardPendingFile(temp);
+        return false;
+    }
+    return CommitPendingFile(temp, m_strFinalPath);
+}

@@ -1,0 +1,94 @@
+#pragma once
+// One TIFF file being written, one row per strip (several when compressed).
+// It is a hidden temporary file until Commit puts it under its name; closed
+// or destroyed before that, it leaves nothing behind.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "PixelFormat.h"
+
+typedef struct tiff TIFF;
+class CAlphaCarrier;
+class CTiffMetadata;
+
+// Above this many bytes, pixels and directory together, a destination is
+// written as BigTIFF: classic TIFF cannot address past 4 GiB.
+constexpr uint64_t kBigTiffThreshold = (uint64_t(4) << 30) - (uint64_t(1) << 20);
+
+// Compression of a destination's pixels (TIFF's own codes).
+enum TiffCompression : uint16_t {
+    kCompressNone = 1,
+    kCompressLzw = 5,
+    kCompressDeflate = 8,
+    kCompressZstd = 50000,
+};
+
+// Everything a destination file is made of besides its rows.
+struct TiffWriteSpec {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    PixelFormat format;
+    // A resolution of 0 (or any value that is not a positive number) writes
+    // no resolution tag; a unit of 0 no unit tag.
+    float xResolution = 0;
+    float yResolution = 0;
+    uint16_t resolutionUnit = 0;
+    // The profile to embed; null for none.
+    const unsigned char* profile = nullptr;
+    uint32_t profileSize = 0;
+    uint64_t bigTiffThreshold = kBigTiffThreshold;
+    TiffCompression compression = kCompressNone;
+    // Where each row's alpha sample waits, for a format with alpha: written
+    // as a trailing unassociated alpha channel.
+    CAlphaCarrier* alpha = nullptr;
+    // Tags kept from the source; must outlive the file's Commit or Close.
+    const CTiffMetadata* metadata = nullptr;
+    // Names of the inks of a destination of inks other than CMYK, one for
+    // each colour channel.
+    std::vector<std::string> inkNames;
+};
+
+class CTiffWriter {
+public:
+    CTiffWriter() = default;
+    ~CTiffWriter();
+    CTiffWriter(const CTiffWriter&) = delete;
+    CTiffWriter& operator=(const CTiffWriter&) = delete;
+
+    bool Create(const char* path, const TiffWriteSpec& spec);
+    // Takes a row of the format's colour samples.
+    bool WriteRow(const unsigned char* row);
+    // Writes out what the library still holds (its directory above all) and
+    // renames the file over its final name; false when either fails, and
+    // then nothing is left under either name.
+    bool Commit();
+    // Ends the file; one not committed is removed, and its final name keeps
+    // what it held before.
+    void Close();
+
+    uint64_t GetRowBytes() const { return m_nRowBytes; }
+
+    static bool CompressionAvailable(TiffCompression compression);
+
+private:
+    bool OpenPending(const char* path, bool bigTiff);
+    void SetLayoutTags(const TiffWriteSpec& spec);
+    void SetDescriptiveTags(const TiffWriteSpec& spec);
+    void SetInkTags(const std::vector<std::string>& names);
+    bool WriteFileRow(unsigned char* row);
+
+    TIFF* m_pTiff = nullptr;
+    uint32_t m_nWidth = 0;
+    uint32_t m_nHeight = 0;
+    int m_nColourSamples = 0;
+    uint64_t m_nRowBytes = 0;
+    bool m_bScanlines = false; // several rows a strip
+    CAlphaCarrier* m_pAlpha = nullptr;
+    const CTiffMetadata* m_pMetadata = nullptr;
+    std::vector<unsigned char> m_fileRow; // a whole row, alpha included
+    uint32_t m_nStrip = 0;
+    std::string m_strTempPath;  // the hidden file being written
+    std::string m_strFinalPath; // the name it is committed under
+};
