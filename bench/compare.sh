@@ -8,10 +8,18 @@
 #   QUICK=1            6 MP images (3000x2000, tall 3000x8000) and 3 runs
 #   RUNS=N             runs of every tool on every case (default 5, QUICK 3)
 #   WORK_DIR=DIR       images, outputs and results (default /tmp/chromaport-bench)
-#   BUILD_DIR=DIR      build folder (default build/ of this clone, as ./test.sh)
+#   BUILD_DIR=DIR      build folder (default build/ of this clone, as ./test.sh); a folder
+#                      configured from another checkout is used as it is while it has
+#                      its programs
+#   BASE_BUILD_DIR=DIR a build of another commit (the one before a change): its
+#                      chromaport-cli runs as the tool chromaport_base with the same
+#                      arguments as chromaport, in turn with it, and is added to the
+#                      default TOOLS; built (from its own checkout) only when its
+#                      chromaport-cli is missing
 #   CASES="..."        subset of: photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk
 #                      plasma_cmyk upscaled_cmyk
-#   TOOLS="..."        subset of: chromaport tificc tificc_c0 cctiff cctiff_p magick
+#   TOOLS="..."        subset of: chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p
+#                      magick
 #   KEEP_OUTPUTS=1     keep the converted images in WORK_DIR/out
 #   RESET_REFERENCE=1  take this run's chromaport-cli checksums as the new reference
 #   SRC_RGB, DST_CMYK, DST_RGB, SRC_LAB   other profiles than the defaults below
@@ -27,7 +35,12 @@ fi
 WORK_DIR=${WORK_DIR:-/tmp/chromaport-bench}
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 CASES=${CASES:-photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk plasma_cmyk upscaled_cmyk}
-TOOLS=${TOOLS:-chromaport tificc tificc_c0 cctiff cctiff_p magick}
+BASE_BUILD_DIR=${BASE_BUILD_DIR:-}
+if [ -n "$BASE_BUILD_DIR" ]; then
+    TOOLS=${TOOLS:-chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p magick}
+else
+    TOOLS=${TOOLS:-chromaport tificc tificc_c0 cctiff cctiff_p magick}
+fi
 ICC=/usr/share/color/icc
 SRC_RGB=${SRC_RGB:-$ICC/sRGB.icc}                        # icc-profiles-free, ICC v2
 DST_CMYK=${DST_CMYK:-$ICC/ghostscript/default_cmyk.icc}  # libgs-common (ghostscript)
@@ -61,25 +74,69 @@ install_peers() {
     apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-build_tools() {
-    "$ROOT/scripts/deps.sh"
-    local log=$WORK_DIR/build.log
-    local args=(-S "$ROOT" -B "$BUILD_DIR" -DCHROMAPORT_BUILD_BENCH=ON)
-    [ -f "$BUILD_DIR/CMakeCache.txt" ] || args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-    say "Building chromaport-cli and chromaport_bench_tiff in $BUILD_DIR"
+# The checkout a build folder was configured from; this clone for a new folder.
+source_of() {
+    local src
+    src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$1/CMakeCache.txt" 2>/dev/null || true)
+    realpath "${src:-$ROOT}"
+}
+
+# Configures the folder from the given checkout and builds the targets.
+build_in() {
+    local dir=$1 src=$2 log=$3
+    shift 3
+    local args=(-S "$src" -B "$dir" -DCHROMAPORT_BUILD_BENCH=ON)
+    [ -f "$dir/CMakeCache.txt" ] || args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+    say "Building $* in $dir"
     if ! { cmake "${args[@]}" &&
-        cmake --build "$BUILD_DIR" --target chromaport-cli chromaport_bench_tiff \
-            -j "$(nproc)"; } >"$log" 2>&1; then
+        cmake --build "$dir" --target "$@" -j "$(nproc)"; } >"$log" 2>&1; then
         tail -n 30 "$log" >&2
         die "the build failed (whole log: $log)"
     fi
+}
+
+build_type() {
+    local type
+    type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$1/CMakeCache.txt")
+    case "$type" in
+    Release | RelWithDebInfo | MinSizeRel) ;;
+    *) say "warning: $1 is a '$type' build: its timings mean little" ;;
+    esac
+    echo "$type"
+}
+
+# A folder configured from another checkout is taken as it is: building it
+# again would bring in whatever that checkout holds now.
+build_tools() {
+    "$ROOT/scripts/deps.sh"
     CLI=$BUILD_DIR/chromaport-cli
     TIFFTOOL=$BUILD_DIR/bench/chromaport_bench_tiff
-    BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$BUILD_DIR/CMakeCache.txt")
-    case "$BUILD_TYPE" in
-    Release | RelWithDebInfo | MinSizeRel) ;;
-    *) say "warning: $BUILD_DIR is a '$BUILD_TYPE' build: its timings mean little" ;;
-    esac
+    local src
+    src=$(source_of "$BUILD_DIR")
+    if [ "$src" = "$(realpath "$ROOT")" ] || [ ! -x "$CLI" ] || [ ! -x "$TIFFTOOL" ]; then
+        build_in "$BUILD_DIR" "$src" "$WORK_DIR/build.log" chromaport-cli chromaport_bench_tiff
+    else
+        say "Using $BUILD_DIR as it is (configured from $src)"
+    fi
+    BUILD_TYPE=$(build_type "$BUILD_DIR")
+    if selected chromaport_base; then
+        build_base
+    fi
+}
+
+# The base stands for a fixed commit, so it is only built when its program is
+# missing, and then from the checkout it was configured from. Its own image
+# tool is not needed: the images and comparisons are BUILD_DIR's.
+build_base() {
+    [ -n "$BASE_BUILD_DIR" ] || die "the tool chromaport_base needs BASE_BUILD_DIR"
+    BASE_CLI=$BASE_BUILD_DIR/chromaport-cli
+    if [ ! -x "$BASE_CLI" ]; then
+        [ -f "$BASE_BUILD_DIR/CMakeCache.txt" ] ||
+            die "$BASE_BUILD_DIR holds no chromaport-cli and no CMakeCache.txt: configure it from the base commit's checkout first"
+        build_in "$BASE_BUILD_DIR" "$(source_of "$BASE_BUILD_DIR")" "$WORK_DIR/build-base.log" \
+            chromaport-cli
+    fi
+    BASE_TYPE=$(build_type "$BASE_BUILD_DIR")
 }
 
 find_magick() {
@@ -186,38 +243,38 @@ define_case() {
     photo_cmyk)
         INPUT=$PHOTO SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP photo RGB->CMYK"
-        CASE_TOOLS="chromaport tificc tificc_c0 cctiff cctiff_p magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p magick" ;;
     gradient_cmyk)
         INPUT=$GRADIENT SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP gradient RGB->CMYK"
-        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
     noise_cmyk)
         # Random bytes: the worst case for any shortcut by repeated colours.
         INPUT=$NOISE SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP noise RGB->CMYK"
-        CASE_TOOLS="chromaport tificc cctiff" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff" ;;
     photo_rgb)
         INPUT=$PHOTO SPROF=$SRC_RGB DPROF=$DST_RGB
         LABEL="$mp_main MP photo RGB->RGB"
-        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
     lab_cmyk)
         # ImageMagick misreads CIELab TIFFs (its result is tens of levels
         # away from all the others), so it has no place in this case.
         INPUT=$LAB SPROF=$SRC_LAB DPROF=$DST_CMYK
         LABEL="$mp_main MP CIELab->CMYK"
-        CASE_TOOLS="chromaport tificc cctiff" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff" ;;
     tall_cmyk)
         INPUT=$TALL SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_tall MP tall photo RGB->CMYK"
-        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
     plasma_cmyk)
         INPUT=$PLASMA SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP plasma RGB->CMYK"
-        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
     upscaled_cmyk)
         INPUT=$UPSCALED SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP upscaled RGB->CMYK"
-        CASE_TOOLS="chromaport tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
     *) die "unknown case '$1'" ;;
     esac
 }
@@ -225,6 +282,7 @@ define_case() {
 tool_name() {
     case "$1" in
     chromaport) echo "chromaport-cli" ;;
+    chromaport_base) echo "chromaport base" ;;
     tificc) echo "tificc" ;;
     tificc_c0) echo "tificc -c0" ;;
     cctiff) echo "cctiff" ;;
@@ -239,6 +297,9 @@ tool_command() {
     local tool=$1 in=$2 sp=$3 dp=$4 out=$5
     case "$tool" in
     chromaport) CMD=("$CLI" -q -i relative -s "$sp" -d "$dp" "$in" "$out") ;;
+    chromaport_base)
+        tool_command chromaport "$in" "$sp" "$dp" "$out"
+        CMD[0]=$BASE_CLI ;;
     tificc) CMD=(tificc -t1 "-i$sp" "-o$dp" "$in" "$out") ;;
     tificc_c0) CMD=(tificc -c0 -t1 "-i$sp" "-o$dp" "$in" "$out") ;;
     cctiff) CMD=(cctiff -N -D -ir "$sp" -ir "$dp" "$in" "$out") ;;
@@ -270,21 +331,27 @@ measure() {
     read -r user sys rss < <(tail -n 1 "$timef")
     wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
     sum=-
-    if [ "$tool" = chromaport ]; then
-        sum=$(md5sum "$out" | cut -d' ' -f1)
-    fi
+    case "$tool" in
+    chromaport | chromaport_base) sum=$(md5sum "$out" | cut -d' ' -f1) ;;
+    esac
     echo "$cs $tool $wall $(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }') $rss $sum" \
         >>"$RESULTS"
     say "  $cs  $(tool_name "$tool")  run $round/$RUNS: ${wall} s"
 }
 
 # Runs every tool of the case in turn, round after round, so that a change in
-# the machine's load falls on all tools alike.
+# the machine's load falls on all tools alike. Every other round goes through
+# the tools backwards, so that no tool always follows the same one (and the
+# writing back of its output).
 run_case() {
-    local cs=$1 round tool
+    local cs=$1 round tool order
     define_case "$cs"
     for ((round = 1; round <= RUNS; round++)); do
-        for tool in $CASE_TOOLS; do
+        order=$CASE_TOOLS
+        if ((round % 2 == 0)); then
+            order=$(echo "$CASE_TOOLS" | tr ' ' '\n' | tac | tr '\n' ' ')
+        fi
+        for tool in $order; do
             if selected "$tool"; then
                 measure "$cs" "$tool" "$round"
             fi
@@ -303,7 +370,9 @@ compare_outputs() {
         selected "$tool" || continue
         if [ -s "$ref" ] && [ -s "$OUT_DIR/$cs-$tool.tif" ]; then
             local d
-            if d=$("$TIFFTOOL" diff "$ref" "$OUT_DIR/$cs-$tool.tif"); then
+            if cmp -s "$ref" "$OUT_DIR/$cs-$tool.tif"; then
+                echo "$cs $tool identical 0" >>"$DIFFS"
+            elif d=$("$TIFFTOOL" diff "$ref" "$OUT_DIR/$cs-$tool.tif"); then
                 echo "$cs $tool $d" >>"$DIFFS"
             else
                 echo "$cs $tool unreadable -" >>"$DIFFS"
@@ -327,11 +396,18 @@ ratio() {
     awk -v a="$1" -v b="$2" 'BEGIN { if (a == "-" || b == "-" || b == 0) print "-"; else printf "%.2f", a / b }'
 }
 
+# How many different outputs the given tools wrote on the case in all their runs.
+outputs_of() {
+    local cs=$1
+    shift
+    awk -v c="$cs" -v t=" $* " '$1 == c && index(t, " " $2 " ") && $3 != "FAILED" { print $6 }' \
+        "$RESULTS" | sort -u | wc -l
+}
+
 # "yes" when every run of chromaport-cli on the case wrote the same bytes.
 run_to_run() {
     local n
-    n=$(awk -v c="$1" '$1 == c && $2 == "chromaport" && $3 != "FAILED" { print $6 }' "$RESULTS" |
-        sort -u | wc -l)
+    n=$(outputs_of "$1" chromaport)
     case "$n" in
     0) echo "-" ;;
     1) echo "yes" ;;
@@ -363,6 +439,14 @@ first_match() {
     { "$@" 2>&1 || true; } | grep -o -m1 "$pattern" || true
 }
 
+# Where a build folder's program comes from, as far as its checkout says now.
+checkout_of() {
+    local src commit
+    src=$(source_of "$1")
+    commit=$(git -C "$src" describe --always --dirty 2>/dev/null || echo "commit unknown")
+    echo "$1, configured from $src (now at $commit)"
+}
+
 print_machine() {
     local cpu mem
     cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
@@ -372,6 +456,10 @@ print_machine() {
     echo "Images: ${WIDTH}x${HEIGHT} (tall ${WIDTH}x${TALL_HEIGHT}), 8-bit uncompressed; $RUNS runs each, medians"
     echo "Tools: $("$CLI" --version) ($BUILD_TYPE), tificc $(first_match 'v[0-9.]* \[LittleCMS [0-9.]*\]' tificc),"
     echo "       cctiff $(first_match 'V[0-9.]*' cctiff), $(first_match 'ImageMagick [^ ]*' "$MAGICK" -version)"
+    echo "Builds: chromaport-cli $(checkout_of "$BUILD_DIR")"
+    if selected chromaport_base; then
+        echo "        chromaport base $(checkout_of "$BASE_BUILD_DIR"): $("$BASE_CLI" --version) ($BASE_TYPE)"
+    fi
     echo "Profiles: RGB $SRC_RGB, CMYK $DST_CMYK,"
     echo "          RGB->RGB to $DST_RGB, Lab $SRC_LAB; relative colorimetric"
     echo
@@ -405,7 +493,8 @@ print_table() {
     done
     echo
     echo "x columns: the tool's figure divided by chromaport-cli's on the same case (below 1: faster or smaller)."
-    echo "same B %: output sample bytes equal to chromaport-cli's; max d: largest difference in 8-bit levels."
+    echo "same B %: output sample bytes equal to chromaport-cli's (identical: the whole file is); max d: largest"
+    echo "difference in 8-bit levels."
 }
 
 print_targets() {
@@ -433,6 +522,28 @@ print_targets() {
         selected chromaport || break
         printf '  %-15s %-5s %s\n' "$cs" "$(run_to_run "$cs")" "$(against_reference "$cs")"
     done
+    if ! selected chromaport || ! selected chromaport_base; then
+        return
+    fi
+    echo "chromaport base ($BASE_BUILD_DIR) wrote chromaport-cli's bytes, in every run of both:"
+    for cs in $CASES; do
+        printf '  %-15s %s\n' "$cs" "$(same_as_base "$cs")"
+    done
+}
+
+# "yes" when chromaport-cli and the base wrote one and the same output in all
+# their runs on the case.
+same_as_base() {
+    local base n
+    base=$(outputs_of "$1" chromaport_base)
+    n=$(outputs_of "$1" chromaport chromaport_base)
+    if [ "$base" = 0 ] || [ "$(outputs_of "$1" chromaport)" = 0 ]; then
+        echo "-"
+    elif [ "$n" = 1 ]; then
+        echo "yes"
+    else
+        echo "NO ($n different outputs)"
+    fi
 }
 
 # ---------------------------------------------------------------- main
