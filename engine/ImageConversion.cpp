@@ -140,12 +140,11 @@ public:
     }
 
     std::unique_ptr<CIccCmm> BuildTransform(const std::vector<unsigned char>* embedded) {
-        auto cmm = std::make_unique<CIccCmm>(icSigUnknownData, icSigUnknownData, true);
+        auto cmm = std::make_unique<CIccCmm>();
         const icRenderingIntent intent = SourceIntentFor(m_job.m_nIntent);
         const icStatusCMM source =
-            embedded ? cmm->AddXform(embedded->data(), uint32_t(embedded->size()), intent,
-                                     icInterpLinear)
-                     : cmm->AddXform(m_job.m_strSourceProfile.c_str(), intent, icInterpLinear);
+            embedded ? cmm->AddXform(embedded->data(), uint32_t(embedded->size()), intent)
+                     : cmm->AddXform(m_job.m_strSourceProfile.c_str(), intent);
         if (source != icCmmStatOk || AddDestinationStep(*cmm) != icCmmStatOk ||
             cmm->Begin() != icCmmStatOk) {
             const std::string shownSource =
@@ -162,9 +161,8 @@ public:
     // on disk since the run read it.
     icStatusCMM AddDestinationStep(CIccCmm& cmm) const {
         if (m_res.profileBytes)
-            return cmm.AddXform(m_res.profileBytes, m_res.profileSize, icUnknownIntent,
-                                icInterpLinear);
-        return cmm.AddXform(m_job.m_strDestProfile.c_str(), icUnknownIntent, icInterpLinear);
+            return cmm.AddXform(m_res.profileBytes, m_res.profileSize, icUnknownIntent);
+        return cmm.AddXform(m_job.m_strDestProfile.c_str(), icUnknownIntent);
     }
 
     bool OpenSource(const std::string& sourcePath) {

@@ -161,12 +161,11 @@ struct CIccCmm::Impl {
     icRenderingIntent intent = icUnknownIntent;
 };
 
-CIccCmm::CIccCmm(icColorSpaceSignature, icColorSpaceSignature, bool) : m_pImpl(new Impl) {}
+CIccCmm::CIccCmm() : m_pImpl(new Impl) {}
 
 CIccCmm::~CIccCmm() = default;
 
-icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nIntent,
-                              icXformInterp nInterp) {
+icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nIntent) {
     if (!szProfilePath)
         return icCmmStatCantOpenProfile;
     // Read by the layer itself, so that a pipe or a device given as a profile
@@ -174,11 +173,11 @@ icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nInte
     std::vector<unsigned char> bytes;
     if (!ReadRegularFile(szProfilePath, bytes, icMaxProfileBytes))
         return icCmmStatCantOpenProfile;
-    return AddXform(bytes.data(), bytes.size(), nIntent, nInterp);
+    return AddXform(bytes.data(), bytes.size(), nIntent);
 }
 
 icStatusCMM CIccCmm::AddXform(const unsigned char* pProfileData, size_t nSize,
-                              icRenderingIntent nIntent, icXformInterp) {
+                              icRenderingIntent nIntent) {
     if (!pProfileData || nSize == 0 || nSize > icMaxProfileBytes)
         return icCmmStatCantOpenProfile;
     // A profile shorter than its header says was cut short: Little CMS opens
