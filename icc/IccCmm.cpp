@@ -4,10 +4,15 @@
 #include <cstring>
 #include <vector>
 
+#include <lcms2.h>
+
 #include "FileRead.h"
 #include "IccFastEval.h"
-#include "IccLcms.h"
-#include "IccPcs.h"
+#include "IccFastEvalBuild.h"
+#include "IccLcmsCapture.h"
+#include "IccLcmsContext.h"
+#include "IccLcmsEncoding.h"
+#include "IccLcmsLink.h"
 
 namespace {
 
@@ -69,60 +74,6 @@ void ToLcms(const SpaceFormat& f, const icFloatNumber* in, double* out) {
 void FromLcms(const SpaceFormat& f, const double* in, icFloatNumber* out) {
     icFromLcms(f.encoding, f.channels, in, out);
 }
-
-} // namespace
-
-void icToLcms(IccLcmsEncoding e, int channels, const double* in, double* out) {
-    switch (e) {
-    case Encoding::Lab:
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        icLabFromPcs(out);
-        return;
-    case Encoding::Xyz:
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        icXyzFromPcs(out);
-        return;
-    case Encoding::Ink:
-        for (int i = 0; i < channels; ++i)
-            out[i] = in[i] * 100.0;
-        return;
-    case Encoding::Plain:
-        for (int i = 0; i < channels; ++i)
-            out[i] = in[i];
-        return;
-    }
-}
-
-void icFromLcms(IccLcmsEncoding e, int channels, const double* in, double* out) {
-    switch (e) {
-    case Encoding::Lab:
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        icLabToPcs(out);
-        return;
-    case Encoding::Xyz:
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        icXyzToPcs(out);
-        return;
-    case Encoding::Ink:
-        for (int i = 0; i < channels; ++i)
-            out[i] = in[i] / 100.0;
-        return;
-    case Encoding::Plain:
-        for (int i = 0; i < channels; ++i)
-            out[i] = in[i];
-        return;
-    }
-}
-
-namespace {
 
 // Device links and named colours are no step of a profile-to-profile chain;
 // an abstract profile is a PCS-to-PCS step at either end.

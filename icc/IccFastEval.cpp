@@ -3,13 +3,18 @@
 // so that every step rounds exactly where the stage it replaces does.
 #include "IccFastEval.h"
 
+#include <lcms2_plugin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "IccFastEvalBuild.h"
 #include "IccFastLab.h"
-#include "IccLcms.h"
+#include "IccLcmsEncoding.h"
+#include "IccLcmsInternals.h"
+#include "IccLcmsInterp.h"
 #include "IccSimd.h"
 
 namespace {

@@ -13,10 +13,11 @@
 // thousand) Little CMS computes the colour.
 #include "IccFastLab.h"
 
+#include <lcms2.h>
+
 #include <cstdint>
 #include <cstring>
 
-#include "IccLcms.h"
 #include "IccSimd.h"
 
 namespace {

@@ -3,12 +3,13 @@
 // how a tone curve tells it is a 16-bit table, and how double formats are
 // read into and written from the pipeline's floats. Everything here is used
 // only when the library at run time is the version it was written for.
-#include <lcms2.h>
+#include "IccLcmsInternals.h"
+
+#include <lcms2_plugin.h>
 
 #include <cstdint>
 #include <cstring>
 
-#include "IccLcms.h"
 #include "IccSimd.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // Little CMS's table interpolation replaced by the layer's linear one.
+#include "IccLcmsInterp.h"
+
 #include "IccInterp.h"
-#include "IccLcms.h"
 #include "IccSimd.h"
 
 namespace {
