@@ -23,7 +23,6 @@ constexpr unsigned kLevels = 256;
 constexpr unsigned kWords = 65536;
 // Little CMS's own bound on the channels between two stages.
 constexpr unsigned kMaxStageChannels = 128;
-constexpr double kMaxEncodeableXyz = 1.0 + 32767.0 / 32768.0;
 
 struct PipelineFree {
     void operator()(cmsPipeline* p) const { cmsPipelineFree(p); }
@@ -138,9 +137,9 @@ void RunLabToXyz(const float* in, float* out) {
     const cmsCIELab lab{in[0] * 100.0, in[1] * 255.0 - 128.0, in[2] * 255.0 - 128.0};
     cmsCIEXYZ xyz;
     cmsLab2XYZ(nullptr, &xyz, &lab);
-    out[0] = static_cast<float>(xyz.X / kMaxEncodeableXyz);
-    out[1] = static_cast<float>(xyz.Y / kMaxEncodeableXyz);
-    out[2] = static_cast<float>(xyz.Z / kMaxEncodeableXyz);
+    out[0] = static_cast<float>(xyz.X / icMaxEncodeableXyz);
+    out[1] = static_cast<float>(xyz.Y / icMaxEncodeableXyz);
+    out[2] = static_cast<float>(xyz.Z / icMaxEncodeableXyz);
 }
 
 void RunCurves(const Step& s, const float* in, float* out) {

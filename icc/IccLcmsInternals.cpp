@@ -22,8 +22,6 @@ struct CurveHead {
     cmsUInt32Number nSegments; // zero for a 16-bit table
 };
 
-constexpr double kMaxEncodeableXyz = 1.0 + 32767.0 / 32768.0;
-
 // Little CMS's floor: the value rounded to 1/65536 first, then floored.
 int QuickFloor(double v) {
     const double t = v + 68719476736.0 * 1.5;
@@ -83,7 +81,7 @@ cmsFloat32Number icLcmsUnrollDouble(IccLcmsEncoding e, int channel, double v) {
     case IccLcmsEncoding::Lab:
         return static_cast<cmsFloat32Number>(channel == 0 ? v / 100.0 : (v + 128) / 255.0);
     case IccLcmsEncoding::Xyz:
-        return static_cast<cmsFloat32Number>(v / kMaxEncodeableXyz);
+        return static_cast<cmsFloat32Number>(v / icMaxEncodeableXyz);
     case IccLcmsEncoding::Ink:
         return static_cast<cmsFloat32Number>(v / 100.0);
     case IccLcmsEncoding::Plain:
@@ -97,7 +95,7 @@ double icLcmsPackDouble(IccLcmsEncoding e, int channel, cmsFloat32Number v) {
     case IccLcmsEncoding::Lab:
         return channel == 0 ? v * 100.0 : v * 255.0 - 128.0;
     case IccLcmsEncoding::Xyz:
-        return v * kMaxEncodeableXyz;
+        return v * icMaxEncodeableXyz;
     case IccLcmsEncoding::Ink:
         return v * 100.0;
     case IccLcmsEncoding::Plain:

@@ -6,6 +6,10 @@
 
 #include "IccLcmsEncoding.h"
 
+// Little CMS's pipelines carry XYZ as the value over this, the largest XYZ a
+// 16-bit value encodes.
+constexpr double icMaxEncodeableXyz = 1.0 + 32767.0 / 32768.0;
+
 // Whether the library in use is the version this knowledge was written for.
 bool icLcmsInternalsMatch();
 // The word a float becomes where Little CMS reads a 16-bit table.
