@@ -1,5 +1,5 @@
-// Shared by the transform and its fast evaluator, which must agree bit for
-// bit: compiled without fused multiply-adds, as the evaluator is.
+// The transform and its fast evaluator both cross between the encodings
+// here, so that they cannot disagree on the way.
 #include "IccLcmsEncoding.h"
 
 #include "IccPcs.h"
