@@ -4,10 +4,15 @@
 #include <cstring>
 #include <vector>
 
+#include <lcms2.h>
+
 #include "FileRead.h"
 #include "IccFastEval.h"
-#include "IccLcms.h"
-#include "IccPcs.h"
+#include "IccFastEvalBuild.h"
+#include "IccLcmsCapture.h"
+#include "IccLcmsContext.h"
+#include "IccLcmsEncoding.h"
+#include "IccLcmsLink.h"
 
 namespace {
 
@@ -70,60 +75,6 @@ void FromLcms(const SpaceFormat& f, const double* in, icFloatNumber* out) {
     icFromLcms(f.encoding, f.channels, in, out);
 }
 
-} // namespace
-
-void icToLcms(IccLcmsEncoding e, int channels, const double* in, double* out) {
-    switch (e) {
-    case Encoding::Lab:
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        icLabFromPcs(out);
-        return;
-    case Encoding::Xyz:
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        icXyzFromPcs(out);
-        return;
-    case Encoding::Ink:
-        for (int i = 0; i < channels; ++i)
-            out[i] = in[i] * 100.0;
-        return;
-    case Encoding::Plain:
-        for (int i = 0; i < channels; ++i)
-            out[i] = in[i];
-        return;
-    }
-}
-
-void icFromLcms(IccLcmsEncoding e, int channels, const double* in, double* out) {
-    switch (e) {
-    case Encoding::Lab:
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        icLabToPcs(out);
-        return;
-    case Encoding::Xyz:
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        icXyzToPcs(out);
-        return;
-    case Encoding::Ink:
-        for (int i = 0; i < channels; ++i)
-            out[i] = in[i] / 100.0;
-        return;
-    case Encoding::Plain:
-        for (int i = 0; i < channels; ++i)
-            out[i] = in[i];
-        return;
-    }
-}
-
-namespace {
-
 // Device links and named colours are no step of a profile-to-profile chain;
 // an abstract profile is a PCS-to-PCS step at either end.
 bool IsSupportedClass(cmsProfileClassSignature cls) {
@@ -161,12 +112,11 @@ struct CIccCmm::Impl {
     icRenderingIntent intent = icUnknownIntent;
 };
 
-CIccCmm::CIccCmm(icColorSpaceSignature, icColorSpaceSignature, bool) : m_pImpl(new Impl) {}
+CIccCmm::CIccCmm() : m_pImpl(new Impl) {}
 
 CIccCmm::~CIccCmm() = default;
 
-icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nIntent,
-                              icXformInterp nInterp) {
+icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nIntent) {
     if (!szProfilePath)
         return icCmmStatCantOpenProfile;
     // Read by the layer itself, so that a pipe or a device given as a profile
@@ -174,11 +124,11 @@ icStatusCMM CIccCmm::AddXform(const char* szProfilePath, icRenderingIntent nInte
     std::vector<unsigned char> bytes;
     if (!ReadRegularFile(szProfilePath, bytes, icMaxProfileBytes))
         return icCmmStatCantOpenProfile;
-    return AddXform(bytes.data(), bytes.size(), nIntent, nInterp);
+    return AddXform(bytes.data(), bytes.size(), nIntent);
 }
 
 icStatusCMM CIccCmm::AddXform(const unsigned char* pProfileData, size_t nSize,
-                              icRenderingIntent nIntent, icXformInterp) {
+                              icRenderingIntent nIntent) {
     if (!pProfileData || nSize == 0 || nSize > icMaxProfileBytes)
         return icCmmStatCantOpenProfile;
     // A profile shorter than its header says was cut short: Little CMS opens

@@ -16,8 +16,7 @@ class CIccFastEval;
 
 class CIccCmm {
 public:
-    CIccCmm(icColorSpaceSignature nSrcSpace = icSigUnknownData,
-            icColorSpaceSignature nDestSpace = icSigUnknownData, bool bFirstInput = true);
+    CIccCmm();
     ~CIccCmm();
     CIccCmm(const CIccCmm&) = delete;
     CIccCmm& operator=(const CIccCmm&) = delete;
@@ -25,12 +24,10 @@ public:
     // Reads the profile at the path and appends it as the next step.
     // icUnknownIntent takes the source profile's header intent for the first
     // step and the previous step's intent for later ones.
-    icStatusCMM AddXform(const char* szProfilePath, icRenderingIntent nIntent = icUnknownIntent,
-                         icXformInterp nInterp = icInterpLinear);
+    icStatusCMM AddXform(const char* szProfilePath, icRenderingIntent nIntent = icUnknownIntent);
     // The same for a profile already in memory; the bytes are copied.
     icStatusCMM AddXform(const unsigned char* pProfileData, size_t nSize,
-                         icRenderingIntent nIntent = icUnknownIntent,
-                         icXformInterp nInterp = icInterpLinear);
+                         icRenderingIntent nIntent = icUnknownIntent);
     // Links the steps; Apply may be called once this returned icCmmStatOk.
     icStatusCMM Begin();
 

@@ -51,8 +51,6 @@ constexpr icRenderingIntent icSaturation = 2;
 constexpr icRenderingIntent icAbsoluteColorimetric = 3;
 constexpr icRenderingIntent icUnknownIntent = 0x3F3F3F3F;
 
-enum icXformInterp { icInterpLinear = 0, icInterpTetrahedral = 1 };
-
 enum icStatusCMM {
     icCmmStatOk = 0,
     icCmmStatCantOpenProfile,

@@ -13,15 +13,16 @@
 // thousand) Little CMS computes the colour.
 #include "IccFastLab.h"
 
+#include <lcms2.h>
+
 #include <cstdint>
 #include <cstring>
 
-#include "IccLcms.h"
+#include "IccLcmsInternals.h"
 #include "IccSimd.h"
 
 namespace {
 
-constexpr double kMaxEncodeableXyz = 1.0 + 32767.0 / 32768.0;
 constexpr double kLinearLimit = (24.0 / 116.0) * (24.0 / 116.0) * (24.0 / 116.0);
 // A third of a float's bits plus this is a float near the cube root of the
 // float those bits make (within 3.5 % on the range used here).
@@ -30,8 +31,8 @@ constexpr int32_t kCubeRootBias = 709921077;
 // Little CMS's Lab from XYZ, computed by Little CMS (with pow for the cube
 // roots).
 void LcmsXyzToLab(const float* in, float* out) {
-    const cmsCIEXYZ xyz{in[0] * kMaxEncodeableXyz, in[1] * kMaxEncodeableXyz,
-                        in[2] * kMaxEncodeableXyz};
+    const cmsCIEXYZ xyz{in[0] * icMaxEncodeableXyz, in[1] * icMaxEncodeableXyz,
+                        in[2] * icMaxEncodeableXyz};
     cmsCIELab lab;
     cmsXYZ2Lab(nullptr, &lab, &xyz);
     out[0] = static_cast<float>(lab.L / 100.0);
@@ -138,9 +139,9 @@ struct Bracket4 {
 
 // Four colours; false in a lane whose result must come from Little CMS.
 [[gnu::always_inline]] inline I4 XyzToLab4(const float* in, float* out, unsigned stride) {
-    const Bracket4 fx = LabFunction4(LoadWide(in) * kMaxEncodeableXyz / cmsD50X);
-    const Bracket4 fy = LabFunction4(LoadWide(in + stride) * kMaxEncodeableXyz / cmsD50Y);
-    const Bracket4 fz = LabFunction4(LoadWide(in + 2 * stride) * kMaxEncodeableXyz / cmsD50Z);
+    const Bracket4 fx = LabFunction4(LoadWide(in) * icMaxEncodeableXyz / cmsD50X);
+    const Bracket4 fy = LabFunction4(LoadWide(in + stride) * icMaxEncodeableXyz / cmsD50Y);
+    const Bracket4 fz = LabFunction4(LoadWide(in + 2 * stride) * icMaxEncodeableXyz / cmsD50Z);
     const F4 l = Narrow((116.0 * fy.lo - 16.0) / 100.0);
     const F4 a = Narrow((500.0 * (fx.lo - fy.hi) + 128.0) / 255.0);
     const F4 b = Narrow((200.0 * (fy.lo - fz.hi) + 128.0) / 255.0);
@@ -175,9 +176,9 @@ IC_SIMD_CLONES void XyzToLabLanes(const float* in, float* out, unsigned n, unsig
 
 void icFastXyzToLab(const float* in, float* out) {
     Bracket fx, fy, fz;
-    if (LabFunction(in[0] * kMaxEncodeableXyz / cmsD50X, fx) &&
-        LabFunction(in[1] * kMaxEncodeableXyz / cmsD50Y, fy) &&
-        LabFunction(in[2] * kMaxEncodeableXyz / cmsD50Z, fz)) {
+    if (LabFunction(in[0] * icMaxEncodeableXyz / cmsD50X, fx) &&
+        LabFunction(in[1] * icMaxEncodeableXyz / cmsD50Y, fy) &&
+        LabFunction(in[2] * icMaxEncodeableXyz / cmsD50Z, fz)) {
         // a and b fall as fy grows and rise with fx (fall with fz).
         const float l = static_cast<float>((116.0 * fy.lo - 16.0) / 100.0);
         const float a = static_cast<float>((500.0 * (fx.lo - fy.hi) + 128.0) / 255.0);

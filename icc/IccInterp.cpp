@@ -116,8 +116,7 @@ void AddEachCorner(const IccGrid& g, const T* table, size_t base, const float* f
     }
 }
 
-template <typename T>
-void InterpLinear(const IccGrid& g, const T* table, const float* in, float* out) {
+template <typename T> void LerpGrid(const IccGrid& g, const T* table, const float* in, float* out) {
     // The cell's first corner, and each input's fraction across the cell.
     size_t base = 0;
     float frac[icMaxGridInputs];
@@ -167,10 +166,10 @@ using icsimd::I4;
     return sum;
 }
 
-// InterpLinear's cells, fractions and listed weights for four points at
-// once, one a lane, each lane computing as InterpLinear does.
-IC_SIMD_CLONES void InterpLinear3(const IccGrid& g, const uint16_t* table, const float* in,
-                                  unsigned inStride, float* out, unsigned count) {
+// LerpGrid's cells, fractions and listed weights for four points at
+// once, one a lane, each lane computing as LerpGrid does.
+IC_SIMD_CLONES void LerpGrid3Lanes(const IccGrid& g, const uint16_t* table, const float* in,
+                                   unsigned inStride, float* out, unsigned count) {
     size_t corner[8];
     for (unsigned k = 0; k < 8; ++k)
         corner[k] =
@@ -210,7 +209,7 @@ IC_SIMD_CLONES void InterpLinear3(const IccGrid& g, const uint16_t* table, const
 
 } // namespace
 
-bool icInterpLinear3Fits(const IccGrid& g) {
+bool icLerpGrid3LanesFit(const IccGrid& g) {
 #if defined(__SSE2__)
     if (g.inputs != 3 || (g.outputs != 3 && g.outputs != 4))
         return false;
@@ -228,19 +227,19 @@ bool icInterpLinear3Fits(const IccGrid& g) {
 #endif
 }
 
-void icInterpLinear3(const IccGrid& grid, const uint16_t* table, const float* in, unsigned inStride,
-                     float* out, unsigned count) {
+void icLerpGrid3Lanes(const IccGrid& grid, const uint16_t* table, const float* in,
+                      unsigned inStride, float* out, unsigned count) {
 #if defined(__SSE2__)
-    InterpLinear3(grid, table, in, inStride, out, count);
+    LerpGrid3Lanes(grid, table, in, inStride, out, count);
 #else
     (void)grid, (void)table, (void)in, (void)inStride, (void)out, (void)count;
 #endif
 }
 
-void icInterpLinear(const IccGrid& grid, const float* table, const float* in, float* out) {
-    InterpLinear(grid, table, in, out);
+void icLerpGrid(const IccGrid& grid, const float* table, const float* in, float* out) {
+    LerpGrid(grid, table, in, out);
 }
 
-void icInterpLinear(const IccGrid& grid, const uint16_t* table, const float* in, float* out) {
-    InterpLinear(grid, table, in, out);
+void icLerpGrid(const IccGrid& grid, const uint16_t* table, const float* in, float* out) {
+    LerpGrid(grid, table, in, out);
 }

@@ -25,13 +25,13 @@ struct IccGrid {
 
 // Interpolates the table at `in` (each 0..1; outside values are clipped, NaN
 // reads as 0) into `outputs` values in the table's own units.
-void icInterpLinear(const IccGrid& grid, const float* table, const float* in, float* out);
-void icInterpLinear(const IccGrid& grid, const uint16_t* table, const float* in, float* out);
+void icLerpGrid(const IccGrid& grid, const float* table, const float* in, float* out);
+void icLerpGrid(const IccGrid& grid, const uint16_t* table, const float* in, float* out);
 
 // The same for `count` points (a multiple of 4) of a 16-bit table of three
 // inputs and three or four outputs, quicker; only for grids that
-// icInterpLinear3Fits. Input c of point i is in[c * inStride + i]; output o
+// icLerpGrid3LanesFit. Input c of point i is in[c * inStride + i]; output o
 // of point i goes to out[i * 4 + o].
-bool icInterpLinear3Fits(const IccGrid& grid);
-void icInterpLinear3(const IccGrid& grid, const uint16_t* table, const float* in, unsigned inStride,
-                     float* out, unsigned count);
+bool icLerpGrid3LanesFit(const IccGrid& grid);
+void icLerpGrid3Lanes(const IccGrid& grid, const uint16_t* table, const float* in,
+                      unsigned inStride, float* out, unsigned count);

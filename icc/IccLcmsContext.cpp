@@ -1,6 +1,12 @@
 // The layer's private Little CMS context: its plug-ins never reach Little
 // CMS's global context, so nothing else in the process changes behaviour.
-#include "IccLcms.h"
+#include "IccLcmsContext.h"
+
+#include <lcms2_plugin.h>
+
+#include "IccLcmsCapture.h"
+#include "IccLcmsInterp.h"
+#include "IccLcmsLink.h"
 
 namespace {
 
@@ -35,23 +41,7 @@ cmsContext MakeContext() {
     return cmsCreateContext(&perceptual, nullptr);
 }
 
-thread_local cmsPipeline** tCaptureSlot = nullptr;
-
 } // namespace
-
-void icLcmsCapturePipeline(cmsPipeline** slot) {
-    tCaptureSlot = slot;
-}
-
-// Little CMS calls this with the stage list it has settled on after its own
-// clean-up (identities removed, neighbouring matrices joined); with float
-// formats it evaluates that list as it is, which is what the copy records.
-cmsBool icLcmsOptimize(cmsPipeline** lut, cmsUInt32Number, cmsUInt32Number*, cmsUInt32Number*,
-                       cmsUInt32Number*) {
-    if (tCaptureSlot != nullptr && lut != nullptr && *lut != nullptr && *tCaptureSlot == nullptr)
-        *tCaptureSlot = cmsPipelineDup(*lut);
-    return FALSE;
-}
 
 cmsContext icLcmsContext() {
     static const cmsContext ctx = MakeContext();

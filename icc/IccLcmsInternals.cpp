@@ -3,12 +3,13 @@
 // how a tone curve tells it is a 16-bit table, and how double formats are
 // read into and written from the pipeline's floats. Everything here is used
 // only when the library at run time is the version it was written for.
-#include <lcms2.h>
+#include "IccLcmsInternals.h"
+
+#include <lcms2_plugin.h>
 
 #include <cstdint>
 #include <cstring>
 
-#include "IccLcms.h"
 #include "IccSimd.h"
 
 namespace {
@@ -20,8 +21,6 @@ struct CurveHead {
     cmsInterpParams* interpParams;
     cmsUInt32Number nSegments; // zero for a 16-bit table
 };
-
-constexpr double kMaxEncodeableXyz = 1.0 + 32767.0 / 32768.0;
 
 // Little CMS's floor: the value rounded to 1/65536 first, then floored.
 int QuickFloor(double v) {
@@ -82,7 +81,7 @@ cmsFloat32Number icLcmsUnrollDouble(IccLcmsEncoding e, int channel, double v) {
     case IccLcmsEncoding::Lab:
         return static_cast<cmsFloat32Number>(channel == 0 ? v / 100.0 : (v + 128) / 255.0);
     case IccLcmsEncoding::Xyz:
-        return static_cast<cmsFloat32Number>(v / kMaxEncodeableXyz);
+        return static_cast<cmsFloat32Number>(v / icMaxEncodeableXyz);
     case IccLcmsEncoding::Ink:
         return static_cast<cmsFloat32Number>(v / 100.0);
     case IccLcmsEncoding::Plain:
@@ -96,7 +95,7 @@ double icLcmsPackDouble(IccLcmsEncoding e, int channel, cmsFloat32Number v) {
     case IccLcmsEncoding::Lab:
         return channel == 0 ? v * 100.0 : v * 255.0 - 128.0;
     case IccLcmsEncoding::Xyz:
-        return v * kMaxEncodeableXyz;
+        return v * icMaxEncodeableXyz;
     case IccLcmsEncoding::Ink:
         return v * 100.0;
     case IccLcmsEncoding::Plain:

@@ -1,6 +1,7 @@
 // Little CMS's table interpolation replaced by the layer's linear one.
+#include "IccLcmsInterp.h"
+
 #include "IccInterp.h"
-#include "IccLcms.h"
 #include "IccSimd.h"
 
 namespace {
@@ -24,7 +25,7 @@ IccGrid GridOf(const cmsInterpParams* p) {
 }
 
 void LerpFloat(const cmsFloat32Number in[], cmsFloat32Number out[], const cmsInterpParams* p) {
-    icInterpLinear(GridOf(p), static_cast<const float*>(p->Table), in, out);
+    icLerpGrid(GridOf(p), static_cast<const float*>(p->Table), in, out);
 }
 
 cmsUInt16Number RoundToWord(float v) {
@@ -40,7 +41,7 @@ void Lerp16(const cmsUInt16Number in[], cmsUInt16Number out[], const cmsInterpPa
     float values[kMaxOutputs];
     for (cmsUInt32Number i = 0; i < p->nInputs; ++i)
         position[i] = static_cast<float>(in[i]) / 65535.0f;
-    icInterpLinear(GridOf(p), static_cast<const cmsUInt16Number*>(p->Table), position, values);
+    icLerpGrid(GridOf(p), static_cast<const cmsUInt16Number*>(p->Table), position, values);
     for (cmsUInt32Number o = 0; o < p->nOutputs; ++o)
         out[o] = RoundToWord(values[o]);
 }
@@ -79,13 +80,13 @@ bool icLcmsLerp16Lanes(const cmsInterpParams* p, const cmsUInt16Number* in, unsi
     if (p->Interpolation.Lerp16 != Lerp16)
         return false;
     const IccGrid grid = GridOf(p);
-    if (!icInterpLinear3Fits(grid) || count % 4 != 0 || count > kMaxLanes)
+    if (!icLerpGrid3LanesFit(grid) || count % 4 != 0 || count > kMaxLanes)
         return false;
     float position[3 * kMaxLanes];
     WordsToPositions(in, stride, position, count);
     float values[4 * kMaxLanes];
-    icInterpLinear3(grid, static_cast<const cmsUInt16Number*>(p->Table), position, kMaxLanes,
-                    values, count);
+    icLerpGrid3Lanes(grid, static_cast<const cmsUInt16Number*>(p->Table), position, kMaxLanes,
+                     values, count);
     ValuesToWords(values, grid.outputs, out, count);
     return true;
 }

@@ -1,9 +1,10 @@
 // The link of the ICC intents: Little CMS's own, with black-point
 // compensation always off, and a stage for the perceptual PCS adjustment
 // placed wherever one step meets the next.
+#include "IccLcmsLink.h"
+
 #include <vector>
 
-#include "IccLcms.h"
 #include "IccPcsJoint.h"
 
 namespace {

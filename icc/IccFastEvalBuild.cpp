@@ -1,0 +1,244 @@
+// The fast evaluator's compiler: the stage list Little CMS will evaluate for
+// a transform, taken apart into the evaluator's steps and the tables at
+// either end. Its own arithmetic is a few divisions, which no compiler fuses
+// with anything, so it needs none of the kernels' compiler settings.
+#include "IccFastEvalBuild.h"
+
+#include <lcms2_plugin.h>
+
+#include <vector>
+
+#include "IccDefs.h"
+#include "IccFastEvalImpl.h"
+#include "IccLcmsInternals.h"
+
+using icfast::kLaneChannels;
+using icfast::kLevels;
+using icfast::kMaxStageChannels;
+using icfast::kWords;
+using icfast::PipelinePtr;
+using icfast::Step;
+
+namespace {
+
+bool IsPerChannel(const cmsStage* s) {
+    const cmsStageSignature t = cmsStageType(s);
+    return t == cmsSigCurveSetElemType || t == cmsSigClipNegativesElemType;
+}
+
+// A pipeline of copies of stages [from, to) of the list.
+PipelinePtr Slice(const std::vector<const cmsStage*>& stages, size_t from, size_t to,
+                  cmsUInt32Number inputs, cmsUInt32Number outputs) {
+    PipelinePtr p(cmsPipelineAlloc(cmsGetStageContextID(stages.front()), inputs, outputs));
+    for (size_t i = from; p && i < to; ++i) {
+        if (!cmsPipelineInsertStage(p.get(), cmsAT_END,
+                                    cmsStageDup(const_cast<cmsStage*>(stages[i]))))
+            p.reset();
+    }
+    return p;
+}
+
+// A 16-bit table curve's result at every word (words, not floats, so that
+// the table stays small enough for the processor's caches). Empty when the
+// curve is evaluated some other way.
+std::vector<cmsUInt16Number> TabulateCurve(const cmsToneCurve* curve) {
+    std::vector<cmsUInt16Number> table;
+    if (!icLcmsCurveIsTable16(curve))
+        return table;
+    table.resize(kWords);
+    for (unsigned q = 0; q < kWords; ++q)
+        table[q] = cmsEvalToneCurve16(curve, static_cast<cmsUInt16Number>(q));
+    return table;
+}
+
+bool MakeStep(const cmsStage* s, Step& step) {
+    step.stage = s;
+    step.in = cmsStageInputChannels(s);
+    step.out = cmsStageOutputChannels(s);
+    if (step.in > kMaxStageChannels || step.out > kMaxStageChannels)
+        return false;
+    switch (cmsStageType(s)) {
+    case cmsSigMatrixElemType: {
+        const auto* m = static_cast<const _cmsStageMatrixData*>(cmsStageData(s));
+        step.kind = Step::Kind::Matrix;
+        step.matrix = m->Double;
+        step.offset = m->Offset;
+        return true;
+    }
+    case cmsSigXYZ2LabElemType:
+        step.kind = Step::Kind::XyzToLab;
+        return true;
+    case cmsSigLab2XYZElemType:
+        step.kind = Step::Kind::LabToXyz;
+        return true;
+    case cmsSigClipNegativesElemType:
+        step.kind = Step::Kind::Clip;
+        return true;
+    case cmsSigCurveSetElemType: {
+        const auto* c = static_cast<const _cmsStageToneCurvesData*>(cmsStageData(s));
+        step.kind = Step::Kind::Curves;
+        for (cmsUInt32Number i = 0; i < c->nCurves; ++i) {
+            step.curves.push_back(c->TheCurves[i]);
+            step.curveTables.push_back(TabulateCurve(c->TheCurves[i]));
+        }
+        return c->nCurves == step.in;
+    }
+    case cmsSigCLutElemType: {
+        const auto* c = static_cast<const _cmsStageCLutData*>(cmsStageData(s));
+        step.kind = c->HasFloatValues ? Step::Kind::ClutFloat : Step::Kind::Clut16;
+        step.params = c->Params;
+        return true;
+    }
+    default:
+        step.kind = Step::Kind::Stage;
+        step.alone = Slice({s}, 0, 1, step.in, step.out);
+        return step.alone != nullptr;
+    }
+}
+
+// A tabulated curve hands the next stage its word w as the float w / 65535,
+// which a 16-bit table quantises again; when that gives w back for every
+// word, the table may take the curve's words as they are.
+bool WordsSurviveFloats() {
+    for (unsigned w = 0; w < kWords; ++w) {
+        if (icLcmsQuantise(static_cast<float>(w / 65535.0)) != w)
+            return false;
+    }
+    return true;
+}
+
+bool FillInTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, size_t leading,
+                 IccLcmsEncoding src, const double* levels) {
+    PipelinePtr lead;
+    if (leading > 0 && !(lead = Slice(stages, 0, leading, e.inputs, e.inputs)))
+        return false;
+    e.inTable.resize(e.inputs * kLevels);
+    for (unsigned k = 0; k < kLevels; ++k) {
+        double icc[icMaxChannels], lcms[icMaxChannels];
+        for (unsigned c = 0; c < e.inputs; ++c)
+            icc[c] = levels[c * kLevels + k];
+        icToLcms(src, static_cast<int>(e.inputs), icc, lcms);
+        float f[kMaxStageChannels], g[kMaxStageChannels];
+        for (unsigned c = 0; c < e.inputs; ++c)
+            f[c] = icLcmsUnrollDouble(src, static_cast<int>(c), lcms[c]);
+        if (lead)
+            cmsPipelineEvalFloat(f, g, lead.get());
+        for (unsigned c = 0; c < e.inputs; ++c)
+            e.inTable[c * kLevels + k] = lead ? g[c] : f[c];
+    }
+    return true;
+}
+
+bool FillOutTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, size_t from) {
+    PipelinePtr tail;
+    if (from < stages.size() && !(tail = Slice(stages, from, stages.size(), e.outputs, e.outputs)))
+        return false;
+    e.outTable.resize(size_t(e.outputs) * kWords);
+    for (unsigned q = 0; q < kWords; ++q) {
+        float f[kMaxStageChannels], g[kMaxStageChannels];
+        for (unsigned c = 0; c < e.outputs; ++c)
+            f[c] = static_cast<float>(q) / 65535.0f;
+        if (tail)
+            cmsPipelineEvalFloat(f, g, tail.get());
+        double result[kMaxStageChannels];
+        e.Finish(tail ? g : f, result);
+        for (unsigned c = 0; c < e.outputs; ++c)
+            e.outTable[c * kWords + q] = result[c];
+    }
+    return true;
+}
+
+// Where the list's parts lie: per-channel stages [0, leading), which the
+// level table takes in; and, when the list ends in a 16-bit table followed
+// only by per-channel stages, that table's end, past which the word table
+// takes the stages in.
+struct Parts {
+    size_t leading = 0;
+    size_t end = 0;
+    bool quantisedEnd = false;
+};
+
+Parts PartsOf(const std::vector<const cmsStage*>& stages) {
+    Parts p;
+    while (p.leading < stages.size() && IsPerChannel(stages[p.leading]))
+        ++p.leading;
+    // The last 16-bit table after which only per-channel stages follow.
+    p.end = stages.size();
+    while (p.end > p.leading && IsPerChannel(stages[p.end - 1]))
+        --p.end;
+    if (p.end > p.leading && cmsStageType(stages[p.end - 1]) == cmsSigCLutElemType) {
+        const auto* c = static_cast<const _cmsStageCLutData*>(cmsStageData(stages[p.end - 1]));
+        p.quantisedEnd = !c->HasFloatValues;
+    }
+    return p;
+}
+
+// An evaluator owning a copy of the link, whose channels must be the ends'.
+std::unique_ptr<IccFastEvalImpl> NewEval(const cmsPipeline* link, int srcChannels,
+                                         IccLcmsEncoding dst, int dstChannels) {
+    auto e = std::make_unique<IccFastEvalImpl>();
+    e->link.reset(cmsPipelineDup(link));
+    if (!e->link)
+        return nullptr;
+    e->inputs = static_cast<unsigned>(srcChannels);
+    e->outputs = static_cast<unsigned>(dstChannels);
+    e->dst = dst;
+    if (cmsPipelineInputChannels(e->link.get()) != e->inputs ||
+        cmsPipelineOutputChannels(e->link.get()) != e->outputs)
+        return nullptr;
+    return e;
+}
+
+bool MakeSteps(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, size_t from,
+               size_t to) {
+    for (size_t i = from; i < to; ++i) {
+        e.steps.emplace_back();
+        if (!MakeStep(stages[i], e.steps.back()))
+            return false;
+    }
+    return true;
+}
+
+// The encoder's bytes of the word table, and whether the lanes may run the
+// list.
+void AddByteTable(IccFastEvalImpl& e, IccByteEncoder encoder) {
+    e.encoder = encoder;
+    if (encoder != nullptr && !e.outTable.empty()) {
+        e.byteTable.resize(e.outTable.size());
+        for (size_t i = 0; i < e.outTable.size(); ++i)
+            e.byteTable[i] = encoder(static_cast<int>(i / kWords), e.outTable[i]);
+    }
+    e.lanes = !e.byteTable.empty() && e.inputs <= kLaneChannels;
+    for (const Step& step : e.steps)
+        e.lanes = e.lanes && step.in <= kLaneChannels && step.out <= kLaneChannels;
+}
+
+} // namespace
+
+std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEncoding src,
+                                              int srcChannels, IccLcmsEncoding dst, int dstChannels,
+                                              const double* levels, IccByteEncoder encoder) {
+    // Every encoding reads and writes channel by channel, which the level
+    // and word tables rely on.
+    if (!icLcmsInternalsMatch() || link == nullptr)
+        return nullptr;
+    std::unique_ptr<IccFastEvalImpl> e = NewEval(link, srcChannels, dst, dstChannels);
+    if (!e)
+        return nullptr;
+    std::vector<const cmsStage*> stages;
+    for (const cmsStage* s = cmsPipelineGetPtrToFirstStage(e->link.get()); s; s = cmsStageNext(s))
+        stages.push_back(s);
+    const Parts parts = PartsOf(stages);
+    const size_t through = parts.quantisedEnd ? parts.end : stages.size();
+    if (!FillInTable(*e, stages, parts.leading, src, levels) ||
+        !MakeSteps(*e, stages, parts.leading, through))
+        return nullptr;
+    if (parts.quantisedEnd) {
+        if (!FillOutTable(*e, stages, parts.end))
+            return nullptr;
+        e->curvesIntoLast = e->steps.size() >= 2 && e->steps[e->steps.size() - 2].AllTabulated() &&
+                            WordsSurviveFloats();
+    }
+    AddByteTable(*e, encoder);
+    return std::make_unique<CIccFastEval>(std::move(e));
+}

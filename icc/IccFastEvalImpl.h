@@ -1,0 +1,40 @@
+#pragma once
+// What a fast evaluator holds: filled by its compiler (IccFastEvalBuild.cpp),
+// run by CIccFastEval (IccFastEval.cpp). Only icc/ includes this.
+
+#include <vector>
+
+#include "IccFastEval.h"
+#include "IccFastEvalKernels.h"
+#include "IccLcmsEncoding.h"
+
+struct IccFastEvalImpl {
+    icfast::PipelinePtr link; // owns the stages the steps point into
+    unsigned inputs = 0, outputs = 0;
+    IccLcmsEncoding dst = IccLcmsEncoding::Plain;
+    std::vector<float> inTable; // inputs x 256: levels through the leading curves
+    std::vector<icfast::Step> steps;
+    // When the list ends in a 16-bit table and per-channel stages, the last
+    // step's words map straight to the final values: outputs x 65536.
+    std::vector<double> outTable;
+    // The caller's bytes of the same words, when it encodes channel by channel.
+    IccByteEncoder encoder = nullptr;
+    std::vector<unsigned char> byteTable;
+
+    void Apply(const unsigned char* levels, double* result) const;
+    void ApplyBytes(const unsigned char* levels, unsigned char* bytes) const;
+    // Runs the steps before the last; returns the values they leave.
+    const float* RunSteps(const unsigned char* levels, float* a, float* b, size_t count) const;
+    // Whether the step before the last table is 16-bit table curves whose
+    // words go to the table as they are (see WordsSurviveFloats).
+    bool curvesIntoLast = false;
+    // Runs the steps before the last table; returns what it receives.
+    void StepsToLastTable(const unsigned char* levels, cmsUInt16Number* out16) const;
+    void LastTable(const float* in, cmsUInt16Number* out16) const;
+    // Whether every value between steps fits the lanes, and the byte table
+    // ends the list.
+    bool lanes = false;
+    void ApplyLanes(const unsigned char* const* levels, unsigned char* const* bytes,
+                    unsigned n) const;
+    void Finish(const float* values, double* result) const;
+};
