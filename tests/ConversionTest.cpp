@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "ImageConversion.h"
+#include "RequireProfile.h"
 #include "Support.h"
 
 namespace {
@@ -112,8 +113,8 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         return ts::MakeProfile(dir.path(), p, name + ".icc");
     };
     const std::string srgb = ts::MakeProfile(dir.path(), ts::Builtin::Srgb);
-    const std::string srgb2 = ts::SystemProfile("sRGB.icc"); // version 2: no forced compensation
-    const std::string cmyk = ts::SystemProfile("ghostscript/default_cmyk.icc");
+    const std::string srgb2 = ts::RequireProfile("sRGB.icc"); // version 2: no forced compensation
+    const std::string cmyk = ts::RequireProfile("ghostscript/default_cmyk.icc");
     const std::string gray = ts::MakeProfile(dir.path(), ts::Builtin::Gray);
     const std::string lab = ts::MakeProfile(dir.path(), ts::Builtin::Lab4);
     const std::string xyz = ts::MakeProfile(dir.path(), ts::Builtin::Xyz);
