@@ -45,6 +45,15 @@ bool UsesEmbeddedProfiles(const CliOptions& options) {
     return options.sourceProfile.empty() || options.sourceProfile == "embedded";
 }
 
+int ParseIntent(const std::string& text) {
+    static const char* const kNames[] = {"source", "perceptual", "relative", "saturation"};
+    for (int i = 0; i < 4; ++i) {
+        if (text == kNames[i] || text == std::string(1, char('0' + i)))
+            return i;
+    }
+    return -1;
+}
+
 namespace {
 
 bool ParseCompression(const std::string& text, uint16_t& code) {
@@ -89,102 +98,87 @@ bool ParseShard(const std::string& text, uint32_t& index, uint32_t& count) {
     return true;
 }
 
-} // namespace
+// Codes of the long options that have no short form.
+enum { kVersion = 1000, kKeepMetadata, kShard, kList, kList0 };
 
-int ParseIntent(const std::string& text) {
-    static const char* const kNames[] = {"source", "perceptual", "relative", "saturation"};
-    for (int i = 0; i < 4; ++i) {
-        if (text == kNames[i] || text == std::string(1, char('0' + i)))
-            return i;
-    }
-    return -1;
+const char kShortOptions[] = ":s:d:i:emqkc:h";
+const option kLongOptions[] = {
+    {"source-profile", required_argument, nullptr, 's'},
+    {"dest-profile", required_argument, nullptr, 'd'},
+    {"intent", required_argument, nullptr, 'i'},
+    {"embed", no_argument, nullptr, 'e'},
+    {"multiple", no_argument, nullptr, 'm'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"keep-going", no_argument, nullptr, 'k'},
+    {"compress", required_argument, nullptr, 'c'},
+    {"keep-metadata", no_argument, nullptr, kKeepMetadata},
+    {"shard", required_argument, nullptr, kShard},
+    {"list", no_argument, nullptr, kList},
+    {"list0", no_argument, nullptr, kList0},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The options that only switch something on; whether code is one of them.
+bool SetSwitch(int code, CliOptions& options) {
+    static const struct {
+        int code;
+        bool CliOptions::*member;
+    } kSwitches[] = {
+        {'e', &CliOptions::embed},
+        {'m', &CliOptions::multiple},
+        {'q', &CliOptions::quiet},
+        {'k', &CliOptions::keepGoing},
+        {kKeepMetadata, &CliOptions::keepMetadata},
+        {kList, &CliOptions::list},
+        {kList0, &CliOptions::list},
+        {kList0, &CliOptions::listNul},
+    };
+    bool found = false;
+    for (const auto& option : kSwitches)
+        if (option.code == code) {
+            options.*option.member = true;
+            found = true;
+        }
+    return found;
 }
 
-ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& error) {
-    enum { kVersion = 1000, kKeepMetadata, kShard, kList, kList0 };
-    static const option kLong[] = {
-        {"source-profile", required_argument, nullptr, 's'},
-        {"dest-profile", required_argument, nullptr, 'd'},
-        {"intent", required_argument, nullptr, 'i'},
-        {"embed", no_argument, nullptr, 'e'},
-        {"multiple", no_argument, nullptr, 'm'},
-        {"quiet", no_argument, nullptr, 'q'},
-        {"keep-going", no_argument, nullptr, 'k'},
-        {"compress", required_argument, nullptr, 'c'},
-        {"keep-metadata", no_argument, nullptr, kKeepMetadata},
-        {"shard", required_argument, nullptr, kShard},
-        {"list", no_argument, nullptr, kList},
-        {"list0", no_argument, nullptr, kList0},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, kVersion},
-        {nullptr, 0, nullptr, 0},
-    };
-    optind = 1;
-    opterr = 0;
-    int c;
-    while ((c = getopt_long(argc, argv, ":s:d:i:emqkc:h", kLong, nullptr)) != -1) {
-        switch (c) {
-        case 's':
-            options.sourceProfile = optarg;
-            break;
-        case 'd':
-            options.destProfile = optarg;
-            break;
-        case 'i':
-            options.intent = ParseIntent(optarg);
-            if (options.intent < 0) {
-                error = std::string("unknown intent '") + optarg + "'";
-                return ParseResult::UsageError;
-            }
-            break;
-        case 'e':
-            options.embed = true;
-            break;
-        case 'm':
-            options.multiple = true;
-            break;
-        case 'q':
-            options.quiet = true;
-            break;
-        case 'k':
-            options.keepGoing = true;
-            break;
-        case 'c':
-            if (!ParseCompression(optarg, options.compression)) {
-                error = std::string("--compress takes none, lzw, deflate or zstd, not '") + optarg +
-                        "'";
-                return ParseResult::UsageError;
-            }
-            break;
-        case kKeepMetadata:
-            options.keepMetadata = true;
-            break;
-        case kShard:
-            if (!ParseShard(optarg, options.shardIndex, options.shardCount)) {
-                error = std::string("--shard takes K/N with 1 <= K <= N, not '") + optarg + "'";
-                return ParseResult::UsageError;
-            }
-            break;
-        case kList:
-            options.list = true;
-            break;
-        case kList0:
-            options.list = options.listNul = true;
-            break;
-        case 'h':
-            options.help = true;
-            return ParseResult::Ok;
-        case kVersion:
-            options.version = true;
-            return ParseResult::Ok;
-        case ':':
-            error = std::string("option '") + argv[optind - 1] + "' needs an argument";
-            return ParseResult::UsageError;
-        default:
-            error = std::string("unknown option '") + argv[optind - 1] + "'";
-            return ParseResult::UsageError;
+// The options that take an argument; false, with error set, when the
+// argument is not one the option takes.
+bool SetValue(int code, const char* arg, CliOptions& options, std::string& error) {
+    switch (code) {
+    case 's':
+        options.sourceProfile = arg;
+        return true;
+    case 'd':
+        options.destProfile = arg;
+        return true;
+    case 'i':
+        options.intent = ParseIntent(arg);
+        if (options.intent < 0) {
+            error = std::string("unknown intent '") + arg + "'";
+            return false;
         }
+        return true;
+    case 'c':
+        if (!ParseCompression(arg, options.compression)) {
+            error = std::string("--compress takes none, lzw, deflate or zstd, not '") + arg + "'";
+            return false;
+        }
+        return true;
+    default: // kShard, the last one with an argument
+        if (!ParseShard(arg, options.shardIndex, options.shardCount)) {
+            error = std::string("--shard takes K/N with 1 <= K <= N, not '") + arg + "'";
+            return false;
+        }
+        return true;
     }
+}
+
+// What is left after the options: the two operands, and the options that
+// only make sense together.
+ParseResult CheckOperands(int argc, char** argv, CliOptions& options, std::string& error) {
     if (argc - optind != 2) {
         error = "expected SOURCE and DESTINATION";
         return ParseResult::UsageError;
@@ -200,4 +194,30 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::st
         return ParseResult::UsageError;
     }
     return ParseResult::Ok;
+}
+
+} // namespace
+
+ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& error) {
+    optind = 1;
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
+        // Help and the version end the parsing: nothing after them is looked at.
+        if (c == 'h' || c == kVersion) {
+            (c == 'h' ? options.help : options.version) = true;
+            return ParseResult::Ok;
+        }
+        if (c == ':') {
+            error = std::string("option '") + argv[optind - 1] + "' needs an argument";
+            return ParseResult::UsageError;
+        }
+        if (c == '?') {
+            error = std::string("unknown option '") + argv[optind - 1] + "'";
+            return ParseResult::UsageError;
+        }
+        if (!SetSwitch(c, options) && !SetValue(c, optarg, options, error))
+            return ParseResult::UsageError;
+    }
+    return CheckOperands(argc, argv, options, error);
 }

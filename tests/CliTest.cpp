@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "RequireProfile.h"
 #include "Support.h"
 
 namespace {
@@ -101,7 +102,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     // clang-format off
     const std::map<std::string, std::string> vars = {
         {"{a}", d.file("in.tif")}, {"{b}", d.file("b.tif")}, {"{d}", d.path()}, {"{srgb}", srgb},
-        {"{cmyk}", ts::SystemProfile("ghostscript/default_cmyk.icc")},
+        {"{cmyk}", ts::RequireProfile("ghostscript/default_cmyk.icc")},
         {"{done}", "Profile conversion complete.\n"}, {"{cancelled}", "Conversion cancelled.\n"},
         {"{same}", "Source and destination images are the same. Don't be dumb.\n"},
         {"{usage}", "\n\nUsage: chromaport-cli [options] SOURCE DESTINATION\n*"}};
@@ -192,7 +193,7 @@ TEST(Cli, TheProgressLineFitsTheTerminal) {
         const winsize size{24, width, 0, 0};
         ASSERT_EQ(ioctl(master, TIOCSWINSZ, &size), 0);
         const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-        const ts::Proc r = ts::RunCli({"-d", ts::SystemProfile("ghostscript/default_cmyk.icc"),
+        const ts::Proc r = ts::RunCli({"-d", ts::RequireProfile("ghostscript/default_cmyk.icc"),
                                        d.file(name + ".tif"), d.file("out")},
                                       [&] { dup2(terminal, 2); });
         close(terminal);

@@ -14,6 +14,7 @@
 #include "IccCmm.h"
 #include "IccFastEval.h"
 #include "IccFastLab.h"
+#include "RequireProfile.h"
 #include "Support.h"
 
 namespace {
@@ -49,10 +50,10 @@ ts::TableProfile Corners(int inputs, int l, int a, int b1, int b2) {
 // encodes it (white's Y is 32768/65535).
 TEST(Colour, TransformsGiveTheValuesTheyMust) {
     ts::Scratch dir;
-    const std::string srgbFree = ts::SystemProfile("sRGB.icc"), gs = "ghostscript/";
-    const std::string srgbV4 = ts::SystemProfile("colord/sRGB.icc");
-    const std::string gsCmyk = ts::SystemProfile(gs + "default_cmyk.icc"); // v2, Lab PCS
-    const std::string psCmyk = ts::SystemProfile(gs + "ps_cmyk.icc");      // v4, XYZ PCS
+    const std::string srgbFree = ts::RequireProfile("sRGB.icc"), gs = "ghostscript/";
+    const std::string srgbV4 = ts::RequireProfile("colord/sRGB.icc");
+    const std::string gsCmyk = ts::RequireProfile(gs + "default_cmyk.icc"); // v2, Lab PCS
+    const std::string psCmyk = ts::RequireProfile(gs + "ps_cmyk.icc");      // v4, XYZ PCS
     const std::string srgb = ts::MakeProfile(dir.path(), ts::Builtin::Srgb);
     const std::string lab = ts::MakeProfile(dir.path(), ts::Builtin::Lab4); // abstract identity
     const std::string xyz = ts::MakeProfile(dir.path(), ts::Builtin::Xyz);
@@ -62,7 +63,7 @@ TEST(Colour, TransformsGiveTheValuesTheyMust) {
     const std::string intents = ts::MakeProfile(dir.path(), ts::IntentTables(), "i.icc");
     // The Lab identity with tables for every intent as Debian ships it (version 2), and the
     // same bytes marked version 4.
-    const std::string v2 = ts::SystemProfile("LCMSLABI.ICM"), v4 = dir.file("v4.icc");
+    const std::string v2 = ts::RequireProfile("LCMSLABI.ICM"), v4 = dir.file("v4.icc");
     ts::Bytes bytes = ts::ReadBytes(v2);
     bytes[8] = 4, bytes[9] = 0x30;
     ASSERT_TRUE(ts::WriteBytes(v4, bytes));
@@ -143,7 +144,7 @@ TEST(Colour, ProfilesThatCannotServeAreRefused) {
     ts::Scratch dir;
     const std::string srgb = ts::MakeProfile(dir.path(), ts::Builtin::Srgb), fifo = dir.file("p");
     const std::string link = ts::MakeProfile(dir.path(), ts::Builtin::DeviceLink);
-    const std::string named = ts::SystemProfile("colord/Crayons.icc");
+    const std::string named = ts::RequireProfile("colord/Crayons.icc");
     const std::string gone = dir.file("gone"), text = dir.file("text"), folder = dir.path();
     ts::TableProfile scanner = ts::InkTables(4);
     scanner.deviceClass = 0x73636E72, scanner.fromLab.clear();
@@ -166,16 +167,17 @@ TEST(Colour, ProfilesThatCannotServeAreRefused) {
 // and in a batch whose last group of lanes is partly filled.
 TEST(Colour, TheFastEvaluatorServesTheCommonPairs) {
     ts::Scratch dir;
-    const std::string srgb = ts::SystemProfile("sRGB.icc"), lab = ts::SystemProfile("LCMSLABI.ICM");
-    const std::string cmyk = ts::SystemProfile("ghostscript/default_cmyk.icc");
+    const std::string srgb = ts::RequireProfile("sRGB.icc");
+    const std::string lab = ts::RequireProfile("LCMSLABI.ICM");
+    const std::string cmyk = ts::RequireProfile("ghostscript/default_cmyk.icc");
     const std::string cases[][2] = {
         {srgb, cmyk},
         {cmyk, srgb},
         {lab, srgb},
         {srgb, lab},
         {lab, cmyk},
-        {ts::SystemProfile("colord/sRGB.icc"), ts::SystemProfile("ghostscript/ps_cmyk.icc")},
-        {srgb, ts::SystemProfile("compatibleWithAdobeRGB1998.icc")},
+        {ts::RequireProfile("colord/sRGB.icc"), ts::RequireProfile("ghostscript/ps_cmyk.icc")},
+        {srgb, ts::RequireProfile("compatibleWithAdobeRGB1998.icc")},
         // A table of three outputs last.
         {srgb, ts::MakeProfile(dir.path(), ts::IntentTables(), "rgb-tables.icc")}};
     const auto encode = [](int, icFloatNumber v) {

@@ -10,6 +10,7 @@
 
 #include "ImageConversion.h"
 #include "JobSpec.h"
+#include "RequireProfile.h"
 #include "RunState.h"
 #include "Support.h"
 
@@ -121,8 +122,8 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         return ts::MakeProfile(dir.path(), p, name + ".icc");
     };
     const std::string srgb = ts::MakeProfile(dir.path(), ts::Builtin::Srgb);
-    const std::string srgb2 = ts::SystemProfile("sRGB.icc"); // version 2: no forced compensation
-    const std::string cmyk = ts::SystemProfile("ghostscript/default_cmyk.icc");
+    const std::string srgb2 = ts::RequireProfile("sRGB.icc"); // version 2: no forced compensation
+    const std::string cmyk = ts::RequireProfile("ghostscript/default_cmyk.icc");
     const std::string gray = ts::MakeProfile(dir.path(), ts::Builtin::Gray);
     const std::string lab = ts::MakeProfile(dir.path(), ts::Builtin::Lab4);
     const std::string xyz = ts::MakeProfile(dir.path(), ts::Builtin::Xyz);

@@ -10,6 +10,7 @@
 
 #include "IccCmm.h"
 #include "IccFastEval.h"
+#include "RequireProfile.h"
 #include "Support.h"
 
 static unsigned char Encode(int, icFloatNumber v) {
@@ -32,8 +33,8 @@ TEST(FastEvalCube, AgreesWithTheTransformOnEveryColour) {
     for (const auto& [from, to, intent, least] : cases) {
         SCOPED_TRACE(from + " -> " + to);
         CIccCmm cmm;
-        ASSERT_EQ(cmm.AddXform(ts::SystemProfile(from).c_str(), intent), icCmmStatOk);
-        ASSERT_EQ(cmm.AddXform(ts::SystemProfile(to).c_str()), icCmmStatOk);
+        ASSERT_EQ(cmm.AddXform(ts::RequireProfile(from).c_str(), intent), icCmmStatOk);
+        ASSERT_EQ(cmm.AddXform(ts::RequireProfile(to).c_str()), icCmmStatOk);
         ASSERT_EQ(cmm.Begin(), icCmmStatOk);
         // Any encoder that works channel by channel lets the byte tables and the batched
         // path be checked too: their bytes must be the encoder's of the transform's values.

@@ -15,6 +15,7 @@
 
 #include <filesystem>
 
+#include "RequireProfile.h"
 #include "TiffPatch.h"
 
 namespace fs = std::filesystem;
@@ -30,7 +31,7 @@ struct Scene {
     std::string in = dir.mkdir("in"), out = dir.mkdir("out"), icc = dir.mkdir("icc");
     std::string src = ts::MakeProfile(icc, ts::Builtin::Srgb), dst = icc + "/cmyk.icc";
     std::string a = in + "/a.tif", b = in + "/b.tif", outB = out + "/b.tif";
-    bool copied = fs::copy_file(ts::SystemProfile("ghostscript/default_cmyk.icc"), dst);
+    bool copied = fs::copy_file(ts::RequireProfile("ghostscript/default_cmyk.icc"), dst);
     // An image of black pixels in one strip.
     void Add(const std::string& name, uint32_t width = 8, uint32_t height = 4,
              uint16_t how = 1) const {

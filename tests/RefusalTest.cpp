@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "RequireProfile.h"
 #include "TiffPatch.h"
 
 namespace fs = std::filesystem;
@@ -28,7 +29,7 @@ static std::string Icc(const std::string& name) {
                !ts::MakeProfile(dir.path(), scanner, "input.icc").empty();
     }();
     EXPECT_TRUE(made);
-    return name.find('/') == std::string::npos ? dir.file(name) : ts::SystemProfile(name);
+    return name.find('/') == std::string::npos ? dir.file(name) : ts::RequireProfile(name);
 }
 
 // in/bad.tif is the image under test, a plain 8 x 4 RGB image unless a case makes another;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "RequireProfile.h"
 #include "Support.h"
 
 // Each run goes from sRGB to {cmyk} with the profile embedded; {in} and {out} are folders in
@@ -41,7 +42,7 @@ TEST(Run, WhatARunShowsAndWrites) {
     // clang-format on
     ts::Scratch pipes;
     ASSERT_EQ(mkfifo(pipes.file("pipe.icc").c_str(), 0600), 0);
-    const std::string cmyk = ts::SystemProfile("ghostscript/default_cmyk.icc");
+    const std::string cmyk = ts::RequireProfile("ghostscript/default_cmyk.icc");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ts::Scratch d;

@@ -44,8 +44,15 @@ private:
     // One side of the profile browse handlers.
     struct ProfileSide;
 
+    // The window's controls, made by the helpers below in the order they are
+    // listed (the bottom row as the grid takes it), which is their stacking order.
     void CreateControls();
+    void CreateLabels();
+    void CreatePathFields();
+    void CreateOptionControls();
+    void LayOutControls();
     QLayout* CreateBottomRow();
+    void OrderTabs();
     void OnInitDialog();
     void SetToolTips();
     // Moves the held values to the controls, or back when saveAndValidate.

@@ -60,6 +60,25 @@ QCheckBox* MakeCheck(QWidget* parent, const char* text, int id, const char* name
 } // namespace
 
 void CConverterDlg::CreateControls() {
+    CreateLabels();
+    CreatePathFields();
+    CreateOptionControls();
+    LayOutControls();
+    OrderTabs();
+
+    connect(m_browseSourceImageButton, &QPushButton::clicked, this,
+            &CConverterDlg::OnBrowseSourceImage);
+    connect(m_browseDestImageButton, &QPushButton::clicked, this,
+            &CConverterDlg::OnBrowseDestImage);
+    connect(m_browseSourceProfileButton, &QPushButton::clicked, this,
+            &CConverterDlg::OnBrowseSourceProfile);
+    connect(m_browseDestProfileButton, &QPushButton::clicked, this,
+            &CConverterDlg::OnBrowseDestProfile);
+    connect(m_multipleFilesCheck, &QCheckBox::clicked, this, &CConverterDlg::OnMultipleFiles);
+}
+
+// The logo and the labels above the fields.
+void CConverterDlg::CreateLabels() {
     m_logoLink = new CStaticLink(std::string(), this);
     SetControl(m_logoLink, ids::IDC_LOGO_LINK, QStringLiteral("logoLink"));
     m_logoLink->setPixmap(LogoPixmap(devicePixelRatioF()));
@@ -71,7 +90,10 @@ void CConverterDlg::CreateControls() {
     m_destProfileLabel =
         MakeLabel(this, txt::kDestProfileLabel, ids::IDC_STATIC, "destProfileLabel");
     m_intentLabel = MakeLabel(this, txt::kIntentLabel, ids::IDC_STATIC, "intentLabel");
+}
 
+// The four path fields, each with its "..." button.
+void CConverterDlg::CreatePathFields() {
     m_sourceImageEdit = MakeEdit(this, ids::IDC_SOURCE_IMAGE, "sourceImageEdit");
     m_sourceProfileEdit = MakeEdit(this, ids::IDC_SOURCE_PROFILE, "sourceProfileEdit");
     m_destImageEdit = MakeEdit(this, ids::IDC_DEST_IMAGE, "destImageEdit");
@@ -84,7 +106,10 @@ void CConverterDlg::CreateControls() {
                                                "browseDestImageButton");
     m_browseDestProfileButton = MakeBrowseButton(
         this, m_destProfileEdit, ids::IDC_BROWSE_DEST_PROFILE, "browseDestProfileButton");
+}
 
+// The intent list and the embedding and folder-mode checks.
+void CConverterDlg::CreateOptionControls() {
     m_intentCombo = new QComboBox(this);
     SetControl(m_intentCombo, ids::IDC_INTENT, QStringLiteral("intentCombo"));
     for (const char* intent : txt::kIntents) {
@@ -93,7 +118,11 @@ void CConverterDlg::CreateControls() {
     m_embedCheck = MakeCheck(this, txt::kEmbedProfile, ids::IDC_EMBED_PROFILE, "embedCheck");
     m_multipleFilesCheck =
         MakeCheck(this, txt::kMultipleFiles, ids::IDC_MULTIPLE_FILES, "multipleFilesCheck");
+}
 
+// The image side in column 0, its buttons in 1, a gap in 2, the profile side
+// in 3 and its buttons in 4; the command row spans them all.
+void CConverterDlg::LayOutControls() {
     auto* grid = new QGridLayout(this);
     grid->setHorizontalSpacing(DluX(this, 4));
     grid->setVerticalSpacing(DluY(this, 2));
@@ -120,9 +149,11 @@ void CConverterDlg::CreateControls() {
     grid->setRowMinimumHeight(10, DluY(this, 8));
     grid->addLayout(CreateBottomRow(), 11, 0, 1, 5);
     grid->setSizeConstraint(QLayout::SetFixedSize);
+}
 
-    // Tab goes down the image side and the profile side row by row, then the
-    // intent, embedding and commands; labels, links and the logo take no focus.
+// Tab goes down the image side and the profile side row by row, then the
+// intent, embedding and commands; labels, links and the logo take no focus.
+void CConverterDlg::OrderTabs() {
     QWidget* const tabOrder[] = {
         m_sourceImageEdit,   m_browseSourceImageButton,
         m_sourceProfileEdit, m_browseSourceProfileButton,
@@ -135,16 +166,6 @@ void CConverterDlg::CreateControls() {
     for (size_t i = 1; i < std::size(tabOrder); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
-
-    connect(m_browseSourceImageButton, &QPushButton::clicked, this,
-            &CConverterDlg::OnBrowseSourceImage);
-    connect(m_browseDestImageButton, &QPushButton::clicked, this,
-            &CConverterDlg::OnBrowseDestImage);
-    connect(m_browseSourceProfileButton, &QPushButton::clicked, this,
-            &CConverterDlg::OnBrowseSourceProfile);
-    connect(m_browseDestProfileButton, &QPushButton::clicked, this,
-            &CConverterDlg::OnBrowseDestProfile);
-    connect(m_multipleFilesCheck, &QCheckBox::clicked, this, &CConverterDlg::OnMultipleFiles);
 }
 
 // Help on the left, Convert and Quit in the middle, the text link on the right.

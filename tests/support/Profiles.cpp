@@ -1,4 +1,5 @@
 #include <lcms2.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -198,6 +199,18 @@ TableProfile IntentTables() {
 
 std::string SystemProfile(const std::string& relative) {
     return "/usr/share/color/icc/" + relative;
+}
+
+std::string MissingProfile(const std::string& relative) {
+    const std::string path = SystemProfile(relative);
+    if (access(path.c_str(), R_OK) == 0)
+        return "";
+    // As dpkg -S finds them on Debian 12.
+    const auto under = [&](const char* folder) { return relative.rfind(folder, 0) == 0; };
+    const char* package = under("ghostscript/") ? "libgs-common (which ghostscript installs)"
+                          : under("colord/")    ? "colord-data"
+                                                : "icc-profiles-free";
+    return "The profile " + path + " is missing: it comes with the Debian package " + package;
 }
 
 } // namespace ts

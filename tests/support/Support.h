@@ -98,8 +98,12 @@ TableProfile IntentTables();
 // sRGB colorimetry in double precision (D50, relative), in [0, 1].
 void SrgbToLab(const double* rgb, double* lab);
 void LabToSrgb(const double* lab, double* rgb);
-// A profile of Debian's packages under /usr/share/color/icc.
+// A profile of Debian's packages under /usr/share/color/icc. The GoogleTest programs take
+// it through RequireProfile (RequireProfile.h), which fails the test when it is missing;
+// the window tests check MissingProfile first.
 std::string SystemProfile(const std::string& relative);
+// "" when that profile can be read, else a line naming it and the package that ships it.
+std::string MissingProfile(const std::string& relative);
 
 // A program run as a child; code is 128 + the signal when one ended it.
 struct Proc {

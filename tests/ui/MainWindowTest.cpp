@@ -130,6 +130,8 @@ private slots:
         s.mkdir("in");
         s.mkdir("out");
         QVERIFY(ts::WriteTiff(s.file("in/a.tif"), {}));
+        for (const char* icc : {"ghostscript/default_cmyk.icc", "sRGB.icc"})
+            QVERIFY2(ts::MissingProfile(icc).empty(), ts::MissingProfile(icc).c_str());
         const ts::Bytes cmyk = ts::ReadBytes(ts::SystemProfile("ghostscript/default_cmyk.icc"));
         ts::WriteBytes(s.file("d.icc"), cmyk);
         ts::WriteBytes(s.file("s.icc"), ts::ReadBytes(ts::SystemProfile("sRGB.icc")));
