@@ -28,17 +28,22 @@ class StatusWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The window closes once the run has finished, accepted when it succeeded.
-    // Cancel (the button, Escape, the close box) only asks the run to stop: the
-    // window stays until the run has given up.
+    // The window closes once the run has finished, accepted when it succeeded,
+    // after a second on a full bar when the run reached 100 %. Cancel (the
+    // button, Escape, the close box) only asks the run to stop: the window stays
+    // until the run has given up.
     void closesWhenTheRunEnds() {
-        const std::tuple<bool, int, bool, int> cases[] = {
-            // cancel first, how the run ends, cancel after the run's last look, result
-            {true, 1, false, QDialog::Rejected},
-            {false, 2, true, QDialog::Accepted},
+        const std::tuple<bool, int, bool, int, int> cases[] = {
+            // cancel first, how the run ends, cancel after the run's last look, result,
+            // the run's last percentage
+            {true, 1, false, QDialog::Rejected, 0},
+            {false, 2, true, QDialog::Accepted, 99},
+            {false, 2, false, QDialog::Accepted, 100},
         };
-        for (const auto& [cancelFirst, ending, cancelLate, result] : cases) {
-            Status s;
+        for (const auto& [cancelFirst, ending, cancelLate, result, percent] : cases) {
+            Status s([percent = percent](RunProgress& p, IConversionObserver&) {
+                p.SetPercent(percent);
+            });
             s.dialog.show();
             if (cancelFirst) {
                 s.Cancel();
@@ -52,6 +57,12 @@ private slots:
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (cancelLate)
                 s.Cancel();
+            if (percent == 100) {
+                QTRY_VERIFY(s.dialog.m_progress.Finished());
+                QTest::qWait(400);
+                QVERIFY(s.dialog.isVisible());
+                QCOMPARE(s.Text("percentLabel"), QString("100%"));
+            }
             QTRY_VERIFY(!s.dialog.isVisible());
             QCOMPARE(s.dialog.result(), result);
             QCOMPARE(s.boxes.shown, QStringList());
