@@ -232,9 +232,8 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
 }
 
 // A cancel, or a strip that cannot be decoded, stops an image at the same row on every path,
-// however far the workers had gone ahead, and hands the run its message (none after a
-// cancel). The refusals that only the preparation of an image words come back as its one
-// message.
+// however far the workers had gone ahead, and hands back its message (none after a cancel).
+// The refusals that only the preparation of an image words come back as its one message.
 // Either way the destination's name keeps what it held, and nothing else is left behind.
 TEST(Conversion, StoppedAndRefusedImagesLeaveNothing) {
     ts::Scratch dir;
