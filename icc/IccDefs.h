@@ -51,6 +51,10 @@ constexpr icRenderingIntent icSaturation = 2;
 constexpr icRenderingIntent icAbsoluteColorimetric = 3;
 constexpr icRenderingIntent icUnknownIntent = 0x3F3F3F3F;
 
+// How lookup tables are interpolated. The layer always interpolates linearly,
+// as the ICC reference CMM does (IccInterp.h), so no call takes a choice.
+enum icXformInterp { icInterpLinear = 0, icInterpTetrahedral = 1 };
+
 enum icStatusCMM {
     icCmmStatOk = 0,
     icCmmStatCantOpenProfile,
