@@ -288,3 +288,56 @@ TEST(TiffFile, ATagLargerThanTheCapRefusesTheFile) {
         EXPECT_EQ(in.OpenForRead(s.file("in.tif").c_str()), opens) << size;
     }
 }
+
+// A directory read as the file holds it: each entry's value is in the entry when its count of
+// values of its type fits the entry's last word, else where that word points. Every field
+// type, in both byte orders and in BigTIFF; a type the reader does not know is never taken
+// to be in the entry.
+TEST(TiffFile, RawEntriesSayWhereEachValueIs) {
+    // type, count, in a classic entry, in a BigTIFF entry
+    const std::tuple<uint16_t, uint64_t, bool, bool> kinds[] = {
+        {1, 4, 1, 1},  {1, 5, 0, 1},  {2, 4, 1, 1},  {2, 9, 0, 0},  {3, 2, 1, 1},
+        {3, 3, 0, 1},  {4, 1, 1, 1},  {4, 2, 0, 1},  {5, 1, 0, 1},  {6, 4, 1, 1},
+        {7, 5, 0, 1},  {8, 2, 1, 1},  {9, 1, 1, 1},  {10, 1, 0, 1}, {11, 1, 1, 1},
+        {12, 1, 0, 1}, {13, 1, 1, 1}, {14, 1, 0, 0}, {15, 1, 0, 0}, {16, 1, 0, 1},
+        {17, 1, 0, 1}, {18, 1, 0, 1}, {18, 2, 0, 0}, {19, 1, 0, 0}, {99, 0, 0, 0}};
+    ts::Scratch s;
+    for (const bool big : {false, true})
+        for (const bool bigEndian : {false, true}) {
+            const RawTiffLayout want{bigEndian, big, big ? 16u : 8u};
+            const int word = want.Word(), countSize = big ? 8 : 2, entrySize = 4 + 2 * word;
+            std::vector<unsigned char> file(want.firstDirectory + countSize +
+                                            std::size(kinds) * entrySize);
+            file[0] = file[1] = bigEndian ? 'M' : 'I';
+            EncodeRaw(big ? 43 : 42, &file[2], 2, bigEndian);
+            EncodeRaw(want.firstDirectory, &file[big ? 8 : 4], word, bigEndian);
+            EncodeRaw(std::size(kinds), &file[want.firstDirectory], countSize, bigEndian);
+            std::vector<uint64_t> expected;
+            for (size_t i = 0; i < std::size(kinds); ++i) {
+                const auto& [type, count, inClassic, inBig] = kinds[i];
+                unsigned char* e = &file[want.firstDirectory + countSize + i * entrySize];
+                EncodeRaw(700 + i, e, 2, bigEndian);
+                EncodeRaw(type, e + 2, 2, bigEndian);
+                EncodeRaw(count, e + 4, word, bigEndian);
+                EncodeRaw(5000 + i, e + 4 + word, word, bigEndian); // where a value would be
+                const bool in = big ? inBig : inClassic;
+                expected.push_back(in ? uint64_t(e + 4 + word - file.data()) : 5000 + i);
+            }
+            ASSERT_TRUE(ts::WriteBytes(s.file("raw.tif"), file));
+            const int fd = open(s.file("raw.tif").c_str(), O_RDONLY);
+            RawTiffLayout got;
+            std::vector<RawTiffEntry> entries;
+            ASSERT_TRUE(ReadRawLayout(fd, got) &&
+                        ReadRawEntries(fd, got, got.firstDirectory, entries));
+            close(fd);
+            EXPECT_EQ(std::make_tuple(got.bigEndian, got.big, got.firstDirectory),
+                      std::make_tuple(bigEndian, big, want.firstDirectory));
+            ASSERT_EQ(entries.size(), std::size(kinds));
+            for (size_t i = 0; i < entries.size(); ++i)
+                EXPECT_EQ(std::make_tuple(entries[i].tag, entries[i].type, entries[i].count,
+                                          entries[i].valueAt),
+                          std::make_tuple(uint16_t(700 + i), std::get<0>(kinds[i]),
+                                          std::get<1>(kinds[i]), expected[i]))
+                    << big << bigEndian << " entry " << i;
+        }
+}
