@@ -3,12 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "RequireProfile.h"
 #include "Support.h"
 
 // Each run goes from sRGB to {cmyk} with the profile embedded; {in} and {out} are folders in
 // {d}, and {d}/links/a.tif is a link to {in}/a.tif. A source with a period is a single image.
 // What a run refuses before it starts, and what the command-line tool reports, CliTest covers.
+// However a run ends, it leaves no file open behind it.
+static size_t OpenFiles() {
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return size_t(std::distance(begin(fds), end(fds)));
+}
+
 TEST(Run, WhatARunShowsAndWrites) {
     struct Case {
         const char* what;
@@ -71,11 +79,13 @@ TEST(Run, WhatARunShowsAndWrites) {
                 control.RequestCancel();
         };
         const ts::Snapshot before = ts::Snap(d.path());
+        const size_t openBefore = OpenFiles();
         const ts::RunRecord r =
             ts::RunJob({ts::Fill(c.source, vars), srgb, ts::Fill(c.destProfile, vars),
                         ts::Fill(c.dest, vars), c.source.find('.') == c.source.npos, true, 2, setUp,
                         beforeImage, &control, &progress});
         const ts::Snapshot after = ts::Snap(d.path());
+        EXPECT_EQ(OpenFiles(), openBefore);
         percents.push_back(r.percent);
         std::vector<std::string> messages;
         for (const std::string& m : c.messages)

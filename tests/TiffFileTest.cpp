@@ -332,6 +332,16 @@ TEST(TiffFile, RawEntriesSayWhereEachValueIs) {
             close(fd);
             EXPECT_EQ(std::make_tuple(got.bigEndian, got.big, got.firstDirectory),
                       std::make_tuple(bigEndian, big, want.firstDirectory));
+            // Not a TIFF header: a byte order other than II or MM, or a version not 42 or 43.
+            for (const auto& [at, byte] :
+                 {std::pair(1, 'X'), std::pair(bigEndian ? 3 : 2, '\x2C')}) {
+                std::vector<unsigned char> bad(file.begin(), file.begin() + 16);
+                bad[size_t(at)] = static_cast<unsigned char>(byte);
+                ASSERT_TRUE(ts::WriteBytes(s.file("bad.tif"), bad));
+                const int badFd = open(s.file("bad.tif").c_str(), O_RDONLY);
+                EXPECT_FALSE(ReadRawLayout(badFd, got)) << at;
+                close(badFd);
+            }
             ASSERT_EQ(entries.size(), std::size(kinds));
             for (size_t i = 0; i < entries.size(); ++i)
                 EXPECT_EQ(std::make_tuple(entries[i].tag, entries[i].type, entries[i].count,
