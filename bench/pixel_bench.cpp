@@ -253,7 +253,7 @@ void RegisterCmmBenchmarks(const std::string& dir) {
     rgb.source.colourChannels = 3;
     PixelLayout lab;
     lab.source.colourChannels = 3;
-    lab.source.cieLab = true;
+    lab.source.lab = LabEncoding::Cie;
     const std::pair<const char*, CmmCase> cases[] = {
         {"rgb_to_cmyk", {dir + "/photo.tif", kSrgb, kCmyk, rgb}},
         {"lab_to_cmyk", {dir + "/lab.tif", kLab, kCmyk, lab}},

@@ -19,11 +19,18 @@ struct PixelLayout {
     PixelFormat dest;
 };
 
+// ICCLab bytes are already the ICC float encoding's levels (a* + 128); CIELab
+// bytes give the same values for the same colour.
 inline void DecodePixel(const PixelFormat& format, const unsigned char* src, icFloatNumber* v) {
-    if (format.cieLab) {
+    if (format.lab != LabEncoding::None) {
         v[0] = src[0] * kInv255;
-        v[1] = (static_cast<int8_t>(src[1]) + 128.0) * kInv255;
-        v[2] = (static_cast<int8_t>(src[2]) + 128.0) * kInv255;
+        if (format.lab == LabEncoding::Cie) {
+            v[1] = (static_cast<int8_t>(src[1]) + 128.0) * kInv255;
+            v[2] = (static_cast<int8_t>(src[2]) + 128.0) * kInv255;
+        } else {
+            v[1] = src[1] * kInv255;
+            v[2] = src[2] * kInv255;
+        }
         if (format.xyzAsLab) {
             icLabFromPcs(v);
             icLabtoXYZ(v, nullptr, nullptr);
@@ -52,9 +59,10 @@ inline unsigned char EncodeSigned(icFloatNumber t) {
     return static_cast<unsigned char>(static_cast<int8_t>(std::round(ClipUnit(t) * 255.0 - 128.0)));
 }
 
-// Encodes the transform's output; v may be changed on the way.
+// Encodes the transform's output; v may be changed on the way. Destinations
+// store L*a*b* as CIELab.
 inline void EncodePixel(const PixelFormat& format, icFloatNumber* v, unsigned char* dst) {
-    if (format.cieLab) {
+    if (format.lab != LabEncoding::None) {
         if (format.xyzAsLab) {
             icXyzFromPcs(v);
             icXYZtoLab(v, nullptr, nullptr);
@@ -69,10 +77,10 @@ inline void EncodePixel(const PixelFormat& format, icFloatNumber* v, unsigned ch
         dst[i] = EncodeUnsigned(v[i]);
 }
 
-// Whether each channel's value depends on its own byte alone (CIELab bytes
+// Whether each channel's value depends on its own byte alone (L*a*b* bytes
 // for an XYZ profile mix the channels on the way in).
 inline bool DecodesChannelByChannel(const PixelFormat& format) {
-    return !(format.cieLab && format.xyzAsLab);
+    return !(format.lab != LabEncoding::None && format.xyzAsLab);
 }
 
 // One output channel's byte from its value, when the format's bytes are made
@@ -80,9 +88,9 @@ inline bool DecodesChannelByChannel(const PixelFormat& format) {
 // bytes mix the channels on the way out).
 using ChannelEncoder = unsigned char (*)(int channel, icFloatNumber value);
 inline ChannelEncoder ChannelEncoderFor(const PixelFormat& format) {
-    if (format.cieLab && format.xyzAsLab)
+    if (format.lab != LabEncoding::None && format.xyzAsLab)
         return nullptr;
-    if (format.cieLab)
+    if (format.lab != LabEncoding::None)
         return [](int channel, icFloatNumber v) {
             return channel == 0 ? EncodeUnsigned(v) : EncodeSigned(v);
         };

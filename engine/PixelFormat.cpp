@@ -68,6 +68,7 @@ bool IsReadPhotometric(uint16_t photometric) {
     case PHOTOMETRIC_RGB:
     case PHOTOMETRIC_SEPARATED:
     case PHOTOMETRIC_CIELAB:
+    case PHOTOMETRIC_ICCLAB:
         return true;
     default:
         return false;
@@ -80,6 +81,7 @@ TiffColorModel ColorModelOf(uint16_t photometric) {
     case PHOTOMETRIC_RGB:
         return TCM_ADDITIVE;
     case PHOTOMETRIC_CIELAB:
+    case PHOTOMETRIC_ICCLAB:
         return TCM_LAB;
     default:
         return TCM_SUBTRACTIVE;
@@ -102,7 +104,8 @@ bool SourceFormatFor(const TiffPixelTags& tags, icColorSpaceSignature space, Pix
     format.alpha = alpha ? AlphaKind::Unassociated : AlphaKind::None;
     format.extraChannels = alpha ? 1 : 0;
     format.minIsWhite = space == icSigGrayData && model == TCM_SUBTRACTIVE;
-    format.cieLab = model == TCM_LAB;
+    if (model == TCM_LAB)
+        format.lab = tags.photometric == PHOTOMETRIC_ICCLAB ? LabEncoding::Icc : LabEncoding::Cie;
     format.xyzAsLab = space == icSigXYZData;
     format.photometric = tags.photometric;
     return true;
@@ -118,7 +121,7 @@ bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, bool alpha
     format.colourChannels = channels;
     format.alpha = alpha ? AlphaKind::Unassociated : AlphaKind::None;
     format.extraChannels = alpha ? 1 : 0;
-    format.cieLab = model == TCM_LAB;
+    format.lab = model == TCM_LAB ? LabEncoding::Cie : LabEncoding::None;
     format.xyzAsLab = xyzAsLab;
     format.photometric = PhotometricFor(model, channels);
     return true;

@@ -9,6 +9,13 @@
 #include "ColorModel.h"
 #include "IccDefs.h"
 
+// How L*a*b* is stored, as TIFF defines it.
+enum class LabEncoding : uint8_t {
+    None,
+    Cie, // CIELab (photometric 8): L* unsigned, a* and b* signed
+    Icc, // ICCLab (photometric 9): L* unsigned, a* and b* unsigned, 128 for 0
+};
+
 enum class AlphaKind : uint8_t {
     None,
     Unassociated, // copied unchanged, the last sample of each pixel
@@ -24,9 +31,9 @@ struct PixelFormat {
     // Grey stored white-is-zero: read as its complement, as grey profiles
     // count from black.
     bool minIsWhite = false;
-    // CIELab bytes as TIFF stores them: L* unsigned, a* and b* signed.
-    bool cieLab = false;
-    // XYZ values carried as CIELab bytes (an XYZ profile's pixels).
+    // L*a*b* pixels, and how they are stored.
+    LabEncoding lab = LabEncoding::None;
+    // XYZ values carried as L*a*b* (an XYZ profile's pixels).
     bool xyzAsLab = false;
     // The file's photometric interpretation.
     uint16_t photometric = 0;
@@ -46,7 +53,7 @@ struct TiffPixelTags {
 };
 
 // The photometric interpretations whose pixels are read as stored: grey
-// either way round, RGB, inks and CIELab. Others (palette, transparency
+// either way round, RGB, inks, CIELab and ICCLab. Others (palette, transparency
 // masks, YCbCr, colour filter arrays...) never agree with a profile.
 bool IsReadPhotometric(uint16_t photometric);
 TiffColorModel ColorModelOf(uint16_t photometric);

@@ -129,9 +129,10 @@ bool CTiffImage::OpenForRead(const char* path) {
 }
 
 void CTiffImage::ReadPixelTags() {
-    // Tags the file does not carry: unsigned samples, and no photometric
-    // value left over from an earlier file.
+    // Tags the file does not carry, as TIFF defines them: one sample,
+    // unsigned; and no photometric value left over from an earlier file.
     m_tags.photometric = PHOTOMETRIC_MINISWHITE;
+    m_tags.samplesPerPixel = 1;
     m_tags.sampleFormat = SAMPLEFORMAT_UINT;
     TIFFGetField(m_pTiff, TIFFTAG_PHOTOMETRIC, &m_tags.photometric);
     TIFFGetField(m_pTiff, TIFFTAG_SAMPLESPERPIXEL, &m_tags.samplesPerPixel);

@@ -94,7 +94,7 @@ ts::Bytes Lcms(const std::string& from, const std::string& to, int intentIndex, 
         for (uint32_t c = 0; c < T_CHANNELS(fa); ++c) {
             Scale(fa, c, mul, add);
             const int i = t.photometric || t.samples > 1 ? t.pixels[at + c] : 255 - t.pixels[at];
-            v[c] = (add ? i ^ 0x80 : i) / 255.0 * mul + add;
+            v[c] = (add && t.photometric == 8 ? i ^ 0x80 : i) / 255.0 * mul + add; // ICCLab: +128
         }
         cmsDoTransform(x, v, w, 1);
         for (uint32_t c = 0; c < T_CHANNELS(fb); ++c) {
@@ -173,6 +173,8 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         {"rgb-lab", Image(51, 19, 3, 2), srgb, lab, 2, 8, 3},
         {"lab-lab-every-byte", Image(256, 256, 3, 8), lab, lab, 2, 8, 3},
         {"lab-xyz-lab", Image(51, 19, 3, 8), xyz, xyz, 2, 8, 3, 1},
+        {"icclab-rgb", Image(51, 19, 3, 9), lab, srgb, 2, 2, 3},
+        {"icclab-xyz-lab", Image(51, 19, 3, 9), xyz, xyz, 2, 8, 3, 1},
         {"embedded-rgb-cmyk", tagged, "", cmyk, 2, 5, 4, 2},
         // From 2^18 pixels on, the fast path adds the evaluator and a table shared by the
         // workers: a dense one for three source bytes, a packed one while source and
@@ -188,6 +190,8 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         // XYZ values stored as CIELab bytes mix the channels: the evaluator gives values.
         {"big-lab-xyz", Image(512, 512, 3, 8), lab, xyz, 2, 8, 3, 1, kCompressNone,
          "3 workers, dense table, evaluator"},
+        {"big-icclab-cmyk", Image(512, 512, 3, 9), lab, cmyk, 2, 5, 4, 2, kCompressNone,
+         "3 workers, dense table, evaluator with bytes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -228,6 +232,24 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
             worst = std::max(worst, std::abs((got.pixels[i] ^ flip) - (want[i] ^ flip)));
         }
         EXPECT_LE(worst, c.tolerance);
+    }
+    // The same colours stored as CIELab and as ICCLab (a* and b* + 128) give the same file,
+    // pixel by pixel and through the evaluator.
+    ts::Tiff cie = Image(512, 512, 3, 8), icc = cie;
+    icc.photometric = 9;
+    for (size_t i = 0; i < icc.pixels.size(); ++i)
+        icc.pixels[i] ^= i % 3 ? 0x80 : 0;
+    for (unsigned threads : {0u, 2u}) {
+        std::vector<ts::Bytes> files;
+        for (const ts::Tiff& t : {cie, icc}) {
+            Conversion job;
+            job.source = dir.file("in.tif"), job.dest = dir.file("out.tif"), job.from = lab;
+            job.to = cmyk;
+            ASSERT_TRUE(ts::WriteTiff(job.source, t));
+            ASSERT_EQ(Convert(job, threads).status, "converted");
+            files.push_back(ts::ReadBytes(job.dest));
+        }
+        EXPECT_TRUE(files[0] == files[1]) << threads;
     }
 }
 

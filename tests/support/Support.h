@@ -65,7 +65,8 @@ struct Tiff {
     Bytes icc, xmp;
     uint16_t pages = 1; // later pages hold other pixels
     bool bigTiff = false;
-    Bytes pixels; // rows top-down, planes one after another; empty = Pattern(*this)
+    bool samplesTag = true; // false: no SamplesPerPixel tag, which means one sample
+    Bytes pixels;           // rows top-down, planes one after another; empty = Pattern(*this)
 };
 uint64_t RowBytes(const Tiff& t);                // one row of one plane
 Bytes Pattern(const Tiff& t, uint32_t seed = 0); // gradients and noise, any bit depth

@@ -37,7 +37,8 @@ void SetTags(TIFF* tif, const Tiff& t) {
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, t.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, t.height);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, t.bits);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, t.samples);
+    if (t.samplesTag)
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, t.samples);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, t.compression);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, t.photometric);
     if (t.planar)
