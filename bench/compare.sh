@@ -19,7 +19,7 @@
 #   CASES="..."        subset of: photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk
 #                      plasma_cmyk upscaled_cmyk
 #   TOOLS="..."        subset of: chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p
-#                      magick
+#                      magick vips
 #   KEEP_OUTPUTS=1     keep the converted images in WORK_DIR/out
 #   RESET_REFERENCE=1  take this run's chromaport-cli checksums as the new reference
 #   SRC_RGB, DST_CMYK, DST_RGB, SRC_LAB   other profiles than the defaults below
@@ -37,9 +37,9 @@ BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 CASES=${CASES:-photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk plasma_cmyk upscaled_cmyk}
 BASE_BUILD_DIR=${BASE_BUILD_DIR:-}
 if [ -n "$BASE_BUILD_DIR" ]; then
-    TOOLS=${TOOLS:-chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p magick}
+    TOOLS=${TOOLS:-chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p magick vips}
 else
-    TOOLS=${TOOLS:-chromaport tificc tificc_c0 cctiff cctiff_p magick}
+    TOOLS=${TOOLS:-chromaport tificc tificc_c0 cctiff cctiff_p magick vips}
 fi
 ICC=/usr/share/color/icc
 SRC_RGB=${SRC_RGB:-$ICC/sRGB.icc}                        # icc-profiles-free, ICC v2
@@ -61,7 +61,7 @@ die() {
 # ---------------------------------------------------------------- set-up
 
 install_peers() {
-    local wanted=(liblcms2-utils argyll imagemagick time) missing=() p
+    local wanted=(liblcms2-utils argyll imagemagick libvips-tools time) missing=() p
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$p")
@@ -243,38 +243,39 @@ define_case() {
     photo_cmyk)
         INPUT=$PHOTO SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP photo RGB->CMYK"
-        CASE_TOOLS="chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p magick vips" ;;
     gradient_cmyk)
         INPUT=$GRADIENT SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP gradient RGB->CMYK"
-        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick vips" ;;
     noise_cmyk)
         # Random bytes: the worst case for any shortcut by repeated colours.
         INPUT=$NOISE SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP noise RGB->CMYK"
-        CASE_TOOLS="chromaport chromaport_base tificc cctiff" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff vips" ;;
     photo_rgb)
         INPUT=$PHOTO SPROF=$SRC_RGB DPROF=$DST_RGB
         LABEL="$mp_main MP photo RGB->RGB"
-        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick vips" ;;
     lab_cmyk)
-        # ImageMagick misreads CIELab TIFFs (its result is tens of levels
-        # away from all the others), so it has no place in this case.
+        # ImageMagick and vips misread CIELab TIFFs (their results are tens
+        # of levels away from all the others, vips's up to 255), so they have
+        # no place in this case.
         INPUT=$LAB SPROF=$SRC_LAB DPROF=$DST_CMYK
         LABEL="$mp_main MP CIELab->CMYK"
         CASE_TOOLS="chromaport chromaport_base tificc cctiff" ;;
     tall_cmyk)
         INPUT=$TALL SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_tall MP tall photo RGB->CMYK"
-        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick vips" ;;
     plasma_cmyk)
         INPUT=$PLASMA SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP plasma RGB->CMYK"
-        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick vips" ;;
     upscaled_cmyk)
         INPUT=$UPSCALED SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP upscaled RGB->CMYK"
-        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick vips" ;;
     *) die "unknown case '$1'" ;;
     esac
 }
@@ -288,6 +289,7 @@ tool_name() {
     cctiff) echo "cctiff" ;;
     cctiff_p) echo "cctiff -p" ;;
     magick) echo "ImageMagick" ;;
+    vips) echo "vips" ;;
     esac
 }
 
@@ -307,6 +309,8 @@ tool_command() {
     magick)
         CMD=(env "MAGICK_CONFIGURE_PATH=$WORK_DIR/magick" "$MAGICK" "$in" -intent Relative
             -profile "$sp" -profile "$dp" +profile '*' -compress none "$out") ;;
+    # libvips's icc_transform: Little CMS underneath, its own threads.
+    vips) CMD=(vips icc_transform "$in" "$out" "$dp" --input-profile "$sp" --intent relative) ;;
     *) die "unknown tool '$tool'" ;;
     esac
 }
