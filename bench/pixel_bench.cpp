@@ -18,7 +18,7 @@
 #include "BenchImages.h"
 #include "IccCmm.h"
 #include "ImageConversion.h"
-#include "JobSpec.h"
+#include "ConversionJob.h"
 #include "PixelCodec.h"
 #include "RunState.h"
 #include "TiffImage.h"

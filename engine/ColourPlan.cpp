@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "ColourCache.h"
-#include "JobSpec.h"
+#include "ConversionJob.h"
 #include "PixelCodec.h"
 
 namespace {

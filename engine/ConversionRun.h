@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "JobSpec.h"
+#include "ConversionJob.h"
 #include "RunState.h"
 
 class IConversionObserver;

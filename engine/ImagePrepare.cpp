@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "ImageConversion.h"
-#include "JobSpec.h"
+#include "ConversionJob.h"
 #include "Messages.h"
 #include "PathUtils.h"
 #include "PendingFile.h"

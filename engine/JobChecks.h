@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "JobSpec.h"
+#include "ConversionJob.h"
 
 struct JobCheckResult {
     bool ok = false;

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "ImageConversion.h"
-#include "JobSpec.h"
+#include "ConversionJob.h"
 #include "RequireProfile.h"
 #include "RunState.h"
 #include "Support.h"

@@ -7,7 +7,7 @@
 // the end is seen. Cancel only asks the worker to stop.
 
 #include "ConversionObserver.h"
-#include "JobSpec.h"
+#include "ConversionJob.h"
 #include "RunState.h"
 
 #include <QBasicTimer>

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ConversionObserver.h"
-#include "JobSpec.h"
+#include "ConversionJob.h"
 #include "RunState.h"
 
 namespace ts {
