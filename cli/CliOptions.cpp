@@ -4,7 +4,7 @@
 
 const char* UsageText() {
     return "Usage: chromaport-cli [options] SOURCE DESTINATION\n"
-           "Converts 8-bit TIFF images from one ICC colour space to another.\n"
+           "Converts 8-bit and 16-bit TIFF images from one ICC colour space to another.\n"
            "\n"
            "  -s, --source-profile FILE   ICC profile of the source images, or 'embedded'\n"
            "                              (the default): each image's own embedded profile\n"
@@ -16,6 +16,8 @@ const char* UsageText() {
            "  -q, --quiet                 no progress display\n"
            "  -k, --keep-going            folder mode: go on past an image that fails\n"
            "  -c, --compress HOW          none | lzw | deflate | zstd (default none)\n"
+           "      --depth 8|16            bits per sample of the output (default: the\n"
+           "                              source's)\n"
            "      --keep-metadata         copy XMP, IPTC, EXIF, date, artist, copyright,\n"
            "                              description and software tags to the output\n"
            "      --shard K/N             folder mode: only every N-th image, from the K-th\n"
@@ -99,7 +101,7 @@ bool ParseShard(const std::string& text, uint32_t& index, uint32_t& count) {
 }
 
 // Codes of the long options that have no short form.
-enum { kVersion = 1000, kKeepMetadata, kShard, kList, kList0 };
+enum { kVersion = 1000, kKeepMetadata, kShard, kList, kList0, kDepth };
 
 const char kShortOptions[] = ":s:d:i:emqkc:h";
 const option kLongOptions[] = {
@@ -112,6 +114,7 @@ const option kLongOptions[] = {
     {"keep-going", no_argument, nullptr, 'k'},
     {"compress", required_argument, nullptr, 'c'},
     {"keep-metadata", no_argument, nullptr, kKeepMetadata},
+    {"depth", required_argument, nullptr, kDepth},
     {"shard", required_argument, nullptr, kShard},
     {"list", no_argument, nullptr, kList},
     {"list0", no_argument, nullptr, kList0},
@@ -164,6 +167,13 @@ bool SetValue(int code, const char* arg, CliOptions& options, std::string& error
     case 'c':
         if (!ParseCompression(arg, options.compression)) {
             error = std::string("--compress takes none, lzw, deflate or zstd, not '") + arg + "'";
+            return false;
+        }
+        return true;
+    case kDepth:
+        options.depth = std::string(arg) == "8" ? 8 : std::string(arg) == "16" ? 16 : 0;
+        if (options.depth == 0) {
+            error = std::string("--depth takes 8 or 16, not '") + arg + "'";
             return false;
         }
         return true;

@@ -17,6 +17,7 @@ struct CliOptions {
     bool list = false;
     bool listNul = false;     // --list0: raw names, each ended by a NUL byte
     uint16_t compression = 1; // TIFF's code for none
+    int depth = 0;            // bits per sample of the output; 0: the source's
     uint32_t shardIndex = 1, shardCount = 1;
     bool help = false;
     bool version = false;

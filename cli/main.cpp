@@ -88,6 +88,7 @@ JobSpec JobFor(const CliOptions& options, const std::string& destination) {
     job.m_bKeepGoing = options.keepGoing;
     job.m_bKeepMetadata = options.keepMetadata;
     job.m_nCompression = static_cast<TiffCompression>(options.compression);
+    job.m_nOutputDepth = options.depth;
     job.m_nShardIndex = options.shardIndex;
     job.m_nShardCount = options.shardCount;
     return job;

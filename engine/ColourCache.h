@@ -65,21 +65,21 @@ public:
 
     // Source pixels of up to seven bytes make one key; the top bit marks a
     // used slot, so no key is ever zero.
-    static uint64_t KeyOf(const unsigned char* pixel, int samples) {
+    static uint64_t KeyOf(const unsigned char* pixel, int bytes) {
         uint64_t key = 0;
-        memcpy(&key, pixel, static_cast<size_t>(samples));
+        memcpy(&key, pixel, static_cast<size_t>(bytes));
         return key | (uint64_t(1) << 63);
     }
 
     // The same key from a full eight-byte load: the pixel must be followed by
-    // at least 8 - samples readable bytes. mask keeps the pixel's own bytes.
+    // at least 8 - bytes readable bytes. mask keeps the pixel's own bytes.
     static uint64_t KeyOfPadded(const unsigned char* pixel, uint64_t mask) {
         uint64_t key;
         memcpy(&key, pixel, sizeof key);
         return (key & mask) | (uint64_t(1) << 63);
     }
-    static uint64_t MaskFor(int samples) {
-        return samples >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * samples)) - 1;
+    static uint64_t MaskFor(int bytes) {
+        return bytes >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * bytes)) - 1;
     }
 
     // Asks the processor to fetch the key's slot, so that a lookup a few
@@ -174,13 +174,13 @@ private:
 class CPackedColourCache {
 public:
     static constexpr unsigned kBits = 21; // 16 MB
-    static bool Fits(int sourceSamples, int destSamples) {
-        return sourceSamples + destSamples <= 7;
+    static bool Fits(int sourceBytes, int destBytes) {
+        return sourceBytes + destBytes <= 7;
     }
 
-    static std::unique_ptr<CPackedColourCache> Make(int sourceSamples) {
+    static std::unique_ptr<CPackedColourCache> Make(int sourceBytes) {
         void* p = MapSharedTable(kBytes);
-        return p ? std::unique_ptr<CPackedColourCache>(new CPackedColourCache(p, sourceSamples))
+        return p ? std::unique_ptr<CPackedColourCache>(new CPackedColourCache(p, sourceBytes))
                  : nullptr;
     }
     ~CPackedColourCache() { munmap(m_slots, kBytes); }
@@ -208,9 +208,9 @@ public:
 private:
     static constexpr size_t kBytes = (size_t(1) << kBits) * 8;
     static constexpr uint64_t kUsed = uint64_t(1) << 63;
-    CPackedColourCache(void* base, int sourceSamples)
-        : m_slots(static_cast<std::atomic<uint64_t>*>(base)), m_nShift(8 * unsigned(sourceSamples)),
-          m_sourceMask((uint64_t(1) << (8 * sourceSamples)) - 1), m_touch(kBytes) {}
+    CPackedColourCache(void* base, int sourceBytes)
+        : m_slots(static_cast<std::atomic<uint64_t>*>(base)), m_nShift(8 * unsigned(sourceBytes)),
+          m_sourceMask((uint64_t(1) << (8 * sourceBytes)) - 1), m_touch(kBytes) {}
     static size_t Slot(uint64_t source) {
         return static_cast<size_t>((source * 0x9E3779B97F4A7C15ull) >> (64 - kBits));
     }

@@ -12,19 +12,11 @@ namespace {
 // Pixels converted between two looks at the cancel request.
 constexpr uint32_t kCancelPollPixels = 256;
 
-uint64_t PackDest(const unsigned char* bytes, int samples) {
+uint64_t PackDest(const unsigned char* bytes, int count) {
     uint64_t value = 0;
-    memcpy(&value, bytes, static_cast<size_t>(samples));
+    memcpy(&value, bytes, static_cast<size_t>(count));
     return value;
 }
-
-// Below this many pixels an image is converted without the fast evaluator
-// and the shared tables: their set-up (10 to 30 ms for the evaluator's
-// tables, and a page fault for nearly every new colour of a noisy image)
-// costs more than it saves. Measured: at 512 x 256 pixels the fast set-up
-// was as fast on a photo and slower on noise (0.08 s against 0.06 s), at
-// 512 x 512 faster on a photo (0.05 s against 0.07 s) and as fast on noise.
-constexpr uint64_t kFastSetupPixels = uint64_t(1) << 18;
 
 // The three kinds of colour memory behind one interface: keys from a
 // pixel's bytes (followed by 8 - samples readable bytes), and destination
@@ -67,6 +59,12 @@ struct SharedPackedTable {
     void Insert(uint64_t key, uint64_t value) { cache.Insert(key, value); }
 };
 
+// No memory at all: every pixel is converted (sources too wide for a key).
+struct NoTable {
+    uint64_t Key(const unsigned char*) const { return 0; }
+    void Insert(uint64_t, uint64_t) {}
+};
+
 // Converts the pixels that missed the table in batches, stores their bytes
 // and remembers them.
 template <typename Table> class MissBatch {
@@ -82,8 +80,10 @@ public:
     }
 
     void Flush() {
-        const size_t ns = size_t(m_layout.source.colourChannels);
-        const size_t nd = size_t(m_layout.dest.colourChannels);
+        const size_t ns = size_t(m_layout.source.PixelBytes());
+        const size_t nd = size_t(m_layout.dest.PixelBytes());
+        const size_t nv = size_t(m_layout.source.colourChannels);
+        const size_t nw = size_t(m_layout.dest.colourChannels);
         const bool bytes = m_eval != nullptr && m_eval->HasBytes();
         if (bytes) {
             const unsigned char* from[kBatch];
@@ -95,18 +95,17 @@ public:
             m_eval->ApplyBytes(from, to, m_n);
         } else if (m_eval != nullptr) {
             for (uint32_t i = 0; i < m_n; ++i)
-                m_eval->Apply(m_src + m_x[i] * ns, m_out + i * nd);
+                m_eval->Apply(m_src + m_x[i] * ns, m_out + i * nw);
         } else {
             for (uint32_t i = 0; i < m_n; ++i)
-                DecodePixel(m_layout.source, m_src + m_x[i] * ns, m_in + i * ns);
+                DecodePixel(m_layout.source, m_src + m_x[i] * ns, m_in + i * nv);
             m_cmm.Apply(m_out, m_in, m_n);
         }
         for (uint32_t i = 0; i < m_n; ++i) {
             unsigned char* out = m_dst + m_x[i] * nd;
             if (!bytes)
-                EncodePixel(m_layout.dest, m_out + i * nd, out);
-            m_table.Insert(m_table.Key(m_src + m_x[i] * ns),
-                           PackDest(out, m_layout.dest.colourChannels));
+                EncodePixel(m_layout.dest, m_out + i * nw, out);
+            m_table.Insert(m_table.Key(m_src + m_x[i] * ns), PackDest(out, int(nd)));
         }
         m_n = 0;
     }
@@ -129,12 +128,12 @@ template <typename Table>
 bool ConvertRowWith(const RunControl& control, const CIccCmm& cmm, const PixelLayout& layout,
                     const CIccFastEval* eval, uint32_t width, const unsigned char* src,
                     unsigned char* dst, CColourKernel::WorkerState& state, Table table) {
-    const size_t ns = size_t(layout.source.colourChannels);
-    const size_t nd = size_t(layout.dest.colourChannels);
+    const size_t ns = size_t(layout.source.PixelBytes());
+    const size_t nd = size_t(layout.dest.PixelBytes());
     MissBatch<Table> misses(cmm, layout, src, dst, eval, table);
-    // A pixel's bytes as a number (sources have at most six bytes a pixel,
-    // and the row has room to spare).
-    const uint64_t mask = CColourCache::MaskFor(layout.source.colourChannels);
+    // A pixel's bytes as a number (sources here have at most seven bytes a
+    // pixel, and the row has room to spare).
+    const uint64_t mask = CColourCache::MaskFor(int(ns));
     const auto bytesAt = [&](uint32_t x) {
         uint64_t v;
         memcpy(&v, src + x * ns, sizeof v);
@@ -185,13 +184,28 @@ bool ConvertRowWith(const RunControl& control, const CIccCmm& cmm, const PixelLa
     return true;
 }
 
+// Every pixel through the evaluator or the transform, in batches.
+bool ConvertRowBatched(const RunControl& control, const CIccCmm& cmm, const PixelLayout& layout,
+                       const CIccFastEval* eval, uint32_t width, const unsigned char* src,
+                       unsigned char* dst) {
+    NoTable none;
+    MissBatch<NoTable> batch(cmm, layout, src, dst, eval, none);
+    for (uint32_t x = 0; x < width; ++x) {
+        if (x % kCancelPollPixels == 0 && control.CancelRequested())
+            return false;
+        batch.Add(x);
+    }
+    batch.Flush();
+    return true;
+}
+
 } // namespace
 
 bool ConvertRowPixels(const RunControl& control, const CIccCmm& cmm, const PixelLayout& layout,
                       uint32_t width, const unsigned char* src, unsigned char* dst) {
     icFloatNumber v[icMaxChannels];
-    const size_t ns = size_t(layout.source.colourChannels);
-    const size_t nd = size_t(layout.dest.colourChannels);
+    const size_t ns = size_t(layout.source.PixelBytes());
+    const size_t nd = size_t(layout.dest.PixelBytes());
     for (uint32_t x = 0; x < width; ++x) {
         if (control.CancelRequested())
             return false;
@@ -203,7 +217,8 @@ bool ConvertRowPixels(const RunControl& control, const CIccCmm& cmm, const Pixel
 }
 
 std::unique_ptr<CIccFastEval> MakeFastEvalFor(const CIccCmm& cmm, const PixelLayout& layout) {
-    if (!DecodesChannelByChannel(layout.source))
+    // Its tables are indexed by byte.
+    if (!DecodesChannelByChannel(layout.source) || layout.source.bitsPerSample != 8)
         return nullptr;
     const int n = layout.source.colourChannels;
     std::vector<icFloatNumber> levels(size_t(n) * 256);
@@ -221,7 +236,8 @@ std::unique_ptr<CIccFastEval> MakeFastEvalFor(const CIccCmm& cmm, const PixelLay
 CColourKernel::CColourKernel(const CIccCmm& cmm, const PixelLayout& layout, ColourPlan& plan,
                              uint64_t pixels)
     : m_cmm(cmm), m_layout(layout),
-      m_nCacheBits(plan.table == ColourTable::WorkerCache ? plan.cacheBits : 1) {
+      m_nCacheBits(plan.table == ColourTable::WorkerCache ? plan.cacheBits : 1),
+      m_bNoTable(plan.table == ColourTable::None) {
     if (plan.evaluator)
         m_eval = MakeFastEvalFor(cmm, layout);
     plan.evaluator = m_eval != nullptr;
@@ -229,7 +245,7 @@ CColourKernel::CColourKernel(const CIccCmm& cmm, const PixelLayout& layout, Colo
     if (plan.table == ColourTable::Dense)
         m_dense = CDenseColourTable::Make();
     else if (plan.table == ColourTable::Packed)
-        m_packed = CPackedColourCache::Make(layout.source.colourChannels);
+        m_packed = CPackedColourCache::Make(layout.source.PixelBytes());
     if ((plan.table == ColourTable::Dense && !m_dense) ||
         (plan.table == ColourTable::Packed && !m_packed)) {
         plan.table = ColourTable::WorkerCache;
@@ -247,7 +263,9 @@ std::unique_ptr<CColourKernel::WorkerState> CColourKernel::MakeWorkerState(uint3
 bool CColourKernel::ConvertRow(const RunControl& control, uint32_t width, const unsigned char* src,
                                unsigned char* dst, WorkerState& state) const {
     const CIccFastEval* eval = m_eval.get();
-    const uint64_t mask = CColourCache::MaskFor(m_layout.source.colourChannels);
+    const uint64_t mask = CColourCache::MaskFor(m_layout.source.PixelBytes());
+    if (m_bNoTable)
+        return ConvertRowBatched(control, m_cmm, m_layout, eval, width, src, dst);
     if (m_dense)
         return ConvertRowWith(control, m_cmm, m_layout, eval, width, src, dst, state,
                               SharedDenseTable{*m_dense});

@@ -47,6 +47,7 @@ private:
     const CIccCmm& m_cmm;
     const PixelLayout m_layout;
     unsigned m_nCacheBits;
+    bool m_bNoTable; // every pixel converted: sources too wide for a key
     std::unique_ptr<CIccFastEval> m_eval;
     std::unique_ptr<CDenseColourTable> m_dense;
     std::unique_ptr<CPackedColourCache> m_packed;

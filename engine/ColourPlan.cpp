@@ -19,7 +19,10 @@ namespace {
 constexpr uint64_t kFastSetupPixels = uint64_t(1) << 18;
 
 ColourTable TableFor(const PixelLayout& layout, uint64_t pixels) {
-    const int ns = layout.source.colourChannels, nd = layout.dest.colourChannels;
+    const int ns = layout.source.PixelBytes(), nd = layout.dest.PixelBytes();
+    // Keys are a pixel's bytes with a bit to spare, values a word.
+    if (ns > 7 || nd > 8)
+        return ColourTable::None;
     if (pixels < kFastSetupPixels)
         return ColourTable::WorkerCache;
     // The dense table serves 3-byte sources whose results fit its entries.
@@ -57,7 +60,7 @@ ColourPlan ChooseColourPlan(const JobSpec& job, const PixelLayout& layout, uint3
     plan.table = TableFor(layout, pixels);
     // With a shared table the workers' own caches stay unused.
     plan.cacheBits = plan.table == ColourTable::WorkerCache ? CacheBitsFor(pixels) : 1;
-    plan.evaluator = pixels >= kFastSetupPixels;
+    plan.evaluator = pixels >= kFastSetupPixels && layout.source.bitsPerSample == 8;
     return plan;
 }
 

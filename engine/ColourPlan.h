@@ -10,7 +10,7 @@ struct PixelLayout;
 
 // What memory remembers the colours already converted.
 enum class ColourTable : uint8_t {
-    None,        // per pixel: nothing remembered
+    None,        // nothing remembered: every pixel converted
     WorkerCache, // a small cache of each worker's own
     Dense,       // one entry for every 3-byte colour, shared by the workers
     Packed,      // a large cache shared by the workers

@@ -30,6 +30,8 @@ struct JobSpec {
     // A source that exists but cannot be read is named with the system's
     // reason instead of as an invalid TIFF file (the command-line tool).
     bool m_bExplainUnreadable = false;
+    // Bits per sample of destinations, 8 or 16; 0 keeps each source's.
+    int m_nOutputDepth = 0;
     // How destinations are compressed (the windows: never).
     TiffCompression m_nCompression = kCompressNone;
     // Of the sorted folder list, only entries K, K + N, K + 2N... (1-based)

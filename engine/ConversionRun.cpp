@@ -98,7 +98,7 @@ void CConversionRun::ScreenFileList() {
         const std::string name = Shown(GetFileName(path));
         if (!source.OpenForRead(path.c_str()))
             Drop(i, UnopenedMessage(path));
-        else if (!source.HasEightBitUnsignedSamples())
+        else if (!source.HasConvertibleSamples())
             Drop(i, FormatText(msg::kScreenNot8Bit, name.c_str()));
         else if (source.GetRowBytes() > m_job.m_nMaxRowBytes)
             Drop(i, FormatText(msg::kScreenTooLarge, name.c_str()));

@@ -42,12 +42,17 @@ public:
         const CIccCmm& cmm = *m_plan.cmm;
         const CTiffImage& src = m_plan.source;
         m_plan.xyzDestination = m_job.xyzDestination || cmm.GetDestSpace() == icSigXYZData;
-        if (!DestinationFormatFor(cmm.GetDestSpace(), m_plan.xyzDestination,
-                                  m_plan.layout.source.HasAlpha(), m_plan.layout.dest))
+        const PixelFormat& from = m_plan.layout.source;
+        const int bits = m_spec.m_nOutputDepth ? m_spec.m_nOutputDepth : from.bitsPerSample;
+        if (!DestinationFormatFor(cmm.GetDestSpace(), m_plan.xyzDestination, from.HasAlpha(), bits,
+                                  m_plan.layout.dest))
             return Refuse(msg::kInvalidDestination);
+        m_plan.alpha.SetSampleBytes(from.SampleBytes(), m_plan.layout.dest.SampleBytes());
         // Checked before anything is allocated or written: rows beyond the
         // limit would take more memory than a machine can be expected to have.
-        const uint64_t destRowBytes = uint64_t(src.GetWidth()) * m_plan.layout.dest.StoredSamples();
+        const uint64_t destRowBytes = uint64_t(src.GetWidth()) *
+                                      m_plan.layout.dest.StoredSamples() *
+                                      m_plan.layout.dest.SampleBytes();
         if (src.GetRowBytes() > m_spec.m_nMaxRowBytes || destRowBytes > m_spec.m_nMaxRowBytes)
             return Refuse(msg::kSourceTooLarge);
         // An existing destination the user may not write is refused before
@@ -126,7 +131,7 @@ private:
         src.SetAllocationLimit(m_spec.m_nMaxTiffAllocation);
         if (!src.OpenForRead(sourcePath.c_str()))
             return Refuse(FormatText(msg::kInvalidTiff, Shown(sourcePath).c_str()));
-        if (!src.HasEightBitUnsignedSamples())
+        if (!src.HasConvertibleSamples())
             return Refuse(msg::kSourceNot8Bit);
         m_plan.width = src.GetWidth();
         m_plan.height = src.GetHeight();

@@ -9,21 +9,21 @@ namespace msg {
 // One image
 constexpr const char* kInvalidProfile = "Invalid Profile:\n  %s\n  %s'";
 constexpr const char* kInvalidTiff = "Invalid Tiff file - '%s'";
-constexpr const char* kSourceNot8Bit = "Error: Source image must be 8-bit.";
+constexpr const char* kSourceNot8Bit = "Error: Source image must be 8-bit or 16-bit.";
 constexpr const char* kDataTypeMismatch =
     "Error: Data type mismatch between source image and profile.";
 constexpr const char* kInvalidDestination = "Invalid destination profile or image pixel format";
 constexpr const char* kCannotCreateTiff = "Unable to create Tiff file - '%s'";
 constexpr const char* kOutOfMemory = "Out of Memory!";
 constexpr const char* kReadFailed =
-    "Error: Source image must be 8-bit and only have standard layers.";
+    "Error: Source image must be 8-bit or 16-bit and only have standard layers.";
 constexpr const char* kWriteFailed = "Error: Could not write to %s.";
 constexpr const char* kSourceTooLarge = "Error: Source image is too large.";
 constexpr const char* kNoEmbeddedProfile = "Error: Source image %s has no embedded profile.";
 constexpr const char* kEmbeddedProfileName = "%s (embedded profile)";
 
 // The run
-constexpr const char* kScreenNot8Bit = "Error: Source image %s must be 8-bit.";
+constexpr const char* kScreenNot8Bit = "Error: Source image %s must be 8-bit or 16-bit.";
 constexpr const char* kScreenTooLarge = "Error: Source image %s is too large.";
 constexpr const char* kFileCount = "File %i of %i";
 constexpr const char* kConversionComplete = "Profile conversion complete.";

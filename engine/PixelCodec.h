@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "IccDefs.h"
 #include "IccPcs.h"
@@ -19,27 +20,59 @@ struct PixelLayout {
     PixelFormat dest;
 };
 
-// ICCLab bytes are already the ICC float encoding's levels (a* + 128); CIELab
-// bytes give the same values for the same colour.
+// 16-bit samples are in the machine's byte order, as the reader hands them
+// out and the writer takes them.
+inline uint16_t LoadSample16(const unsigned char* p) {
+    uint16_t v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void StoreSample16(uint16_t v, unsigned char* p) {
+    memcpy(p, &v, sizeof v);
+}
+
+// A 16-bit sample's value, v / 65535 computed as (v / 257) / 255 with the
+// 8-bit path's 1/255: a sample of 257 b then decodes to exactly what the
+// byte b does, so a file's colours do not depend on the depth it was saved
+// at.
+inline icFloatNumber DecodeUnsigned16(uint16_t v) {
+    return (v / 257.0) * kInv255;
+}
+
+// L*a*b* values in the ICC float encoding (a* + 128 over 255). ICCLab bytes
+// are already its levels; CIELab's signed a* and b* give the same values for
+// the same colour. At 16 bits a* and b* count 1/256ths, so 256 a decodes to
+// exactly what the byte a does.
+inline void DecodeLab(const PixelFormat& format, const unsigned char* src, icFloatNumber* v) {
+    const bool cie = format.lab == LabEncoding::Cie;
+    if (format.bitsPerSample == 16) {
+        v[0] = DecodeUnsigned16(LoadSample16(src));
+        for (int i = 1; i < 3; ++i) {
+            const uint16_t s = LoadSample16(src + 2 * i);
+            v[i] = (cie ? static_cast<int16_t>(s) / 256.0 + 128.0 : s / 256.0) * kInv255;
+        }
+    } else {
+        v[0] = src[0] * kInv255;
+        for (int i = 1; i < 3; ++i)
+            v[i] = (cie ? static_cast<int8_t>(src[i]) + 128.0 : src[i]) * kInv255;
+    }
+    if (format.xyzAsLab) {
+        icLabFromPcs(v);
+        icLabtoXYZ(v, nullptr, nullptr);
+        icXyzToPcs(v);
+    }
+}
+
 inline void DecodePixel(const PixelFormat& format, const unsigned char* src, icFloatNumber* v) {
     if (format.lab != LabEncoding::None) {
-        v[0] = src[0] * kInv255;
-        if (format.lab == LabEncoding::Cie) {
-            v[1] = (static_cast<int8_t>(src[1]) + 128.0) * kInv255;
-            v[2] = (static_cast<int8_t>(src[2]) + 128.0) * kInv255;
-        } else {
-            v[1] = src[1] * kInv255;
-            v[2] = src[2] * kInv255;
-        }
-        if (format.xyzAsLab) {
-            icLabFromPcs(v);
-            icLabtoXYZ(v, nullptr, nullptr);
-            icXyzToPcs(v);
-        }
-        return;
+        DecodeLab(format, src, v);
+    } else if (format.bitsPerSample == 16) {
+        for (int i = 0; i < format.colourChannels; ++i)
+            v[i] = DecodeUnsigned16(LoadSample16(src + 2 * i));
+    } else {
+        for (int i = 0; i < format.colourChannels; ++i)
+            v[i] = src[i] * kInv255;
     }
-    for (int i = 0; i < format.colourChannels; ++i)
-        v[i] = src[i] * kInv255;
 }
 
 // 0 below 0 (and for NaN), 1 above 1.
@@ -53,28 +86,50 @@ inline unsigned char EncodeUnsigned(icFloatNumber t) {
     return static_cast<unsigned char>(static_cast<int>(ClipUnit(t) * 255.0 + 0.5));
 }
 
+inline uint16_t EncodeUnsigned16(icFloatNumber t) {
+    return static_cast<uint16_t>(static_cast<int>(ClipUnit(t) * 65535.0 + 0.5));
+}
+
 // a* and b* round to the nearest value, halves away from zero, so that
 // every signed byte decodes and encodes back to itself.
 inline unsigned char EncodeSigned(icFloatNumber t) {
     return static_cast<unsigned char>(static_cast<int8_t>(std::round(ClipUnit(t) * 255.0 - 128.0)));
 }
 
+// The same in 1/256ths of a unit, for 16-bit CIELab.
+inline uint16_t EncodeSigned16(icFloatNumber t) {
+    return static_cast<uint16_t>(static_cast<int16_t>(std::round(ClipUnit(t) * 65280.0 - 32768.0)));
+}
+
+inline void EncodeLab(const PixelFormat& format, icFloatNumber* v, unsigned char* dst) {
+    if (format.xyzAsLab) {
+        icXyzFromPcs(v);
+        icXYZtoLab(v, nullptr, nullptr);
+        icLabToPcs(v);
+    }
+    if (format.bitsPerSample == 16) {
+        StoreSample16(EncodeUnsigned16(v[0]), dst);
+        StoreSample16(EncodeSigned16(v[1]), dst + 2);
+        StoreSample16(EncodeSigned16(v[2]), dst + 4);
+        return;
+    }
+    dst[0] = EncodeUnsigned(v[0]);
+    dst[1] = EncodeSigned(v[1]);
+    dst[2] = EncodeSigned(v[2]);
+}
+
 // Encodes the transform's output; v may be changed on the way. Destinations
 // store L*a*b* as CIELab.
 inline void EncodePixel(const PixelFormat& format, icFloatNumber* v, unsigned char* dst) {
     if (format.lab != LabEncoding::None) {
-        if (format.xyzAsLab) {
-            icXyzFromPcs(v);
-            icXYZtoLab(v, nullptr, nullptr);
-            icLabToPcs(v);
-        }
-        dst[0] = EncodeUnsigned(v[0]);
-        dst[1] = EncodeSigned(v[1]);
-        dst[2] = EncodeSigned(v[2]);
-        return;
+        EncodeLab(format, v, dst);
+    } else if (format.bitsPerSample == 16) {
+        for (int i = 0; i < format.colourChannels; ++i)
+            StoreSample16(EncodeUnsigned16(v[i]), dst + 2 * i);
+    } else {
+        for (int i = 0; i < format.colourChannels; ++i)
+            dst[i] = EncodeUnsigned(v[i]);
     }
-    for (int i = 0; i < format.colourChannels; ++i)
-        dst[i] = EncodeUnsigned(v[i]);
 }
 
 // Whether each channel's value depends on its own byte alone (L*a*b* bytes
@@ -84,11 +139,12 @@ inline bool DecodesChannelByChannel(const PixelFormat& format) {
 }
 
 // One output channel's byte from its value, when the format's bytes are made
-// channel by channel; null when they are not (XYZ values stored as CIELab
-// bytes mix the channels on the way out).
+// channel by channel, one byte each; null when they are not (XYZ values
+// stored as CIELab bytes mix the channels on the way out; 16-bit samples
+// take two bytes).
 using ChannelEncoder = unsigned char (*)(int channel, icFloatNumber value);
 inline ChannelEncoder ChannelEncoderFor(const PixelFormat& format) {
-    if (format.lab != LabEncoding::None && format.xyzAsLab)
+    if ((format.lab != LabEncoding::None && format.xyzAsLab) || format.bitsPerSample != 8)
         return nullptr;
     if (format.lab != LabEncoding::None)
         return [](int channel, icFloatNumber v) {

@@ -111,14 +111,15 @@ bool SourceFormatFor(const TiffPixelTags& tags, icColorSpaceSignature space, Pix
     return true;
 }
 
-bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, bool alpha,
+bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, bool alpha, int bits,
                           PixelFormat& format) {
     TiffColorModel model = TCM_ADDITIVE;
     const int channels = ChannelsOf(space, model);
-    if (channels == 0)
+    if (channels == 0 || !IsConvertibleDepth(bits))
         return false;
     format = PixelFormat();
     format.colourChannels = channels;
+    format.bitsPerSample = bits;
     format.alpha = alpha ? AlphaKind::Unassociated : AlphaKind::None;
     format.extraChannels = alpha ? 1 : 0;
     format.lab = model == TCM_LAB ? LabEncoding::Cie : LabEncoding::None;

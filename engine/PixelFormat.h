@@ -40,6 +40,9 @@ struct PixelFormat {
 
     int StoredSamples() const { return colourChannels + extraChannels; }
     bool HasAlpha() const { return alpha != AlphaKind::None; }
+    int SampleBytes() const { return bitsPerSample / 8; }
+    // Bytes of one pixel's colour samples, as rows are handed to the codec.
+    int PixelBytes() const { return colourChannels * SampleBytes(); }
 };
 
 // What a source file's tags say of its pixels.
@@ -59,12 +62,17 @@ bool IsReadPhotometric(uint16_t photometric);
 TiffColorModel ColorModelOf(uint16_t photometric);
 
 // The source's format when its pixels agree with the source profile's colour
-// space; false when they do not (a data-type mismatch). 8-bit unsigned
-// samples are checked before, by whoever opened the file.
+// space; false when they do not (a data-type mismatch). Unsigned samples of
+// a depth the codec takes are checked before, by whoever opened the file.
 bool SourceFormatFor(const TiffPixelTags& tags, icColorSpaceSignature space, PixelFormat& format);
 
 // The format a destination of this colour space is written in; false for a
 // space that cannot be stored. xyzAsLab: XYZ values are stored as CIELab
 // bytes (a run does so from its first XYZ destination on).
-bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, bool alpha,
+bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, bool alpha, int bits,
                           PixelFormat& format);
+
+// Sample depths the codec reads and writes: 8 and 16 bits, unsigned.
+inline bool IsConvertibleDepth(int bits) {
+    return bits == 8 || bits == 16;
+}

@@ -105,8 +105,8 @@ void CTiffImage::Close() {
     }
 }
 
-bool CTiffImage::HasEightBitUnsignedSamples() const {
-    return m_tags.bitsPerSample == 8 && m_tags.sampleFormat == SAMPLEFORMAT_UINT;
+bool CTiffImage::HasConvertibleSamples() const {
+    return IsConvertibleDepth(m_tags.bitsPerSample) && m_tags.sampleFormat == SAMPLEFORMAT_UINT;
 }
 
 bool CTiffImage::OpenForRead(const char* path) {
@@ -214,11 +214,12 @@ void CTiffImage::HandOut(const PixelFormat& format, CAlphaCarrier* alpha) {
     if (!m_pTiff)
         return;
     m_bInvert = format.minIsWhite;
-    if (!format.HasAlpha() || !alpha || m_tags.samplesPerPixel < 2 || m_tags.bitsPerSample != 8)
+    if (!format.HasAlpha() || !alpha || m_tags.samplesPerPixel < 2 ||
+        format.bitsPerSample != m_tags.bitsPerSample)
         return;
     m_pAlpha = alpha;
     m_fileRow.resize(m_nRowBytes);
-    m_nRowBytes = uint64_t(m_nWidth) * (m_tags.samplesPerPixel - 1u);
+    m_nRowBytes = uint64_t(m_nWidth) * (m_tags.samplesPerPixel - 1u) * format.SampleBytes();
 }
 
 bool CTiffImage::ReadRow(unsigned char* row) {
@@ -231,9 +232,11 @@ bool CTiffImage::ReadRow(unsigned char* row) {
         return false;
     if (m_pAlpha)
         m_pAlpha->Split(target, m_nWidth, m_tags.samplesPerPixel - 1, row);
+    // Complementing every bit is 255 - v for a byte and 65535 - v for a
+    // 16-bit sample.
     if (m_bInvert)
         for (uint64_t i = 0; i < m_nRowBytes; ++i)
-            row[i] = static_cast<unsigned char>(255 - row[i]);
+            row[i] = static_cast<unsigned char>(~row[i]);
     ++m_nRow;
     return true;
 }

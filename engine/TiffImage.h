@@ -50,8 +50,8 @@ public:
     // Bytes of the rows ReadRow hands out: the colour samples alone once
     // HandOut has been told the file carries alpha.
     uint64_t GetRowBytes() const { return m_nRowBytes; }
-    // 8 bits per sample, unsigned integers: the only samples converted.
-    bool HasEightBitUnsignedSamples() const;
+    // 8 or 16 bits per sample, unsigned integers: the only samples converted.
+    bool HasConvertibleSamples() const;
     // One extra sample, marked unassociated alpha.
     bool HasUnassociatedAlpha() const { return m_tags.unassociatedAlpha; }
     uint16_t GetExtraSampleCount() const { return m_tags.extraSamples; }

@@ -67,9 +67,9 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-d", "{cmyk}", "{d}/loop.tif", "{b}"}, 1, "", "Cannot read '{d}/loop.tif': Too many levels of symbolic links\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/names/b\\x0A.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/names/b\\\\x0A.tif'\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/\x1b[31mred.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/\\x1B[31mred.tif'\n{cancelled}", ""},
-        // Folders: mixed holds a.tif, b.tif (junk) and c.tif (16-bit); tagged img0..img6.tif;
+        // Folders: mixed holds a.tif, b.tif (junk) and c.tif (4-bit); tagged img0..img6.tif;
         // untagged a.tif, b.tif (without a profile) and c.tif.
-        {{"-m", "-d", "{cmyk}", "{d}/mixed", "{d}/conv"}, 3, "{done}", "Error: Source image c.tif must be 8-bit.\nInvalid Tiff file - '{d}/mixed/b.tif'\n", "conv/a.tif"},
+        {{"-m", "-d", "{cmyk}", "{d}/mixed", "{d}/conv"}, 3, "{done}", "Error: Source image c.tif must be 8-bit or 16-bit.\nInvalid Tiff file - '{d}/mixed/b.tif'\n", "conv/a.tif"},
         {{"-m", "-d", "{cmyk}", "{d}/empty", "{d}/conv"}, 1, "", "No TIFF images in '{d}/empty'.\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/e\x01", "{d}/conv"}, 1, "", "No TIFF images in '{d}/e\\x01'.\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/gone", "{d}/conv"}, 1, "", "Cannot read folder '{d}/gone': No such file or directory\n{cancelled}", ""},
@@ -107,11 +107,11 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {"{same}", "Source and destination images are the same. Don't be dumb.\n"},
         {"{usage}", "\n\nUsage: chromaport-cli [options] SOURCE DESTINATION\n*"}};
     // clang-format on
-    ts::Tiff source, sixteen;
+    ts::Tiff source, fourBit;
     source.icc = ts::ReadBytes(srgb);
     source.text[315] = "A. Photographer"; // Artist
-    sixteen = source;
-    sixteen.bits = 16;
+    fourBit = source;
+    fourBit.bits = 4; // a depth still refused
     ASSERT_TRUE(ts::WriteTiff(d.file("in.tif"), source));
     ASSERT_EQ(symlink(d.file("in.tif").c_str(), d.file("link.tif").c_str()), 0);
     ASSERT_EQ(link(d.file("in.tif").c_str(), d.file("hard.tif").c_str()), 0);
@@ -127,7 +127,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     ASSERT_EQ(symlink(d.file("mixed").c_str(), d.file("alias").c_str()), 0);
     ASSERT_TRUE(ts::WriteTiff(d.file("mixed/a.tif"), source));
     ASSERT_TRUE(ts::WriteBytes(d.file("mixed/b.tif"), {'b'}));
-    ASSERT_TRUE(ts::WriteTiff(d.file("mixed/c.tif"), sixteen));
+    ASSERT_TRUE(ts::WriteTiff(d.file("mixed/c.tif"), fourBit));
     ASSERT_TRUE(ts::WriteBytes(d.file("empty/notes.txt"), {'n'}));
     for (int i = 0; i < 7; ++i)
         ASSERT_TRUE(ts::WriteTiff(d.file("tagged/img" + std::to_string(i) + ".tif"), source));

@@ -162,7 +162,8 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         {"rgb-7ink", Image(29, 13, 3, 2), srgb, ink7, 2, 5, 7, 2},
         {"5ink-rgb", Image(29, 13, 5, 5), ink5, srgb, 2, 2, 3, 2},
         {"cmy-rgb", cmyIn, cmy, srgb, 2, 2, 3, 2},
-        {"8ink-rgb", inks8, ink8, srgb, 2, 2, 3, 2},
+        // Eight bytes leave no bit for a key's mark: every pixel is converted.
+        {"8ink-rgb", inks8, ink8, srgb, 2, 2, 3, 2, kCompressNone, "3 workers, no table"},
         // Inks stored white-is-zero, as earlier versions wrote them.
         {"miniswhite3-cmy-cmy", Image(37, 9, 3, 0), cmy, cmy, 2, 5, 3, 2},
         {"miniswhite7-rgb", Image(29, 13, 7, 0), ink7, srgb, 2, 2, 3, 2},
@@ -274,7 +275,7 @@ TEST(Conversion, StoppedAndRefusedImagesLeaveNothing) {
     bytes[offsets[4]] = bytes[offsets[4] + 1] = 0xFF; // rows 32 to 39 no longer inflate
     TIFFClose(tif);
     ASSERT_TRUE(ts::WriteBytes(in + "damaged.tif", bytes) && ts::WriteBytes(old, {'o', 'l', 'd'}));
-    const std::string bad = "Error: Source image must be 8-bit and only have standard layers.";
+    const std::string bad = "Error: Source image must be 8-bit or 16-bit and only have standard layers.";
     const std::string broken =
         "Invalid Profile:\n  " + in + "rgb.tif (embedded profile)\n  " + cmyk + "'";
     struct Case {

@@ -66,8 +66,8 @@ static std::string Fill(std::string text, const Scene& s) {
 }
 
 const std::string kInvalidTiff = "Invalid Tiff file - '@/in/bad.tif'";
-const std::string kNot8Bit = "Error: Source image bad.tif must be 8-bit.";
-const std::string kReadFailed = "Error: Source image must be 8-bit and only have standard layers.";
+const std::string kNot8Bit = "Error: Source image bad.tif must be 8-bit or 16-bit.";
+const std::string kReadFailed = "Error: Source image must be 8-bit or 16-bit and only have standard layers.";
 const std::string kMismatch = "Error: Data type mismatch between source image and profile.";
 const std::string kBadProfile = "Invalid Profile:\n  @/src.icc\n  @/dst.icc'";
 
@@ -91,7 +91,7 @@ const Case kCases[] = {
      [](Scene& s) { fs::remove(s.image), fs::create_symlink("bad.tif", s.image); }, "srgb.icc",
      "ghostscript/default_cmyk.icc",
      "Cannot read '@/in/bad.tif': Too many levels of symbolic links"},
-    {"16-bit", true, kNot8Bit, Image([](ts::Tiff& t) { t.bits = 16; })},
+    {"4-bit", true, kNot8Bit, Image([](ts::Tiff& t) { t.bits = 4; })},
     {"signed", true, kNot8Bit, Image([](ts::Tiff& t) { t.sampleFormat = SAMPLEFORMAT_INT; })},
     {"tiled", true, kInvalidTiff, Image([](ts::Tiff& t) { t.tiled = true; })},
     {"planar", true, kInvalidTiff, Image([](ts::Tiff& t) { t.planar = PLANARCONFIG_SEPARATE; })},

@@ -55,10 +55,10 @@ TEST(TiffFile, ReadsEveryRowOfTheLayoutsItTakes) {
         if (!opens)
             continue;
         EXPECT_EQ(std::make_tuple(in.GetRowBytes(), in.GetXResolution(), in.GetYResolution(),
-                                  in.GetResolutionUnit(), in.HasEightBitUnsignedSamples(),
+                                  in.GetResolutionUnit(), in.HasConvertibleSamples(),
                                   in.HasUnassociatedAlpha(), in.GetColorModel()),
                   std::make_tuple(ts::RowBytes(t), t.xRes, t.yRes, t.resUnit,
-                                  t.bits == 8 && t.sampleFormat != 2,
+                                  (t.bits == 8 || t.bits == 16) && t.sampleFormat != 2,
                                   t.extraSamples == 1 && !t.associatedAlpha, model));
     }
 }
@@ -79,7 +79,7 @@ TEST(TiffFile, WritesTheLayoutAndTagsItWasGiven) {
     // clang-format on
     for (const auto& [space, samples, compression, res, x, unit, embed, big, photometric] : cases) {
         TiffWriteSpec spec;
-        ASSERT_TRUE(DestinationFormatFor(space, false, false, spec.format));
+        ASSERT_TRUE(DestinationFormatFor(space, false, false, 8, spec.format));
         spec.width = 5, spec.height = 3, spec.xResolution = res, spec.yResolution = res / 2;
         spec.resolutionUnit = unit, spec.compression = compression;
         spec.bigTiffThreshold = big ? 0 : kBigTiffThreshold;
@@ -111,7 +111,7 @@ TEST(TiffFile, AFileNotCommittedLeavesNothing) {
     for (const char* name : {"a.tif", "d.tif", "no/such.tif"}) {
         TiffWriteSpec spec;
         spec.width = 8, spec.height = 1;
-        ASSERT_TRUE(DestinationFormatFor(icSigRgbData, false, false, spec.format));
+        ASSERT_TRUE(DestinationFormatFor(icSigRgbData, false, false, 8, spec.format));
         CTiffWriter image;
         EXPECT_FALSE(image.Create(s.file(name).c_str(), spec) &&
                      image.WriteRow(ts::Bytes(24).data()) && name[0] == 'd' && image.Commit());
