@@ -174,9 +174,7 @@ private:
 class CPackedColourCache {
 public:
     static constexpr unsigned kBits = 21; // 16 MB
-    static bool Fits(int sourceBytes, int destBytes) {
-        return sourceBytes + destBytes <= 7;
-    }
+    static bool Fits(int sourceBytes, int destBytes) { return sourceBytes + destBytes <= 7; }
 
     static std::unique_ptr<CPackedColourCache> Make(int sourceBytes) {
         void* p = MapSharedTable(kBytes);

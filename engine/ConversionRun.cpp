@@ -95,17 +95,34 @@ void CConversionRun::ScreenFileList() {
     m_rows.assign(m_list.size(), 0);
     for (size_t i = m_list.size(); i-- > 0;) {
         const std::string path = m_list[i];
-        const std::string name = Shown(GetFileName(path));
-        if (!source.OpenForRead(path.c_str()))
-            Drop(i, UnopenedMessage(path));
-        else if (!source.HasConvertibleSamples())
-            Drop(i, FormatText(msg::kScreenNot8Bit, name.c_str()));
-        else if (source.GetRowBytes() > m_job.m_nMaxRowBytes)
-            Drop(i, FormatText(msg::kScreenTooLarge, name.c_str()));
-        else
-            m_nTotalRows += m_rows[i] = source.GetHeight();
+        uint64_t rows = 0;
+        const std::string refusal = source.OpenForRead(path.c_str())
+                                        ? ScreenPages(source, path, rows)
+                                        : UnopenedMessage(path);
         source.Close();
+        if (!refusal.empty())
+            Drop(i, refusal);
+        else
+            m_nTotalRows += m_rows[i] = rows;
     }
+}
+
+std::string CConversionRun::ScreenPages(CTiffImage& source, const std::string& path,
+                                        uint64_t& rows) const {
+    const std::string name = Shown(GetFileName(path));
+    const uint32_t pages = source.CountPages();
+    if (pages == 0)
+        return FormatText(msg::kInvalidTiff, Shown(path).c_str());
+    for (uint32_t p = 0; p < pages; ++p) {
+        if (p > 0 && !source.OpenPage(p))
+            return FormatText(msg::kInvalidTiff, Shown(path).c_str());
+        if (!source.HasConvertibleSamples())
+            return FormatText(msg::kScreenNot8Bit, name.c_str());
+        if (source.GetRowBytes() > m_job.m_nMaxRowBytes)
+            return FormatText(msg::kScreenTooLarge, name.c_str());
+        rows += source.GetHeight();
+    }
+    return std::string();
 }
 
 std::string CConversionRun::DestinationFor(const std::string& destFolder,
@@ -160,10 +177,18 @@ bool CConversionRun::ConvertOne(const std::string& source, const std::string& de
         return false;
     }
     m_bXyzDestination = prepared.plan->xyzDestination;
-    const ImageOutcome outcome = ConvertImage(*prepared.plan, m_control, [this] {
+    ImageProgress progress;
+    progress.rowDone = [this] {
         ++m_nRowsDone;
         StorePercent();
-    });
+    };
+    // A file of several pages shows the page in hand.
+    progress.pageBegun = [&](uint32_t page, uint32_t pages) {
+        if (pages > 1)
+            m_observer.SetFileNameLabel(
+                FormatText(msg::kFilePage, GetFileName(source).c_str(), int(page + 1), int(pages)));
+    };
+    const ImageOutcome outcome = ConvertImage(*prepared.plan, m_control, progress);
     prepared.plan.reset(); // the source closed before anyone hears of the image
     if (!outcome.message.empty())
         m_observer.ShowMessage(outcome.message);

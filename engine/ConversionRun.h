@@ -10,6 +10,7 @@
 #include "ConversionJob.h"
 #include "RunState.h"
 
+class CTiffImage;
 class IConversionObserver;
 struct ImageOutcome;
 
@@ -42,6 +43,9 @@ public:
 private:
     void ReadProfileBytes();
     void ScreenFileList();
+    // The refusal of a file whose images are not all convertible, else ""
+    // with the rows of all of them.
+    std::string ScreenPages(CTiffImage& source, const std::string& path, uint64_t& rows) const;
     // The message for a file that did not open as a TIFF image.
     std::string UnopenedMessage(const std::string& path) const;
     // Drops entry i of the list after showing why.

@@ -49,16 +49,30 @@ RowsEnd ConvertRows(ImagePlan& plan, const RunControl& control,
 } // namespace
 
 ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
-                          const std::function<void()>& rowDone) {
-    RowsEnd end = ConvertRows(plan, control, rowDone);
+                          const ImageProgress& progress) {
+    // The first page was begun by PrepareImage.
+    const uint32_t first = plan.page, pages = uint32_t(plan.pages.size());
+    RowsEnd end = RowsEnd::Done;
+    std::string failure;
+    for (uint32_t page = first; page < pages && end == RowsEnd::Done; ++page) {
+        if (page > first)
+            failure = BeginPage(plan, page);
+        if (!failure.empty())
+            break;
+        if (progress.pageBegun)
+            progress.pageBegun(page, pages);
+        end = ConvertRows(plan, control, progress.rowDone);
+    }
     // A cancel that came after the last row still leaves the name as it was.
-    if (end == RowsEnd::Done && control.CancelRequested())
+    if (failure.empty() && end == RowsEnd::Done && control.CancelRequested())
         end = RowsEnd::Cancelled;
     // All rows are written: the file goes under its name only once it is
     // whole on disk.
-    if (end == RowsEnd::Done && !plan.dest.Commit())
+    if (failure.empty() && end == RowsEnd::Done && !plan.dest.Commit())
         end = RowsEnd::WriteFailed;
     plan.dest.Close();
+    if (!failure.empty())
+        return {ImageStatus::Failed, failure};
     switch (end) {
     case RowsEnd::Done:
         return {ImageStatus::Converted, std::string()};

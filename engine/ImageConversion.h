@@ -40,16 +40,34 @@ struct ImageJob {
     PathDisplay shown;
 };
 
-// Everything one image's conversion holds, from its preparation to its end.
+// One image of the file (a page, or a reduced-resolution copy), as checked
+// before the file's first row: every one is checked before anything is
+// written, so that a file is converted whole or not at all.
+struct PagePlan {
+    std::shared_ptr<const CIccCmm> cmm; // shared by pages of one source profile
+    PixelLayout layout;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    ColourPlan colour;
+    TiffWriteSpec write;             // its metadata is read as the page begins
+    std::vector<uint64_t> layoutKey; // what its rows were checked to be
+};
+
+// Everything one file's conversion holds, from its preparation to its end.
 // Members are destroyed in reverse order: the rows and the kernel before the
 // transform they use, the destination (removed unless committed) before the
 // source, the alpha rows and tags after both files.
 struct ImagePlan {
-    std::unique_ptr<CIccCmm> cmm;
+    std::vector<PagePlan> pages;
     CAlphaCarrier alpha;
     CTiffMetadata metadata;
     CTiffImage source;
     CTiffWriter dest;
+    std::string destPath;
+    bool keepMetadata = false;
+    // The page in hand, from pages[page].
+    uint32_t page = 0;
+    std::shared_ptr<const CIccCmm> cmm;
     PixelLayout layout;
     uint32_t width = 0;
     uint32_t height = 0;
@@ -81,9 +99,24 @@ struct ImageOutcome {
 PreparedImage PrepareImage(const ImageJob& job, const std::string& sourcePath,
                            const std::string& destPath);
 
-// rowDone is called after each row written.
+// What the run hears while a file is converted: each row written, and each
+// page begun (its index from 0, and the file's count).
+struct ImageProgress {
+    std::function<void()> rowDone;
+    std::function<void(uint32_t page, uint32_t pages)> pageBegun;
+};
+
 ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
-                          const std::function<void()>& rowDone);
+                          const ImageProgress& progress);
+inline ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
+                                 const std::function<void()>& rowDone) {
+    return ConvertImage(plan, control, ImageProgress{rowDone, {}});
+}
+
+// Makes page `index` the one in hand: its source directory opened for rows,
+// its destination page begun (the file created for the first), its rows and
+// colour kernel. The failure's message, or "" when it is ready.
+std::string BeginPage(ImagePlan& plan, uint32_t index);
 
 // The intent handed to the source step for an intent index 0..3.
 icRenderingIntent SourceIntentFor(int intentIndex);

@@ -1,11 +1,12 @@
-// The steps of one image before its first row: each refuses with the message
-// of the first check that fails, and then nothing is left behind.
+// The steps of one file before its first row: each refuses with the message
+// of the first check that fails, and then nothing is left behind. Every
+// image of the file is checked before the destination is created.
 
 #include <exception>
 #include <utility>
 
-#include "ImageConversion.h"
 #include "ConversionJob.h"
+#include "ImageConversion.h"
 #include "Messages.h"
 #include "PathUtils.h"
 #include "PendingFile.h"
@@ -23,69 +24,50 @@ public:
     CImagePreparation(const ImageJob& job, ImagePlan& plan)
         : m_job(job), m_spec(job.spec), m_plan(plan) {}
 
-    // The transform, and the source opened and checked against it. With
-    // embedded profiles the source is opened first, for its profile.
+    // The transform, and the source opened. With embedded profiles the
+    // source is opened first, for its profiles.
     bool TransformAndSource(const std::string& sourcePath) {
-        if (!m_spec.m_bEmbeddedSourceProfile)
-            return BuildTransform(nullptr) && OpenSource(sourcePath) && CheckSource();
-        std::vector<unsigned char> embedded;
-        if (!OpenSource(sourcePath))
+        m_strSourcePath = sourcePath;
+        if (!m_spec.m_bEmbeddedSourceProfile && !BuildTransform(nullptr))
             return false;
-        if (!m_plan.source.GetIccProfile(embedded))
-            return Refuse(
-                FormatText(msg::kNoEmbeddedProfile, Shown(GetFileName(sourcePath)).c_str()));
-        m_strEmbeddedName = FormatText(msg::kEmbeddedProfileName, Shown(sourcePath).c_str());
-        return BuildTransform(&embedded) && CheckSource();
+        return OpenSource();
     }
 
+    // Every image of the file's chain, checked as one image is.
+    bool Pages() {
+        CTiffImage& src = m_plan.source;
+        const uint32_t count = src.CountPages();
+        if (count == 0)
+            return Refuse(FormatText(msg::kInvalidTiff, Shown(m_strSourcePath).c_str()));
+        for (uint32_t p = 0; p < count; ++p) {
+            if (p > 0 && !src.OpenPage(p))
+                return Refuse(FormatText(msg::kInvalidTiff, Shown(m_strSourcePath).c_str()));
+            if (!src.HasConvertibleSamples())
+                return Refuse(msg::kSourceNot8Bit);
+            if (m_spec.m_bEmbeddedSourceProfile && !EmbeddedTransform())
+                return false;
+            if (!CheckPage())
+                return false;
+        }
+        for (size_t p = 1; p < m_plan.pages.size(); ++p)
+            m_plan.pages[0].write.otherPagesBytes += CTiffWriter::SizeBound(m_plan.pages[p].write);
+        return true;
+    }
+
+    // The destination may be written: an existing one the user may not
+    // write is refused before any work, as writing into it would have been.
     bool Destination(const std::string& destPath) {
-        const CIccCmm& cmm = *m_plan.cmm;
-        const CTiffImage& src = m_plan.source;
-        m_plan.xyzDestination = m_job.xyzDestination || cmm.GetDestSpace() == icSigXYZData;
-        const PixelFormat& from = m_plan.layout.source;
-        const int bits = m_spec.m_nOutputDepth ? m_spec.m_nOutputDepth : from.bitsPerSample;
-        if (!DestinationFormatFor(cmm.GetDestSpace(), m_plan.xyzDestination, from.HasAlpha(), bits,
-                                  m_plan.layout.dest))
-            return Refuse(msg::kInvalidDestination);
-        m_plan.alpha.SetSampleBytes(from.SampleBytes(), m_plan.layout.dest.SampleBytes());
-        // Checked before anything is allocated or written: rows beyond the
-        // limit would take more memory than a machine can be expected to have.
-        const uint64_t destRowBytes = uint64_t(src.GetWidth()) *
-                                      m_plan.layout.dest.StoredSamples() *
-                                      m_plan.layout.dest.SampleBytes();
-        if (src.GetRowBytes() > m_spec.m_nMaxRowBytes || destRowBytes > m_spec.m_nMaxRowBytes)
-            return Refuse(msg::kSourceTooLarge);
-        // An existing destination the user may not write is refused before
-        // any work, as writing into it would have been.
         m_plan.shownDest = Shown(destPath);
+        m_plan.destPath = destPath;
+        m_plan.keepMetadata = m_spec.m_bKeepMetadata;
         if (!MayReplace(destPath))
             return Refuse(FormatText(msg::kWriteFailed, m_plan.shownDest.c_str()));
-        if (!m_plan.dest.Create(destPath.c_str(), WriteSpec()))
-            return Refuse(FormatText(msg::kCannotCreateTiff, m_plan.shownDest.c_str()));
         return true;
     }
 
-    bool RowBuffers() {
-        m_plan.sourceRow = AllocateRow(m_plan.source.GetRowBytes());
-        m_plan.destRow = AllocateRow(m_plan.dest.GetRowBytes());
-        if (!m_plan.sourceRow || !m_plan.destRow)
-            return Refuse(msg::kOutOfMemory);
-        return true;
-    }
-
-    void ChooseColourWay() {
-        ImagePlan& p = m_plan;
-        p.colour = ChooseColourPlan(m_spec, p.layout, p.width, p.height, p.source.GetRowBytes(),
-                                    p.dest.GetRowBytes());
-        if (p.colour.PerPixel())
-            return;
-        try {
-            p.kernel = std::make_unique<CColourKernel>(*p.cmm, p.layout, p.colour,
-                                                       uint64_t(p.width) * p.height);
-        } catch (const std::exception&) {
-            // No memory for the fast way: the per-pixel loop needs none.
-            p.colour = ColourPlan();
-        }
+    bool FirstPage() {
+        const std::string failure = BeginPage(m_plan, 0);
+        return failure.empty() || Refuse(failure);
     }
 
     std::string TakeRefusal() { return std::move(m_strRefusal); }
@@ -101,7 +83,7 @@ private:
     }
 
     bool BuildTransform(const std::vector<unsigned char>* embedded) {
-        auto cmm = std::make_unique<CIccCmm>();
+        auto cmm = std::make_shared<CIccCmm>();
         const icRenderingIntent intent = SourceIntentFor(m_spec.m_nIntent);
         const icStatusCMM source = embedded
                                        ? cmm->AddXform(embedded->data(), embedded->size(), intent)
@@ -109,12 +91,26 @@ private:
         if (source != icCmmStatOk || AddDestinationStep(*cmm) != icCmmStatOk ||
             cmm->Begin() != icCmmStatOk) {
             const std::string shownSource =
-                embedded ? m_strEmbeddedName : Shown(m_spec.m_strSourceProfile);
+                embedded ? FormatText(msg::kEmbeddedProfileName, Shown(m_strSourcePath).c_str())
+                         : Shown(m_spec.m_strSourceProfile);
             return Refuse(FormatText(msg::kInvalidProfile, shownSource.c_str(),
                                      Shown(m_spec.m_strDestProfile).c_str()));
         }
-        m_plan.cmm = std::move(cmm);
+        m_cmm = std::move(cmm);
         return true;
+    }
+
+    // The image's own profile; images that carry the same bytes share one
+    // transform.
+    bool EmbeddedTransform() {
+        std::vector<unsigned char> embedded;
+        if (!m_plan.source.GetIccProfile(embedded))
+            return Refuse(
+                FormatText(msg::kNoEmbeddedProfile, Shown(GetFileName(m_strSourcePath)).c_str()));
+        if (m_cmm && embedded == m_lastEmbedded)
+            return true;
+        m_lastEmbedded = std::move(embedded);
+        return BuildTransform(&m_lastEmbedded);
     }
 
     // When the run embeds the destination profile, the pixels are converted
@@ -126,36 +122,57 @@ private:
         return cmm.AddXform(m_spec.m_strDestProfile.c_str());
     }
 
-    bool OpenSource(const std::string& sourcePath) {
+    bool OpenSource() {
         CTiffImage& src = m_plan.source;
         src.SetAllocationLimit(m_spec.m_nMaxTiffAllocation);
-        if (!src.OpenForRead(sourcePath.c_str()))
-            return Refuse(FormatText(msg::kInvalidTiff, Shown(sourcePath).c_str()));
+        if (!src.OpenForRead(m_strSourcePath.c_str()))
+            return Refuse(FormatText(msg::kInvalidTiff, Shown(m_strSourcePath).c_str()));
         if (!src.HasConvertibleSamples())
             return Refuse(msg::kSourceNot8Bit);
-        m_plan.width = src.GetWidth();
-        m_plan.height = src.GetHeight();
         return true;
     }
 
-    bool CheckSource() {
-        CTiffImage& src = m_plan.source;
-        if (!SourceFormatFor(src.GetPixelTags(), m_plan.cmm->GetSourceSpace(),
-                             m_plan.layout.source))
+    // The image in hand against the transform: its pixels, its destination's
+    // format and the size of both rows.
+    bool CheckPage() {
+        const CTiffImage& src = m_plan.source;
+        PagePlan page;
+        page.cmm = m_cmm;
+        page.width = src.GetWidth();
+        page.height = src.GetHeight();
+        if (!SourceFormatFor(src.GetPixelTags(), m_cmm->GetSourceSpace(), page.layout.source))
             return Refuse(msg::kDataTypeMismatch);
-        src.HandOut(m_plan.layout.source, &m_plan.alpha);
+        const PixelFormat& from = page.layout.source;
+        m_plan.xyzDestination = m_job.xyzDestination || m_cmm->GetDestSpace() == icSigXYZData;
+        const int bits = m_spec.m_nOutputDepth ? m_spec.m_nOutputDepth : from.bitsPerSample;
+        if (!DestinationFormatFor(m_cmm->GetDestSpace(), m_plan.xyzDestination, from.HasAlpha(),
+                                  bits, page.layout.dest))
+            return Refuse(msg::kInvalidDestination);
+        // Checked before anything is allocated or written: rows beyond the
+        // limit would take more memory than a machine can be expected to have.
+        const PixelFormat& to = page.layout.dest;
+        const uint64_t destRowBytes = uint64_t(page.width) * to.StoredSamples() * to.SampleBytes();
+        if (src.GetRowBytes() > m_spec.m_nMaxRowBytes || destRowBytes > m_spec.m_nMaxRowBytes)
+            return Refuse(msg::kSourceTooLarge);
+        const uint64_t sourceRowBytes = uint64_t(page.width) * from.PixelBytes();
+        page.colour = ChooseColourPlan(m_spec, page.layout, page.width, page.height, sourceRowBytes,
+                                       uint64_t(page.width) * to.PixelBytes());
+        page.write = WriteSpec(page);
+        page.layoutKey = src.GetLayoutKey();
+        m_plan.pages.push_back(std::move(page));
         return true;
     }
 
-    TiffWriteSpec WriteSpec() {
+    TiffWriteSpec WriteSpec(const PagePlan& page) {
         const CTiffImage& src = m_plan.source;
         TiffWriteSpec w;
-        w.width = src.GetWidth();
-        w.height = src.GetHeight();
-        w.format = m_plan.layout.dest;
+        w.width = page.width;
+        w.height = page.height;
+        w.format = page.layout.dest;
         w.xResolution = src.GetXResolution();
         w.yResolution = src.GetYResolution();
         w.resolutionUnit = src.GetResolutionUnit();
+        w.page = src.GetPageTags();
         if (m_job.embedProfile) {
             w.profile = m_job.embedProfile->data();
             w.profileSize = uint32_t(m_job.embedProfile->size());
@@ -163,30 +180,84 @@ private:
         w.bigTiffThreshold = m_spec.m_nBigTiffThreshold;
         w.compression = m_spec.m_nCompression;
         w.alpha = &m_plan.alpha;
-        w.inkNames = m_plan.cmm->GetDestColorantNames();
-        // Unreadable EXIF data leaves the other kept tags.
-        if (m_spec.m_bKeepMetadata) {
-            m_plan.source.ReadMetadata(m_plan.metadata);
-            w.metadata = &m_plan.metadata;
-        }
+        w.inkNames = page.cmm->GetDestColorantNames();
         return w;
     }
 
     const ImageJob& m_job;
     const JobSpec& m_spec;
     ImagePlan& m_plan;
-    std::string m_strEmbeddedName;
+    std::string m_strSourcePath;
+    std::shared_ptr<CIccCmm> m_cmm;
+    std::vector<unsigned char> m_lastEmbedded;
     std::string m_strRefusal;
 };
 
+// Whether two pages convert the same pixels the same way.
+bool SameWay(const PagePlan& a, const PagePlan& b) {
+    return a.cmm == b.cmm && a.layout.source == b.layout.source && a.layout.dest == b.layout.dest &&
+           a.colour.workers == b.colour.workers && a.colour.table == b.colour.table &&
+           a.colour.evaluator == b.colour.evaluator;
+}
+
+// The colour kernel of a page: the last page's when it converts the same
+// pixels the same way, as its tables then hold the right colours.
+void MakeKernel(ImagePlan& p, const PagePlan& page, const PagePlan* previous) {
+    if (previous && p.kernel && SameWay(*previous, page))
+        return;
+    p.kernel.reset();
+    p.colour = page.colour;
+    if (p.colour.PerPixel())
+        return;
+    try {
+        p.kernel = std::make_unique<CColourKernel>(*p.cmm, p.layout, p.colour,
+                                                   uint64_t(p.width) * p.height);
+    } catch (const std::exception&) {
+        // No memory for the fast way: the per-pixel loop needs none.
+        p.colour = ColourPlan();
+    }
+}
+
 } // namespace
+
+std::string BeginPage(ImagePlan& p, uint32_t index) {
+    const PagePlan& page = p.pages[index];
+    // The source moves to the page, and its rows are decoded only with the
+    // layout that was checked: a directory that now says otherwise fails.
+    if (p.source.GetPage() != index &&
+        (!p.source.OpenPage(index) || p.source.GetLayoutKey() != page.layoutKey))
+        return msg::kReadFailed;
+    p.page = index;
+    p.cmm = page.cmm;
+    p.layout = page.layout;
+    p.width = page.width;
+    p.height = page.height;
+    p.source.HandOut(page.layout.source, &p.alpha);
+    p.alpha.SetSampleBytes(page.layout.source.SampleBytes(), page.layout.dest.SampleBytes());
+    TiffWriteSpec write = page.write;
+    // Unreadable EXIF data leaves the other kept tags.
+    if (p.keepMetadata) {
+        p.source.ReadMetadata(p.metadata);
+        write.metadata = &p.metadata;
+    }
+    if (index == 0 && !p.dest.Create(p.destPath.c_str(), write))
+        return FormatText(msg::kCannotCreateTiff, p.shownDest.c_str());
+    if (index > 0 && !p.dest.NextPage(write))
+        return FormatText(msg::kWriteFailed, p.shownDest.c_str());
+    p.sourceRow = AllocateRow(p.source.GetRowBytes());
+    p.destRow = AllocateRow(p.dest.GetRowBytes());
+    if (!p.sourceRow || !p.destRow)
+        return msg::kOutOfMemory;
+    MakeKernel(p, page, index > 0 ? &p.pages[index - 1] : nullptr);
+    return std::string();
+}
 
 PreparedImage PrepareImage(const ImageJob& job, const std::string& sourcePath,
                            const std::string& destPath) {
     auto plan = std::make_unique<ImagePlan>();
     CImagePreparation prep(job, *plan);
-    if (!prep.TransformAndSource(sourcePath) || !prep.Destination(destPath) || !prep.RowBuffers())
+    if (!prep.TransformAndSource(sourcePath) || !prep.Pages() || !prep.Destination(destPath) ||
+        !prep.FirstPage())
         return {nullptr, prep.TakeRefusal()};
-    prep.ChooseColourWay();
     return {std::move(plan), std::string()};
 }

@@ -26,6 +26,7 @@ constexpr const char* kEmbeddedProfileName = "%s (embedded profile)";
 constexpr const char* kScreenNot8Bit = "Error: Source image %s must be 8-bit or 16-bit.";
 constexpr const char* kScreenTooLarge = "Error: Source image %s is too large.";
 constexpr const char* kFileCount = "File %i of %i";
+constexpr const char* kFilePage = "%s, page %i of %i";
 constexpr const char* kConversionComplete = "Profile conversion complete.";
 constexpr const char* kConversionCancelled = "Conversion cancelled.";
 

@@ -45,6 +45,13 @@ struct PixelFormat {
     int PixelBytes() const { return colourChannels * SampleBytes(); }
 };
 
+inline bool operator==(const PixelFormat& a, const PixelFormat& b) {
+    return a.colourChannels == b.colourChannels && a.bitsPerSample == b.bitsPerSample &&
+           a.alpha == b.alpha && a.extraChannels == b.extraChannels &&
+           a.minIsWhite == b.minIsWhite && a.lab == b.lab && a.xyzAsLab == b.xyzAsLab &&
+           a.photometric == b.photometric;
+}
+
 // What a source file's tags say of its pixels.
 struct TiffPixelTags {
     uint16_t samplesPerPixel = 0;

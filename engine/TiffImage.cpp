@@ -99,6 +99,8 @@ void CTiffImage::Close() {
     m_fileRow.shrink_to_fit();
     m_layoutKey.clear();
     m_bRowsReadable = false;
+    m_nPage = 0;
+    m_pageTags = TiffPageTags();
     if (m_pTiff) {
         TIFFClose(m_pTiff);
         m_pTiff = nullptr;
@@ -117,15 +119,56 @@ bool CTiffImage::OpenForRead(const char* path) {
         TIFFError(path, "Can not open input image");
         return false;
     }
-    // A tag refused for the cap leaves the file open without it: an image
-    // that needs more memory than that is refused as a whole.
-    if (m_bAllocationRefused || !ReadLayout()) {
+    m_nPage = 0;
+    if (!TakeDirectory()) {
         Close();
         return false;
     }
-    m_layoutKey = LayoutKey(m_pTiff);
-    m_nRow = 0;
     return true;
+}
+
+// The directory just read becomes the image whose rows are handed out.
+bool CTiffImage::TakeDirectory() {
+    m_bInvert = false;
+    m_pAlpha = nullptr;
+    m_fileRow.clear();
+    m_nRow = 0;
+    // A tag refused for the cap leaves the file open without it: an image
+    // that needs more memory than that is refused as a whole.
+    if (m_bAllocationRefused || !ReadLayout()) {
+        m_bRowsReadable = false;
+        return false;
+    }
+    ReadPageTags();
+    m_layoutKey = LayoutKey(m_pTiff);
+    return true;
+}
+
+uint32_t CTiffImage::CountPages() {
+    return m_pTiff ? uint32_t(TIFFNumberOfDirectories(m_pTiff)) : 0;
+}
+
+bool CTiffImage::OpenPage(uint32_t index) {
+    if (!m_pTiff)
+        return false;
+    m_nPage = index;
+    if (TIFFSetDirectory(m_pTiff, index) != 1) {
+        m_bRowsReadable = false;
+        return false;
+    }
+    return TakeDirectory();
+}
+
+void CTiffImage::ReadPageTags() {
+    TiffPageTags& p = m_pageTags;
+    p = TiffPageTags();
+    p.hasNewSubfileType = TIFFGetField(m_pTiff, TIFFTAG_SUBFILETYPE, &p.newSubfileType) == 1;
+    p.hasSubfileType = TIFFGetField(m_pTiff, TIFFTAG_OSUBFILETYPE, &p.subfileType) == 1;
+    p.hasPageNumber = TIFFGetField(m_pTiff, TIFFTAG_PAGENUMBER, &p.pageNumber, &p.pageCount) == 1;
+    const char* name = nullptr;
+    p.hasPageName = TIFFGetField(m_pTiff, TIFFTAG_PAGENAME, &name) == 1 && name;
+    if (p.hasPageName)
+        p.pageName = name;
 }
 
 void CTiffImage::ReadPixelTags() {
@@ -194,14 +237,18 @@ bool CTiffImage::ReadMetadata(CTiffMetadata& metadata) {
     if (!m_pTiff || m_nRow != 0)
         return false;
     // The EXIF directory is read through a handle of its own, so this one
-    // keeps the directory checked. That handle parses the file's first
-    // directory afresh: if it no longer says what was checked, the file was
+    // keeps the directory checked. That handle parses the image's directory
+    // afresh: if it no longer says what was checked, the file was
     // rewritten under the program, and none of its rows are trusted.
     // Without /proc there is no second handle, and no EXIF directory is read;
     // a file that opened before and no longer opens has changed.
     bool refused = false;
     const int fd = ReopenDescriptor(TIFFFileno(m_pTiff));
     TIFF* second = OpenCapped(fd, TIFFFileName(m_pTiff), m_nMaxAllocation, &refused);
+    if (second && m_nPage > 0 && TIFFSetDirectory(second, m_nPage) != 1) {
+        TIFFClose(second);
+        second = nullptr;
+    }
     if (fd >= 0 && (!second || LayoutKey(second) != m_layoutKey))
         m_bRowsReadable = false;
     const bool read = m_bRowsReadable && metadata.Read(m_pTiff, second) && !refused;

@@ -8,6 +8,7 @@
 
 #include "ColorModel.h"
 #include "PixelFormat.h"
+#include "TiffPageTags.h"
 
 typedef struct tiff TIFF;
 class CAlphaCarrier;
@@ -33,7 +34,20 @@ public:
     // A file that needs a larger single block than the limit is refused as
     // invalid. The limit holds for every file opened afterwards.
     void SetAllocationLimit(uint64_t bytes) { m_nMaxAllocation = bytes; }
+    // Opens the file on its first image.
     bool OpenForRead(const char* path);
+    // Images in the file's main chain of directories (pages and reduced-
+    // resolution copies; images kept in sub-directories are not counted);
+    // 0 when the chain cannot be walked.
+    uint32_t CountPages();
+    // Moves to image `index` of the chain, with its own layout and tags, and
+    // its rows from the first; false when its directory cannot be read. The
+    // way rows are handed out is set afresh for every image.
+    bool OpenPage(uint32_t index);
+    uint32_t GetPage() const { return m_nPage; }
+    const TiffPageTags& GetPageTags() const { return m_pageTags; }
+    // What the rows' decoding depends on, as the image's directory says.
+    const std::vector<uint64_t>& GetLayoutKey() const { return m_layoutKey; }
     bool ReadRow(unsigned char* row);
 
     TiffColorModel GetColorModel() const { return ColorModelOf(m_tags.photometric); }
@@ -70,6 +84,8 @@ public:
 private:
     bool ReadLayout();
     void ReadPixelTags();
+    void ReadPageTags();
+    bool TakeDirectory();
 
     TIFF* m_pTiff = nullptr;
     uint32_t m_nWidth = 0;
@@ -87,4 +103,6 @@ private:
     uint64_t m_nMaxAllocation = kDefaultMaxTiffAllocation;
     bool m_bAllocationRefused = false;
     uint32_t m_nRow = 0;
+    uint32_t m_nPage = 0;
+    TiffPageTags m_pageTags;
 };

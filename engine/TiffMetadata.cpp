@@ -151,9 +151,13 @@ bool SetValues(TIFF* tif, const std::vector<STagValue>& values) {
 // through the library would not do, as a directory read back may hold tags
 // the written one did not (a default planar configuration, say) and grow over
 // what follows it.
-bool PointToExif(int fd, const RawTiffLayout& layout, uint64_t exifOffset) {
+bool PointToExif(int fd, const RawTiffLayout& layout, uint32_t index, uint64_t exifOffset) {
     std::vector<RawTiffEntry> entries;
-    if (!ReadRawEntries(fd, layout, layout.firstDirectory, entries))
+    uint64_t directory = layout.firstDirectory;
+    for (uint32_t i = 0; i < index; ++i)
+        if (!ReadRawNextDirectory(fd, layout, directory, directory))
+            return false;
+    if (!ReadRawEntries(fd, layout, directory, entries))
         return false;
     for (const RawTiffEntry& e : entries) {
         if (e.tag != TIFFTAG_EXIFIFD)
@@ -270,9 +274,15 @@ void CTiffMetadata::ApplyTo(TIFF* dest) const {
         TIFFSetField(dest, TIFFTAG_EXIFIFD, uint64_t(0));
 }
 
-bool CTiffMetadata::Finish(TIFF* dest) const {
+bool CTiffMetadata::Finish(TIFF* dest, uint32_t index) const {
     if (m_exifTags.empty())
         return TIFFFlush(dest) == 1;
+    return FinishDirectory(dest, index);
+}
+
+bool CTiffMetadata::FinishDirectory(TIFF* dest, uint32_t index) const {
+    if (m_exifTags.empty())
+        return TIFFWriteDirectory(dest) == 1;
     uint64_t exifOffset = 0;
     if (!TIFFWriteDirectory(dest) || TIFFCreateEXIFDirectory(dest) != 0)
         return false;
@@ -285,7 +295,7 @@ bool CTiffMetadata::Finish(TIFF* dest) const {
     RawTiffLayout layout;
     return written && ReadRawLayout(fd, layout) &&
            WriteExactRationals(fd, layout, exifOffset, m_exifTags) &&
-           PointToExif(fd, layout, exifOffset);
+           PointToExif(fd, layout, index, exifOffset);
 }
 
 bool CTiffMetadata::Empty() const {

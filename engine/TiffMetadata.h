@@ -26,11 +26,14 @@ public:
     // the simple tags and anything the directory must reserve for the EXIF
     // sub-directory.
     void ApplyTo(TIFF* dest) const;
-    // Called once every row has been written (by TIFFWriteEncodedStrip or by
+    // Called once every row of the file's last image (directory `index` of
+    // its chain) has been written (by TIFFWriteEncodedStrip or by
     // TIFFWriteScanline), instead of TIFFFlush: writes the EXIF sub-directory, if
     // any, and the image's directory pointing to it, so that the file is complete
     // when this returns true. The caller then calls TIFFClose.
-    bool Finish(TIFF* dest) const;
+    bool Finish(TIFF* dest, uint32_t index) const;
+    // The same for an image that more follow, instead of TIFFWriteDirectory.
+    bool FinishDirectory(TIFF* dest, uint32_t index) const;
     bool Empty() const;
     // About what the kept tags take in a file, directory entries included.
     uint64_t Bytes() const;

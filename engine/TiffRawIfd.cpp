@@ -83,3 +83,15 @@ bool ReadRawEntries(int fd, const RawTiffLayout& layout, uint64_t offset,
     }
     return true;
 }
+
+bool ReadRawNextDirectory(int fd, const RawTiffLayout& layout, uint64_t offset, uint64_t& next) {
+    const int word = layout.Word(), countSize = layout.big ? 8 : 2, entrySize = 4 + 2 * word;
+    unsigned char buffer[8];
+    if (!ReadRawAt(fd, offset, buffer, countSize))
+        return false;
+    const uint64_t n = DecodeRaw(buffer, countSize, layout.bigEndian);
+    if (n > 0xFFFF || !ReadRawAt(fd, offset + countSize + n * entrySize, buffer, word))
+        return false;
+    next = DecodeRaw(buffer, word, layout.bigEndian);
+    return next != 0;
+}

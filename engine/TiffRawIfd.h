@@ -27,6 +27,9 @@ bool ReadRawLayout(int fd, RawTiffLayout& layout);
 bool ReadRawEntries(int fd, const RawTiffLayout& layout, uint64_t offset,
                     std::vector<RawTiffEntry>& entries);
 
+// The offset of the directory after the one at `offset` (0 after the last).
+bool ReadRawNextDirectory(int fd, const RawTiffLayout& layout, uint64_t offset, uint64_t& next);
+
 // Unsigned integers of `size` bytes in the file's byte order.
 uint64_t DecodeRaw(const unsigned char* p, int size, bool bigEndian);
 void EncodeRaw(uint64_t v, unsigned char* p, int size, bool bigEndian);

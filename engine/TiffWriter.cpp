@@ -71,11 +71,41 @@ bool CTiffWriter::OpenPending(const char* path, bool bigTiff) {
     return true;
 }
 
+uint64_t CTiffWriter::SizeBound(const TiffWriteSpec& spec) {
+    const PixelFormat& f = spec.format;
+    const uint64_t fileRowBytes =
+        (uint64_t(f.StoredSamples()) * f.bitsPerSample * spec.width + 7) / 8;
+    const uint64_t tags =
+        (spec.profile ? spec.profileSize : 0) + (spec.metadata ? spec.metadata->Bytes() : 0);
+    return WrittenSizeBound(fileRowBytes, spec.height, tags, spec.compression != kCompressNone);
+}
+
 bool CTiffWriter::Create(const char* path, const TiffWriteSpec& spec) {
     Close();
-    const PixelFormat& f = spec.format;
-    if (f.HasAlpha() && !spec.alpha)
+    if (spec.format.HasAlpha() && !spec.alpha)
         return false;
+    const bool big = SizeBound(spec) + spec.otherPagesBytes > spec.bigTiffThreshold;
+    if (!OpenPending(path, big))
+        return false;
+    m_nPage = 0;
+    BeginPage(spec);
+    return true;
+}
+
+bool CTiffWriter::NextPage(const TiffWriteSpec& spec) {
+    if (!m_pTiff || m_nStrip < m_nHeight || (spec.format.HasAlpha() && !spec.alpha))
+        return false;
+    const bool written = m_pMetadata ? m_pMetadata->FinishDirectory(m_pTiff, m_nPage)
+                                     : TIFFWriteDirectory(m_pTiff) == 1;
+    if (!written)
+        return false;
+    ++m_nPage;
+    BeginPage(spec);
+    return true;
+}
+
+void CTiffWriter::BeginPage(const TiffWriteSpec& spec) {
+    const PixelFormat& f = spec.format;
     m_nWidth = spec.width;
     m_nHeight = spec.height;
     m_nColourSamples = f.colourChannels;
@@ -83,25 +113,19 @@ bool CTiffWriter::Create(const char* path, const TiffWriteSpec& spec) {
     const uint64_t fileRowBytes =
         (uint64_t(f.StoredSamples()) * f.bitsPerSample * spec.width + 7) / 8;
     const bool compressed = spec.compression != kCompressNone;
-    const uint64_t tags =
-        (spec.profile ? spec.profileSize : 0) + (spec.metadata ? spec.metadata->Bytes() : 0);
-    const bool big =
-        WrittenSizeBound(fileRowBytes, spec.height, tags, compressed) > spec.bigTiffThreshold;
-    if (!OpenPending(path, big))
-        return false;
     m_pAlpha = f.HasAlpha() ? spec.alpha : nullptr;
+    m_bScanlines = compressed;
+    m_fileRow.clear();
     if (m_pAlpha || compressed)
         m_fileRow.resize(fileRowBytes);
     SetLayoutTags(spec);
     if (compressed) {
-        m_bScanlines = true;
         const uint64_t rows = std::max<uint64_t>(1, kCompressedStripBytes / fileRowBytes);
         TIFFSetField(m_pTiff, TIFFTAG_ROWSPERSTRIP,
                      uint32_t(std::min<uint64_t>(rows, spec.height)));
     }
     SetDescriptiveTags(spec);
     m_nStrip = 0;
-    return true;
 }
 
 void CTiffWriter::SetLayoutTags(const TiffWriteSpec& spec) {
@@ -138,9 +162,21 @@ void CTiffWriter::SetDescriptiveTags(const TiffWriteSpec& spec) {
         TIFFSetField(m_pTiff, TIFFTAG_ICCPROFILE, spec.profileSize, spec.profile);
     if (spec.format.photometric == PHOTOMETRIC_SEPARATED && m_nColourSamples != 4)
         SetInkTags(spec.inkNames);
+    SetPageTags(spec.page);
     m_pMetadata = spec.metadata;
     if (m_pMetadata)
         m_pMetadata->ApplyTo(m_pTiff);
+}
+
+void CTiffWriter::SetPageTags(const TiffPageTags& page) {
+    if (page.hasNewSubfileType)
+        TIFFSetField(m_pTiff, TIFFTAG_SUBFILETYPE, page.newSubfileType);
+    if (page.hasSubfileType)
+        TIFFSetField(m_pTiff, TIFFTAG_OSUBFILETYPE, page.subfileType);
+    if (page.hasPageNumber)
+        TIFFSetField(m_pTiff, TIFFTAG_PAGENUMBER, page.pageNumber, page.pageCount);
+    if (page.hasPageName)
+        TIFFSetField(m_pTiff, TIFFTAG_PAGENAME, page.pageName.c_str());
 }
 
 // Inks other than CMYK: "multi-ink" with their count, and their names when
@@ -190,7 +226,7 @@ bool CTiffWriter::Commit() {
     if (!m_pTiff)
         return false;
     // The kept EXIF tags go after the rows, in a directory of their own.
-    bool written = m_pMetadata ? m_pMetadata->Finish(m_pTiff) : TIFFFlush(m_pTiff) == 1;
+    bool written = m_pMetadata ? m_pMetadata->Finish(m_pTiff, m_nPage) : TIFFFlush(m_pTiff) == 1;
     // On disk before it takes the final name: renamed first, a power cut
     // could leave an empty or short file under that name.
     written = written && fsync(TIFFFileno(m_pTiff)) == 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "PixelFormat.h"
+#include "TiffPageTags.h"
 
 typedef struct tiff TIFF;
 class CAlphaCarrier;
@@ -48,6 +49,11 @@ struct TiffWriteSpec {
     // Names of the inks of a destination of inks other than CMYK, one for
     // each colour channel.
     std::vector<std::string> inkNames;
+    // The image's place among the file's pages.
+    TiffPageTags page;
+    // What the file's other pages take at most (SizeBound of each), so that
+    // the first page knows whether the file must be BigTIFF.
+    uint64_t otherPagesBytes = 0;
 };
 
 class CTiffWriter {
@@ -57,7 +63,11 @@ public:
     CTiffWriter(const CTiffWriter&) = delete;
     CTiffWriter& operator=(const CTiffWriter&) = delete;
 
+    // Creates the hidden file and begins its first page.
     bool Create(const char* path, const TiffWriteSpec& spec);
+    // Ends the page whose rows have all been written and begins the next;
+    // false when the page could not be written out.
+    bool NextPage(const TiffWriteSpec& spec);
     // Takes a row of the format's colour samples.
     bool WriteRow(const unsigned char* row);
     // Writes out what the library still holds (its directory above all) and
@@ -71,12 +81,16 @@ public:
     uint64_t GetRowBytes() const { return m_nRowBytes; }
 
     static bool CompressionAvailable(TiffCompression compression);
+    // What one page of this spec takes on disk at most.
+    static uint64_t SizeBound(const TiffWriteSpec& spec);
 
 private:
     bool OpenPending(const char* path, bool bigTiff);
+    void BeginPage(const TiffWriteSpec& spec);
     void SetLayoutTags(const TiffWriteSpec& spec);
     void SetDescriptiveTags(const TiffWriteSpec& spec);
     void SetInkTags(const std::vector<std::string>& names);
+    void SetPageTags(const TiffPageTags& page);
     bool WriteFileRow(unsigned char* row);
 
     TIFF* m_pTiff = nullptr;
@@ -89,6 +103,7 @@ private:
     const CTiffMetadata* m_pMetadata = nullptr;
     std::vector<unsigned char> m_fileRow; // a whole row, alpha included
     uint32_t m_nStrip = 0;
+    uint32_t m_nPage = 0;
     std::string m_strTempPath;  // the hidden file being written
     std::string m_strFinalPath; // the name it is committed under
 };
