@@ -49,7 +49,8 @@ struct Scene {
 };
 using Change = std::function<void(const Scene&)>;
 
-const std::string kReadFailed = "Error: Source image must be 8-bit or 16-bit and only have standard layers.";
+const std::string kReadFailed =
+    "Error: Source image must be 8-bit or 16-bit and only have standard layers.";
 const std::string kNoRoom = "Error: Could not write to @/out/b.tif.";
 const std::string kTooLarge = "Error: Source image is too large.";
 
@@ -123,7 +124,8 @@ TEST(Fault, ChangesDuringARun) {
     const Case cases[] = {
         {"b.tif cut", [](auto& s) { fs::resize_file(s.b, 99); },
          "Invalid Tiff file - '@/in/b.tif'"},
-        {"4-bit b.tif", Patch(TIFFTAG_BITSPERSAMPLE, 4), "Error: Source image must be 8-bit or 16-bit."},
+        {"4-bit b.tif", Patch(TIFFTAG_BITSPERSAMPLE, 4),
+         "Error: Source image must be 8-bit or 16-bit."},
         {"separated b.tif", Patch(TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED),
          "Error: Data type mismatch between source image and profile."},
         {"b.tif's strip now past its end", Patch(TIFFTAG_STRIPOFFSETS, 1u << 31), kReadFailed},

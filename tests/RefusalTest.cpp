@@ -67,7 +67,8 @@ static std::string Fill(std::string text, const Scene& s) {
 
 const std::string kInvalidTiff = "Invalid Tiff file - '@/in/bad.tif'";
 const std::string kNot8Bit = "Error: Source image bad.tif must be 8-bit or 16-bit.";
-const std::string kReadFailed = "Error: Source image must be 8-bit or 16-bit and only have standard layers.";
+const std::string kReadFailed =
+    "Error: Source image must be 8-bit or 16-bit and only have standard layers.";
 const std::string kMismatch = "Error: Data type mismatch between source image and profile.";
 const std::string kBadProfile = "Invalid Profile:\n  @/src.icc\n  @/dst.icc'";
 

@@ -127,10 +127,11 @@ static std::set<uint32_t> Tags(TIFF* tif) {
     return tags;
 }
 
-// Gives a file what ts::WriteTiff does not write: XMP and an EXIF directory,
+// Gives a page of a file what ts::WriteTiff does not write: XMP and an EXIF directory,
 // unreadable (past the end of the file) when asked.
-static void AddMetadata(const std::string& path, bool exif, bool readable) {
+static void AddMetadata(const std::string& path, bool exif, bool readable, uint16_t page = 0) {
     TIFF* tif = TIFFOpen(path.c_str(), "r+");
+    TIFFSetDirectory(tif, page);
     uint64_t offset = 1 << 30;
     const uint16_t iso[] = {100, 400};
     if (exif && readable) {
@@ -144,7 +145,7 @@ static void AddMetadata(const std::string& path, bool exif, bool readable) {
         TIFFSetField(tif, EXIFTAG_ISOSPEEDRATINGS, 2, iso);
         TIFFSetField(tif, EXIFTAG_COLORSPACE, 1);
         TIFFWriteCustomDirectory(tif, &offset);
-        TIFFSetDirectory(tif, 0);
+        TIFFSetDirectory(tif, page);
     }
     TIFFSetField(tif, TIFFTAG_XMLPACKET, 8, "<x:xmp/>");
     if (exif)
@@ -153,17 +154,20 @@ static void AddMetadata(const std::string& path, bool exif, bool readable) {
     TIFFClose(tif);
 }
 
-// The fractions of the file's EXIF directory, as numerators and denominators in turn; those
+// The fractions of a page's EXIF directory, as numerators and denominators in turn; those
 // named in `set` are first given those numbers, as a camera writes them.
 using Fractions = std::map<uint16_t, std::vector<uint32_t>>;
-static Fractions ExifFractions(const std::string& path, const Fractions& set = {}) {
+static Fractions ExifFractions(const std::string& path, uint16_t page, const Fractions& set = {}) {
     Fractions got;
     const int fd = open(path.c_str(), set.empty() ? O_RDONLY : O_RDWR);
     RawTiffLayout layout;
     std::vector<RawTiffEntry> image, exif;
     unsigned char raw[8 * 64];
-    if (fd < 0 || !ReadRawLayout(fd, layout) ||
-        !ReadRawEntries(fd, layout, layout.firstDirectory, image))
+    bool found = fd >= 0 && ReadRawLayout(fd, layout);
+    uint64_t directory = layout.firstDirectory;
+    for (uint16_t p = 0; found && p < page; ++p)
+        found = ReadRawNextDirectory(fd, layout, directory, directory);
+    if (!found || !ReadRawEntries(fd, layout, directory, image))
         return close(fd), got;
     for (const RawTiffEntry& e : image)
         if (e.tag == TIFFTAG_EXIFIFD && ReadRawAt(fd, e.valueAt, raw, layout.Word()))
@@ -194,44 +198,60 @@ TEST(TiffMetadata, KeptOnlyWhenAsked) {
     ts::RunSpec run;
     run.source = s.file("in.tif"), run.dest = s.file("out.tif");
     run.sourceProfile = run.destProfile = ts::MakeProfile(s.path(), ts::Builtin::Srgb);
-    // keep, EXIF, EXIF readable, BigTIFF copy, compressed copy
-    const std::tuple<bool, bool, bool, bool, bool> cases[] = {
-        {true, true, true, false, false}, {true, true, true, true, false},
-        {true, true, true, true, true},   {true, false, false, false, true},
-        {true, true, false, true, false}, {false, true, true, false, false}};
-    for (const auto& [keep, exif, readable, bigOut, compress] : cases) {
+    // keep, EXIF, EXIF readable, BigTIFF copy, compressed copy, pages (each with its own)
+    const std::tuple<bool, bool, bool, bool, bool, uint16_t> cases[] = {
+        {true, true, true, false, false, 1},  {true, true, true, true, false, 1},
+        {true, true, true, true, true, 1},    {true, false, false, false, true, 1},
+        {true, true, false, true, false, 1},  {false, true, true, false, false, 1},
+        {true, true, true, false, false, 3},  {true, true, true, true, true, 3},
+        {true, false, false, false, false, 2}};
+    for (const auto& [keep, exif, readable, bigOut, compress, pages] : cases) {
+        in.pages = pages, in.pageNumbers = pages > 1;
+        in.pageEdit = [](T& t, uint16_t p) { t.text[TIFFTAG_ARTIST] += std::to_string(p); };
         ASSERT_TRUE(ts::WriteTiff(run.source, in));
-        AddMetadata(run.source, exif, readable);
         // Fractions a float cannot carry: the copy has the very numbers.
         const Fractions exact = {{EXIFTAG_EXPOSURETIME, {1, 8000}},
                                  {EXIFTAG_FNUMBER, {4294967295u, 1}},
                                  {EXIFTAG_EXPOSUREBIASVALUE, {uint32_t(-1), 3}}};
-        ASSERT_EQ(ExifFractions(run.source, exact), exif && readable ? exact : Fractions());
+        for (uint16_t p = 0; p < pages; ++p) {
+            AddMetadata(run.source, exif, readable, p);
+            ASSERT_EQ(ExifFractions(run.source, p, exact), exif && readable ? exact : Fractions());
+        }
         run.setUp = [&, keep = keep, bigOut = bigOut, compress = compress](JobSpec& job) {
             job.m_bKeepMetadata = keep, job.m_nBigTiffThreshold = bigOut ? 0 : kBigTiffThreshold;
             job.m_nCompression = compress ? kCompressDeflate : kCompressNone;
         };
-        bool ok = false;
-        const T out = ts::RunJob(run).succeeded ? ts::ReadTiff(run.dest, &ok) : T();
-        ASSERT_TRUE(ok && out.pages == 1 && out.bigTiff == bigOut &&
-                    out.icc == ts::ReadBytes(run.destProfile));
-        EXPECT_EQ(out.text, keep ? in.text : decltype(in.text)());
-        TIFF* tif = TIFFOpen(run.dest.c_str(), "r");
-        std::set<uint32_t> tags = {TIFFTAG_ICCPROFILE, TIFFTAG_XMLPACKET, TIFFTAG_ARTIST,
-                                   TIFFTAG_DATETIME, TIFFTAG_EXIFIFD};
-        tags.erase(exif && readable ? 0 : TIFFTAG_EXIFIFD);
-        EXPECT_EQ(Tags(tif), keep ? tags : std::set<uint32_t>{TIFFTAG_ICCPROFILE});
-        uint64_t exifAt = 0;
-        float exposure = 0;
-        ASSERT_EQ(TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifAt) && TIFFReadEXIFDirectory(tif, exifAt),
-                  keep && exif && readable);
-        EXPECT_TRUE(!exifAt ||
-                    (Tags(tif) ==
-                         std::set<uint32_t>({EXIFTAG_EXPOSURETIME, EXIFTAG_FNUMBER,
-                                             EXIFTAG_EXPOSUREBIASVALUE, EXIFTAG_ISOSPEEDRATINGS}) &&
-                     TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &exposure) && exposure == 1.f / 8000));
-        TIFFClose(tif);
-        EXPECT_EQ(ExifFractions(run.dest), keep && exif && readable ? exact : Fractions());
+        ASSERT_TRUE(ts::RunJob(run).succeeded);
+        for (uint16_t p = 0; p < pages; ++p) {
+            SCOPED_TRACE(p);
+            bool ok = false;
+            const T out = ts::ReadTiff(run.dest, &ok, p);
+            ASSERT_TRUE(ok && out.pages == pages && out.bigTiff == bigOut &&
+                        out.icc == ts::ReadBytes(run.destProfile) &&
+                        out.pageNumbers == (pages > 1));
+            auto text = in.text;
+            text[TIFFTAG_ARTIST] += std::to_string(p);
+            EXPECT_EQ(out.text, keep ? text : decltype(text)());
+            TIFF* tif = TIFFOpen(run.dest.c_str(), "r");
+            TIFFSetDirectory(tif, p);
+            std::set<uint32_t> tags = {TIFFTAG_ICCPROFILE, TIFFTAG_XMLPACKET, TIFFTAG_ARTIST,
+                                       TIFFTAG_DATETIME, TIFFTAG_EXIFIFD};
+            tags.erase(exif && readable ? 0 : TIFFTAG_EXIFIFD);
+            EXPECT_EQ(Tags(tif), keep ? tags : std::set<uint32_t>{TIFFTAG_ICCPROFILE});
+            uint64_t exifAt = 0;
+            float exposure = 0;
+            ASSERT_EQ(TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifAt) &&
+                          TIFFReadEXIFDirectory(tif, exifAt),
+                      keep && exif && readable);
+            EXPECT_TRUE(
+                !exifAt ||
+                (Tags(tif) ==
+                     std::set<uint32_t>({EXIFTAG_EXPOSURETIME, EXIFTAG_FNUMBER,
+                                         EXIFTAG_EXPOSUREBIASVALUE, EXIFTAG_ISOSPEEDRATINGS}) &&
+                 TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &exposure) && exposure == 1.f / 8000));
+            TIFFClose(tif);
+            EXPECT_EQ(ExifFractions(run.dest, p), keep && exif && readable ? exact : Fractions());
+        }
     }
 }
 

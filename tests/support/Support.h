@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "ConversionObserver.h"
 #include "ConversionJob.h"
+#include "ConversionObserver.h"
 #include "RunState.h"
+#include "TiffWriter.h"
 
 namespace ts {
 
@@ -64,15 +65,20 @@ struct Tiff {
     std::map<uint32_t, std::string> text; // ASCII tags (TIFFTAG_ARTIST, ...)
     Bytes icc, xmp;
     uint16_t pages = 1; // later pages hold other pixels
-    bool bigTiff = false;
+    // Changes page p's tags before it is written (its pixels follow its layout).
+    std::function<void(Tiff&, uint16_t p)> pageEdit;
+    uint32_t newSubfileType = 0;
+    bool pageNumbers = false; // PageNumber p of pages on every page
+    bool bigTiff = false, bigEndian = false;
     bool samplesTag = true; // false: no SamplesPerPixel tag, which means one sample
     Bytes pixels;           // rows top-down, planes one after another; empty = Pattern(*this)
 };
 uint64_t RowBytes(const Tiff& t);                // one row of one plane
 Bytes Pattern(const Tiff& t, uint32_t seed = 0); // gradients and noise, any bit depth
 bool WriteTiff(const std::string& path, const Tiff& t);
-// The first page; ok is false when the file does not open or a row does not decode.
-Tiff ReadTiff(const std::string& path, bool* ok = nullptr);
+// One page (the first by default); ok is false when the file or the page does not open or
+// a row does not decode. pages is the file's count.
+Tiff ReadTiff(const std::string& path, bool* ok = nullptr, uint16_t page = 0);
 
 // Profiles, saved in `dir` under `name`; the path, or "" when it could not be made.
 enum class Builtin { Srgb, Lab4, Lab2, Xyz, Gray, Abstract, DeviceLink };
@@ -135,5 +141,31 @@ struct RunSpec {
     RunProgress* progress = nullptr;
 };
 RunRecord RunJob(const RunSpec& spec);
+
+// One image prepared and converted as a run does it: the job's settings, then what came of
+// it: the refusal, or the plan chosen and the outcome.
+struct Conversion {
+    std::string source, from, to, dest;
+    int intent = 2, cancelAfter = -1; // rows; 0: cancelled before the first pixel
+    int depth = 0;                    // of the destination; 0: the source's
+    bool embeddedSource = false, keepMetadata = false;
+    TiffCompression compression = kCompressNone;
+    Bytes embed; // the destination profile to embed
+    int rows = 0, pages = 0;
+    std::string plan, status, message; // status: refused, converted, failed or cancelled
+};
+// threads: the fast path's workers; 0: the per-pixel path.
+Conversion Convert(Conversion o, unsigned threads);
+
+// Little CMS's own result for an image's first page, stored as TIFF stores it at outBits
+// (0: the image's depth), alpha passed through. It compensates black points by itself only
+// for version 4 profiles with the perceptual and saturation intents, which tests avoid.
+// Intent index 0 is the source's header intent.
+Bytes Lcms(const std::string& from, const std::string& to, int intentIndex, const Tiff& t,
+           uint16_t outBits = 0);
+// The largest difference between two images' samples, in levels; cieLab: samples 1 and 2 of
+// every `samples` are signed.
+int WorstDifference(const Bytes& got, const Bytes& want, uint16_t bits, bool cieLab,
+                    uint16_t samples);
 
 } // namespace ts

@@ -78,6 +78,8 @@ void SetTags(TIFF* tif, const Tiff& t) {
     }
     for (const auto& [tag, value] : t.text)
         TIFFSetField(tif, tag, value.c_str());
+    if (t.newSubfileType)
+        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, t.newSubfileType);
 }
 
 bool WritePixels(TIFF* tif, const Tiff& t, const Bytes& pixels) {
@@ -132,24 +134,35 @@ Bytes Pattern(const Tiff& t, uint32_t seed) {
 }
 
 bool WriteTiff(const std::string& path, const Tiff& t) {
-    TIFF* tif = TIFFOpen(path.c_str(), t.bigTiff ? "w8" : "w");
+    const std::string mode = std::string("w") + (t.bigTiff ? "8" : "") + (t.bigEndian ? "b" : "l");
+    TIFF* tif = TIFFOpen(path.c_str(), mode.c_str());
     if (!tif)
         return false;
     bool ok = true;
     for (uint16_t page = 0; ok && page < t.pages; ++page) {
-        SetTags(tif, t);
-        ok = WritePixels(tif, t, page == 0 && !t.pixels.empty() ? t.pixels : Pattern(t, page));
+        Tiff p = t;
+        if (t.pageEdit)
+            t.pageEdit(p, page);
+        SetTags(tif, p);
+        if (t.pageNumbers)
+            TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, t.pages);
+        ok = WritePixels(tif, p, page == 0 && !p.pixels.empty() ? p.pixels : Pattern(p, page));
     }
     TIFFClose(tif);
     return ok;
 }
 
-Tiff ReadTiff(const std::string& path, bool* ok) {
+Tiff ReadTiff(const std::string& path, bool* ok, uint16_t page) {
     Tiff t;
     t.planar = t.orientation = t.compression = t.photometric = t.samples = t.bits = 0;
     t.rowsPerStrip = 0;
     bool good = false;
-    if (TIFF* tif = TIFFOpen(path.c_str(), "r")) {
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    if (tif && page > 0 && !TIFFSetDirectory(tif, page)) {
+        TIFFClose(tif);
+        tif = nullptr;
+    }
+    if (tif) {
         uint32_t n32 = 0;
         uint16_t n16 = 0, *kinds = nullptr;
         float f = 0;
@@ -178,8 +191,11 @@ Tiff ReadTiff(const std::string& path, bool* ok) {
         if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &n32, &data))
             t.icc.assign(static_cast<unsigned char*>(data),
                          static_cast<unsigned char*>(data) + n32);
+        uint16_t number = 0, count = 0;
+        t.pageNumbers = TIFFGetField(tif, TIFFTAG_PAGENUMBER, &number, &count) && number == page;
+        TIFFGetField(tif, TIFFTAG_SUBFILETYPE, &t.newSubfileType);
         for (uint32_t tag : {TIFFTAG_ARTIST, TIFFTAG_COPYRIGHT, TIFFTAG_IMAGEDESCRIPTION,
-                             TIFFTAG_DATETIME, TIFFTAG_SOFTWARE})
+                             TIFFTAG_DATETIME, TIFFTAG_SOFTWARE, TIFFTAG_PAGENAME})
             if (TIFFGetField(tif, tag, &s))
                 t.text[tag] = s;
         t.tiled = TIFFIsTiled(tif);
