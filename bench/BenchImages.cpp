@@ -22,7 +22,10 @@ using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
 // distributions; seeded per row so every row stands on its own.
 class RowNoise {
 public:
-    explicit RowNoise(uint32_t row) : m_state(0x9E3779B97F4A7C15ull * (row + 1)) {}
+    // Another stream gives other numbers for the same row, so that a pattern
+    // can add noise without moving the numbers another one is made of.
+    explicit RowNoise(uint32_t row, uint64_t stream = 0)
+        : m_state(0x9E3779B97F4A7C15ull * (row + 1) ^ stream) {}
 
     uint8_t NextByte() { return static_cast<uint8_t>(Uniform() * 256.0); }
 
@@ -209,10 +212,33 @@ void FillLabRow(uint32_t width, uint32_t height, uint32_t y, uint8_t* row) {
     }
 }
 
+// A plain separation: part of the grey goes to black, so that all four inks
+// vary as they do in a separated photo, within a total of 255 % of ink.
+void SeparateRow(const uint8_t* rgb, uint32_t width, uint8_t* cmyk) {
+    for (uint32_t x = 0; x < width; ++x, rgb += 3, cmyk += 4) {
+        const int c = 255 - rgb[0], m = 255 - rgb[1], y = 255 - rgb[2];
+        const int k = std::min({c, m, y}) * 3 / 5;
+        cmyk[0] = uint8_t(c - k);
+        cmyk[1] = uint8_t(m - k);
+        cmyk[2] = uint8_t(y - k);
+        cmyk[3] = uint8_t(k);
+    }
+}
+
+// The 8-bit content as high bytes under random low bytes, from a stream of
+// their own: a 16-bit pattern's high bytes stay its 8-bit pattern's.
+void WidenRow(const uint8_t* high, size_t samples, uint32_t y, uint16_t* wide) {
+    RowNoise low(y, 0x5851F42D4C957F2Dull);
+    for (size_t i = 0; i < samples; ++i)
+        wide[i] = uint16_t(high[i] << 8 | low.NextByte());
+}
+
 void FillRow(Pattern pattern, PhotoRows* photo, uint32_t width, uint32_t height, uint32_t y,
              uint8_t* row) {
     switch (pattern) {
     case Pattern::Photo:
+    case Pattern::Photo16:
+    case Pattern::Cmyk16:
         photo->Fill(y, row);
         return;
     case Pattern::Gradient:
@@ -227,17 +253,35 @@ void FillRow(Pattern pattern, PhotoRows* photo, uint32_t width, uint32_t height,
     }
 }
 
-TiffPtr CreateTiff(const std::string& path, Pattern pattern, uint32_t width, uint32_t height) {
+struct Format {
+    uint16_t bits, samples, photometric;
+};
+
+Format FormatOf(Pattern pattern) {
+    switch (pattern) {
+    case Pattern::Lab:
+        return {8, 3, PHOTOMETRIC_CIELAB};
+    case Pattern::Photo16:
+        return {16, 3, PHOTOMETRIC_RGB};
+    case Pattern::Cmyk16:
+        return {16, 4, PHOTOMETRIC_SEPARATED};
+    default:
+        return {8, 3, PHOTOMETRIC_RGB};
+    }
+}
+
+TiffPtr CreateTiff(const std::string& path, const Format& format, uint32_t width, uint32_t height) {
     TiffPtr tif(TIFFOpen(path.c_str(), "w"));
     if (!tif)
         return nullptr;
     TIFF* t = tif.get();
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC,
-                 pattern == Pattern::Lab ? PHOTOMETRIC_CIELAB : PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, format.bits);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, format.samples);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, format.photometric);
+    if (format.photometric == PHOTOMETRIC_SEPARATED)
+        TIFFSetField(t, TIFFTAG_INKSET, INKSET_CMYK);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, uint32_t(-1)));
@@ -250,18 +294,31 @@ TiffPtr CreateTiff(const std::string& path, Pattern pattern, uint32_t width, uin
 } // namespace
 
 bool WritePatternTiff(const std::string& path, Pattern pattern, uint32_t width, uint32_t height) {
-    TiffPtr tif = CreateTiff(path, pattern, width, height);
+    const Format format = FormatOf(pattern);
+    TiffPtr tif = CreateTiff(path, format, width, height);
     if (!tif) {
         fprintf(stderr, "cannot create %s\n", path.c_str());
         return false;
     }
     std::unique_ptr<PhotoRows> photo;
-    if (pattern == Pattern::Photo)
+    if (pattern == Pattern::Photo || pattern == Pattern::Photo16 || pattern == Pattern::Cmyk16)
         photo = std::make_unique<PhotoRows>(width, height);
-    std::vector<uint8_t> row(size_t(width) * 3);
+    const size_t samples = size_t(width) * format.samples;
+    std::vector<uint8_t> row(size_t(width) * 3), inks(pattern == Pattern::Cmyk16 ? samples : 0);
+    std::vector<uint16_t> wide(format.bits == 16 ? samples : 0);
     for (uint32_t y = 0; y < height; ++y) {
         FillRow(pattern, photo.get(), width, height, y, row.data());
-        if (TIFFWriteScanline(tif.get(), row.data(), y, 0) < 0) {
+        void* data = row.data();
+        if (format.bits == 16) {
+            const uint8_t* high = row.data();
+            if (pattern == Pattern::Cmyk16) {
+                SeparateRow(row.data(), width, inks.data());
+                high = inks.data();
+            }
+            WidenRow(high, samples, y, wide.data());
+            data = wide.data();
+        }
+        if (TIFFWriteScanline(tif.get(), data, y, 0) < 0) {
             fprintf(stderr, "cannot write %s\n", path.c_str());
             return false;
         }
@@ -269,22 +326,100 @@ bool WritePatternTiff(const std::string& path, Pattern pattern, uint32_t width, 
     return TIFFFlush(tif.get()) == 1;
 }
 
-long CountDistinctColours(const std::string& path) {
-    TiffPtr tif(TIFFOpen(path.c_str(), "r"));
+namespace {
+
+struct Layout {
+    uint32_t width = 0, height = 0;
     uint16_t samples = 0, bits = 0;
-    uint32_t height = 0;
-    if (!tif || !TIFFGetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples) || samples != 3 ||
-        !TIFFGetField(tif.get(), TIFFTAG_BITSPERSAMPLE, &bits) || bits != 8)
+    bool operator==(const Layout& o) const {
+        return width == o.width && height == o.height && samples == o.samples && bits == o.bits;
+    }
+};
+
+// An image open for reading row by row, its samples widened to 16 bits'
+// room whatever their depth.
+class SampleRows {
+public:
+    // False with a reason unless the file is an interleaved 8-bit or 16-bit
+    // strip image whose rows hold exactly its samples.
+    bool Open(const std::string& path, std::string& error) {
+        m_tif.reset(TIFFOpen(path.c_str(), "r"));
+        if (!m_tif) {
+            error = "cannot read " + path;
+            return false;
+        }
+        TIFF* t = m_tif.get();
+        uint16_t planar = PLANARCONFIG_CONTIG;
+        TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &m_layout.width);
+        TIFFGetField(t, TIFFTAG_IMAGELENGTH, &m_layout.height);
+        TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &m_layout.samples);
+        TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &m_layout.bits);
+        TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &planar);
+        if ((m_layout.bits != 8 && m_layout.bits != 16) || planar != PLANARCONFIG_CONTIG ||
+            TIFFIsTiled(t) || m_layout.samples == 0 || m_layout.samples > 16) {
+            error = path + " is not an 8-bit or 16-bit interleaved strip image";
+            return false;
+        }
+        m_rowSamples = uint64_t(m_layout.width) * m_layout.samples;
+        if (TIFFScanlineSize64(t) != m_rowSamples * (m_layout.bits / 8)) {
+            error = path + ": rows of an unexpected size";
+            return false;
+        }
+        m_buffer.resize(m_rowSamples);
+        return true;
+    }
+
+    const Layout& layout() const { return m_layout; }
+    uint64_t RowSamples() const { return m_rowSamples; }
+
+    bool Read(uint32_t y) { return TIFFReadScanline(m_tif.get(), m_buffer.data(), y, 0) >= 0; }
+
+    // A sample of the row last read (libtiff gives 16-bit samples in the
+    // machine's order).
+    unsigned Sample(size_t i) const {
+        if (m_layout.bits == 8)
+            return reinterpret_cast<const uint8_t*>(m_buffer.data())[i];
+        return m_buffer[i];
+    }
+
+private:
+    TiffPtr m_tif;
+    Layout m_layout;
+    uint64_t m_rowSamples = 0;
+    std::vector<uint16_t> m_buffer;
+};
+
+// 24-bit colours are marked in a bitmap of 2 MB; wider ones are gathered and
+// sorted, 8 bytes a pixel, so the number of pixels is capped.
+constexpr uint64_t kMaxSortedPixels = uint64_t(1) << 28;
+
+} // namespace
+
+long CountDistinctColours(const std::string& path) {
+    SampleRows rows;
+    std::string error;
+    if (!rows.Open(path, error))
         return -1;
-    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
-    std::vector<uint8_t> seen(1u << 21); // one bit per 24-bit value
-    std::vector<uint8_t> row(TIFFScanlineSize(tif.get()));
+    const Layout& l = rows.layout();
+    const uint64_t pixels = uint64_t(l.width) * l.height;
+    const bool bitmap = l.bits == 8 && l.samples == 3;
+    if (!bitmap && (l.samples * l.bits > 64 || pixels > kMaxSortedPixels))
+        return -1;
+    std::vector<uint8_t> seen(bitmap ? 1u << 21 : 0); // one bit per 24-bit value
+    std::vector<uint64_t> keys;
+    keys.reserve(bitmap ? 0 : pixels);
     long distinct = 0;
-    for (uint32_t y = 0; y < height; ++y) {
-        if (TIFFReadScanline(tif.get(), row.data(), y, 0) < 0)
+    for (uint32_t y = 0; y < l.height; ++y) {
+        if (!rows.Read(y))
             return -1;
-        for (size_t i = 0; i + 2 < row.size(); i += 3) {
-            const uint32_t key = row[i] << 16 | row[i + 1] << 8 | row[i + 2];
+        for (size_t i = 0; i < rows.RowSamples(); i += l.samples) {
+            uint64_t key = 0;
+            for (size_t s = 0; s < l.samples; ++s)
+                key = key << l.bits | rows.Sample(i + s);
+            if (!bitmap) {
+                keys.push_back(key);
+                continue;
+            }
             const uint8_t bit = uint8_t(1u << (key & 7));
             if (!(seen[key >> 3] & bit)) {
                 seen[key >> 3] |= bit;
@@ -292,66 +427,36 @@ long CountDistinctColours(const std::string& path) {
             }
         }
     }
-    return distinct;
+    if (bitmap)
+        return distinct;
+    std::sort(keys.begin(), keys.end());
+    return long(std::unique(keys.begin(), keys.end()) - keys.begin());
 }
 
-namespace {
-
-struct Layout {
-    uint32_t width = 0, height = 0;
-    uint16_t samples = 0, bits = 0, planar = PLANARCONFIG_CONTIG;
-    bool operator==(const Layout& o) const {
-        return width == o.width && height == o.height && samples == o.samples && bits == o.bits;
+DiffResult DiffTiffs(const std::string& a, const std::string& b, TiffDiff& diff,
+                     std::string& error) {
+    SampleRows ra, rb;
+    if (!ra.Open(a, error) || !rb.Open(b, error))
+        return DiffResult::Unreadable;
+    if (!(ra.layout() == rb.layout())) {
+        error = "the two images differ in size, samples per pixel or bit depth";
+        return DiffResult::OtherLayout;
     }
-};
-
-TiffPtr OpenWithLayout(const std::string& path, Layout& layout, std::string& error) {
-    TiffPtr tif(TIFFOpen(path.c_str(), "r"));
-    if (!tif) {
-        error = "cannot read " + path;
-        return nullptr;
-    }
-    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &layout.width);
-    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &layout.height);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &layout.samples);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &layout.bits);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PLANARCONFIG, &layout.planar);
-    if (layout.bits != 8 || layout.planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tif.get())) {
-        error = path + " is not an 8-bit interleaved strip image";
-        return nullptr;
-    }
-    return tif;
-}
-
-} // namespace
-
-bool DiffTiffs(const std::string& a, const std::string& b, TiffDiff& diff, std::string& error) {
-    Layout la, lb;
-    TiffPtr ta = OpenWithLayout(a, la, error);
-    TiffPtr tb = ta ? OpenWithLayout(b, lb, error) : nullptr;
-    if (!ta || !tb)
-        return false;
-    if (!(la == lb)) {
-        error = "the two images differ in size or samples per pixel";
-        return false;
-    }
-    const size_t rowBytes = size_t(la.width) * la.samples;
-    std::vector<uint8_t> ra(rowBytes), rb(rowBytes);
     diff = TiffDiff{};
-    for (uint32_t y = 0; y < la.height; ++y) {
-        if (TIFFReadScanline(ta.get(), ra.data(), y, 0) < 0 ||
-            TIFFReadScanline(tb.get(), rb.data(), y, 0) < 0) {
+    diff.bits = ra.layout().bits;
+    for (uint32_t y = 0; y < ra.layout().height; ++y) {
+        if (!ra.Read(y) || !rb.Read(y)) {
             error = "cannot read row " + std::to_string(y);
-            return false;
+            return DiffResult::Unreadable;
         }
-        for (size_t i = 0; i < rowBytes; ++i) {
-            const int d = std::abs(int(ra[i]) - int(rb[i]));
+        for (size_t i = 0; i < ra.RowSamples(); ++i) {
+            const int d = std::abs(int(ra.Sample(i)) - int(rb.Sample(i)));
             diff.equal += d == 0;
             diff.maxDifference = std::max(diff.maxDifference, d);
         }
-        diff.samples += rowBytes;
+        diff.samples += ra.RowSamples();
     }
-    return true;
+    return DiffResult::Compared;
 }
 
 } // namespace bench

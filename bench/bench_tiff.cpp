@@ -1,7 +1,10 @@
 // chromaport_bench_tiff: the TIFF chores of bench/compare.sh.
-//   chromaport_bench_tiff make photo|gradient|lab|noise WIDTH HEIGHT OUT.tif
+//   chromaport_bench_tiff make PATTERN WIDTH HEIGHT OUT.tif
+//       PATTERN: photo gradient lab noise (8-bit), photo16 cmyk16 (16-bit)
 //   chromaport_bench_tiff distinct FILE.tif     number of distinct colours
-//   chromaport_bench_tiff diff A.tif B.tif      "<equal %> <max difference>"
+//   chromaport_bench_tiff diff A.tif B.tif      "<equal %> <max difference> <bits>": the
+//       share of equal samples, the largest difference in levels of that many
+//       bits; exit status 3 when the two differ in size, samples or depth
 
 #include <cmath>
 #include <cstdio>
@@ -13,10 +16,10 @@
 namespace {
 
 int Usage() {
-    fprintf(stderr,
-            "usage: chromaport_bench_tiff make photo|gradient|lab|noise WIDTH HEIGHT OUT.tif\n"
-            "       chromaport_bench_tiff distinct FILE.tif\n"
-            "       chromaport_bench_tiff diff A.tif B.tif\n");
+    fprintf(stderr, "usage: chromaport_bench_tiff make "
+                    "photo|gradient|lab|noise|photo16|cmyk16 WIDTH HEIGHT OUT.tif\n"
+                    "       chromaport_bench_tiff distinct FILE.tif\n"
+                    "       chromaport_bench_tiff diff A.tif B.tif\n");
     return 2;
 }
 
@@ -29,6 +32,10 @@ bool ParsePattern(const std::string& name, bench::Pattern& pattern) {
         pattern = bench::Pattern::Lab;
     else if (name == "noise")
         pattern = bench::Pattern::Noise;
+    else if (name == "photo16")
+        pattern = bench::Pattern::Photo16;
+    else if (name == "cmyk16")
+        pattern = bench::Pattern::Cmyk16;
     else
         return false;
     return true;
@@ -65,17 +72,18 @@ int Distinct(const char* path) {
 int Diff(const char* a, const char* b) {
     bench::TiffDiff diff;
     std::string error;
-    if (!bench::DiffTiffs(a, b, diff, error)) {
+    const bench::DiffResult result = bench::DiffTiffs(a, b, diff, error);
+    if (result != bench::DiffResult::Compared) {
         fprintf(stderr, "%s\n", error.c_str());
-        return 1;
+        return result == bench::DiffResult::OtherLayout ? 3 : 1;
     }
     if (diff.equal == diff.samples) {
-        printf("100 0\n");
+        printf("100 0 %d\n", diff.bits);
         return 0;
     }
-    // Truncated, so that a single differing byte never shows as 100.000.
+    // Truncated, so that a single differing sample never shows as 100.000.
     const double equal = std::floor(1e5 * double(diff.equal) / double(diff.samples)) / 1e3;
-    printf("%.3f %d\n", equal, diff.maxDifference);
+    printf("%.3f %d %d\n", equal, diff.maxDifference, diff.bits);
     return 0;
 }
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Times chromaport-cli against tificc (Little CMS), cctiff (ArgyllCMS) and
-# ImageMagick on the same generated images and profiles, and prints one
-# table: median wall time, CPU time and peak memory of each tool, its ratio
-# to chromaport-cli, and how many output bytes it shares with chromaport-cli.
+# Times chromaport-cli against tificc (Little CMS), cctiff (ArgyllCMS),
+# ImageMagick and vips on the same generated images and profiles, and prints
+# one table: median wall time, CPU time and peak memory of each tool, its ratio
+# to chromaport-cli, and how many output samples it shares with chromaport-cli.
 #
 # Settings (environment):
 #   QUICK=1            6 MP images (3000x2000, tall 3000x8000) and 3 runs
@@ -17,7 +17,7 @@
 #                      default TOOLS; built (from its own checkout) only when its
 #                      chromaport-cli is missing
 #   CASES="..."        subset of: photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk
-#                      plasma_cmyk upscaled_cmyk
+#                      plasma_cmyk upscaled_cmyk photo16_cmyk cmyk16_rgb
 #   TOOLS="..."        subset of: chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p
 #                      magick vips
 #   KEEP_OUTPUTS=1     keep the converted images in WORK_DIR/out
@@ -34,7 +34,7 @@ else
 fi
 WORK_DIR=${WORK_DIR:-/tmp/chromaport-bench}
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
-CASES=${CASES:-photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk plasma_cmyk upscaled_cmyk}
+CASES=${CASES:-photo_cmyk gradient_cmyk noise_cmyk photo_rgb lab_cmyk tall_cmyk plasma_cmyk upscaled_cmyk photo16_cmyk cmyk16_rgb}
 BASE_BUILD_DIR=${BASE_BUILD_DIR:-}
 if [ -n "$BASE_BUILD_DIR" ]; then
     TOOLS=${TOOLS:-chromaport chromaport_base tificc tificc_c0 cctiff cctiff_p magick vips}
@@ -216,6 +216,8 @@ generate_images() {
     TALL=$IMG_DIR/photo-v2-${WIDTH}x${TALL_HEIGHT}.tif
     PLASMA=$IMG_DIR/plasma-${WIDTH}x${HEIGHT}.tif
     UPSCALED=$IMG_DIR/upscaled-${WIDTH}x${HEIGHT}.tif
+    PHOTO16=$IMG_DIR/photo16-v1-${WIDTH}x${HEIGHT}.tif
+    CMYK16=$IMG_DIR/cmyk16-v1-${WIDTH}x${HEIGHT}.tif
     local c
     for c in $CASES; do
         case "$c" in
@@ -226,6 +228,8 @@ generate_images() {
         tall_cmyk) make_image photo "$WIDTH" "$TALL_HEIGHT" "$TALL" ;;
         plasma_cmyk) make_magick_image plasma "$WIDTH" "$HEIGHT" "$PLASMA" ;;
         upscaled_cmyk) make_magick_image upscaled "$WIDTH" "$HEIGHT" "$UPSCALED" ;;
+        photo16_cmyk) make_image photo16 "$WIDTH" "$HEIGHT" "$PHOTO16" ;;
+        cmyk16_rgb) make_image cmyk16 "$WIDTH" "$HEIGHT" "$CMYK16" ;;
         *) die "unknown case '$c'" ;;
         esac
     done
@@ -233,12 +237,14 @@ generate_images() {
 
 # ---------------------------------------------------------------- cases and tools
 
-# Sets INPUT, SPROF, DPROF, LABEL and CASE_TOOLS for a case. The slow exact
-# modes of the peers only run on the main case, to keep the whole run short.
+# Sets INPUT, SPROF, DPROF, LABEL, CASE_TOOLS, DEPTH (of the input, which
+# every tool keeps) and LAB_INPUT for a case. The slow exact modes of the
+# peers only run on the main case, to keep the whole run short.
 define_case() {
     local mp_main mp_tall
     mp_main=$(awk -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN { printf "%.0f", w * h / 1e6 }')
     mp_tall=$(awk -v w="$WIDTH" -v h="$TALL_HEIGHT" 'BEGIN { printf "%.0f", w * h / 1e6 }')
+    DEPTH=8 LAB_INPUT=0
     case "$1" in
     photo_cmyk)
         INPUT=$PHOTO SPROF=$SRC_RGB DPROF=$DST_CMYK
@@ -258,12 +264,12 @@ define_case() {
         LABEL="$mp_main MP photo RGB->RGB"
         CASE_TOOLS="chromaport chromaport_base tificc cctiff magick vips" ;;
     lab_cmyk)
-        # ImageMagick and vips misread CIELab TIFFs (their results are tens
-        # of levels away from all the others, vips's up to 255), so they have
-        # no place in this case.
-        INPUT=$LAB SPROF=$SRC_LAB DPROF=$DST_CMYK
+        # ImageMagick misreads CIELab TIFFs (its results are tens of levels
+        # away from all the others), so it has no place in this case. vips
+        # takes them for Lab already (see tool_command).
+        INPUT=$LAB SPROF=$SRC_LAB DPROF=$DST_CMYK LAB_INPUT=1
         LABEL="$mp_main MP CIELab->CMYK"
-        CASE_TOOLS="chromaport chromaport_base tificc cctiff" ;;
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff vips" ;;
     tall_cmyk)
         INPUT=$TALL SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_tall MP tall photo RGB->CMYK"
@@ -275,6 +281,16 @@ define_case() {
     upscaled_cmyk)
         INPUT=$UPSCALED SPROF=$SRC_RGB DPROF=$DST_CMYK
         LABEL="$mp_main MP upscaled RGB->CMYK"
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick vips" ;;
+    # 16 bits a sample, nearly every pixel a colour of its own: no tool can
+    # live off repeated colours.
+    photo16_cmyk)
+        INPUT=$PHOTO16 SPROF=$SRC_RGB DPROF=$DST_CMYK DEPTH=16
+        LABEL="$mp_main MP 16-bit RGB->CMYK"
+        CASE_TOOLS="chromaport chromaport_base tificc cctiff magick vips" ;;
+    cmyk16_rgb)
+        INPUT=$CMYK16 SPROF=$DST_CMYK DPROF=$DST_RGB DEPTH=16
+        LABEL="$mp_main MP 16-bit CMYK->RGB"
         CASE_TOOLS="chromaport chromaport_base tificc cctiff magick vips" ;;
     *) die "unknown case '$1'" ;;
     esac
@@ -294,23 +310,39 @@ tool_name() {
 }
 
 # Fills CMD with the tool's command line; all use relative colorimetric
-# intent, no black point compensation and uncompressed output.
+# intent, no black point compensation and uncompressed output of the input's
+# depth (DEPTH): chromaport-cli and cctiff keep it by themselves, the others
+# are told on 16-bit input.
 tool_command() {
-    local tool=$1 in=$2 sp=$3 dp=$4 out=$5
+    local tool=$1 in=$2 sp=$3 dp=$4 out=$5 wide=()
     case "$tool" in
     chromaport) CMD=("$CLI" -q -i relative -s "$sp" -d "$dp" "$in" "$out") ;;
     chromaport_base)
         tool_command chromaport "$in" "$sp" "$dp" "$out"
         CMD[0]=$BASE_CLI ;;
-    tificc) CMD=(tificc -t1 "-i$sp" "-o$dp" "$in" "$out") ;;
-    tificc_c0) CMD=(tificc -c0 -t1 "-i$sp" "-o$dp" "$in" "$out") ;;
+    tificc | tificc_c0)
+        [ "$tool" = tificc_c0 ] && wide=(-c0)
+        [ "$DEPTH" = 16 ] && wide+=(-w16)
+        CMD=(tificc "${wide[@]}" -t1 "-i$sp" "-o$dp" "$in" "$out") ;;
     cctiff) CMD=(cctiff -N -D -ir "$sp" -ir "$dp" "$in" "$out") ;;
     cctiff_p) CMD=(cctiff -p -N -D -ir "$sp" -ir "$dp" "$in" "$out") ;;
     magick)
+        [ "$DEPTH" = 16 ] && wide=(-depth 16)
         CMD=(env "MAGICK_CONFIGURE_PATH=$WORK_DIR/magick" "$MAGICK" "$in" -intent Relative
-            -profile "$sp" -profile "$dp" +profile '*' -compress none "$out") ;;
-    # libvips's icc_transform: Little CMS underneath, its own threads.
-    vips) CMD=(vips icc_transform "$in" "$out" "$dp" --input-profile "$sp" --intent relative) ;;
+            -profile "$sp" -profile "$dp" +profile '*' "${wide[@]}" -compress none "$out") ;;
+    # libvips's icc_transform: Little CMS underneath, its own threads. vips
+    # loads a CIELab TIFF as Lab already, which icc_transform then reads
+    # otherwise through the Lab identity profile (14 % of chromaport-cli's
+    # bytes, up to 255 levels away); icc_export takes that Lab straight to
+    # the destination, the same conversion.
+    vips)
+        [ "$DEPTH" = 16 ] && wide=(--depth 16)
+        if [ "$LAB_INPUT" = 1 ]; then
+            CMD=(vips icc_export "$in" "$out" --output-profile "$dp" --intent relative "${wide[@]}")
+        else
+            CMD=(vips icc_transform "$in" "$out" "$dp" --input-profile "$sp" --intent relative
+                "${wide[@]}")
+        fi ;;
     *) die "unknown tool '$tool'" ;;
     esac
 }
@@ -366,21 +398,29 @@ run_case() {
 
 selected() { [[ " $TOOLS " == *" $1 "* ]]; }
 
-# How much of each peer's output is byte for byte chromaport-cli's.
+# How much of each peer's output is sample for sample chromaport-cli's:
+# "case tool equal% max-difference bits" in DIFFS. An output of another size,
+# layout or depth than chromaport-cli's has nothing to compare ("n/a").
 compare_outputs() {
     local cs=$1 tool ref=$OUT_DIR/$1-chromaport.tif
     for tool in $CASE_TOOLS; do
         [ "$tool" = chromaport ] && continue
         selected "$tool" || continue
         if [ -s "$ref" ] && [ -s "$OUT_DIR/$cs-$tool.tif" ]; then
-            local d
+            local d rc=0
             if cmp -s "$ref" "$OUT_DIR/$cs-$tool.tif"; then
-                echo "$cs $tool identical 0" >>"$DIFFS"
-            elif d=$("$TIFFTOOL" diff "$ref" "$OUT_DIR/$cs-$tool.tif"); then
-                echo "$cs $tool $d" >>"$DIFFS"
+                d="identical 0 $DEPTH"
             else
-                echo "$cs $tool unreadable -" >>"$DIFFS"
+                d=$("$TIFFTOOL" diff "$ref" "$OUT_DIR/$cs-$tool.tif" 2>"$WORK_DIR/diff.log") ||
+                    rc=$?
             fi
+            case "$rc" in
+            0) echo "$cs $tool $d" >>"$DIFFS" ;;
+            3)
+                say "  $(tool_name "$tool")'s output on $cs: $(cat "$WORK_DIR/diff.log")"
+                echo "$cs $tool n/a - -" >>"$DIFFS" ;;
+            *) echo "$cs $tool unreadable - -" >>"$DIFFS" ;;
+            esac
         fi
         [ "${KEEP_OUTPUTS:-0}" = 1 ] || rm -f "$OUT_DIR/$cs-$tool.tif"
     done
@@ -457,9 +497,10 @@ print_machine() {
     mem=$(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
     echo "Chromaport benchmark  $(date -u '+%Y-%m-%d %H:%M UTC')"
     echo "Machine: $(nproc) cores, ${cpu:-unknown CPU}, $mem; load average at start $LOAD_START, at end $(cut -d' ' -f1-3 /proc/loadavg)"
-    echo "Images: ${WIDTH}x${HEIGHT} (tall ${WIDTH}x${TALL_HEIGHT}), 8-bit uncompressed; $RUNS runs each, medians"
+    echo "Images: ${WIDTH}x${HEIGHT} (tall ${WIDTH}x${TALL_HEIGHT}), uncompressed, 8-bit (16-bit in the 16-bit cases); $RUNS runs each, medians"
     echo "Tools: $("$CLI" --version) ($BUILD_TYPE), tificc $(first_match 'v[0-9.]* \[LittleCMS [0-9.]*\]' tificc),"
-    echo "       cctiff $(first_match 'V[0-9.]*' cctiff), $(first_match 'ImageMagick [^ ]*' "$MAGICK" -version)"
+    echo "       cctiff $(first_match 'V[0-9.]*' cctiff), $(first_match 'ImageMagick [^ ]*' "$MAGICK" -version),"
+    echo "       $(first_match 'vips-[0-9.]*' vips --version)"
     echo "Builds: chromaport-cli $(checkout_of "$BUILD_DIR")"
     if selected chromaport_base; then
         echo "        chromaport base $(checkout_of "$BASE_BUILD_DIR"): $("$BASE_CLI" --version) ($BASE_TYPE)"
@@ -472,7 +513,7 @@ print_machine() {
 print_table() {
     local cs tool wall cpu rss cw cc cr same
     printf '%-26s %-15s %8s %8s %8s %7s %7s %7s %10s %5s\n' \
-        "Case" "Tool" "wall s" "CPU s" "peak MB" "wall x" "CPU x" "mem x" "same B %" "max d"
+        "Case" "Tool" "wall s" "CPU s" "peak MB" "wall x" "CPU x" "mem x" "same %" "max d"
     for cs in $CASES; do
         define_case "$cs"
         cw=$(median "$cs" chromaport 3)
@@ -486,7 +527,10 @@ print_table() {
             if [ "$tool" = chromaport ]; then
                 same="ref -"
             else
-                same=$(awk -v c="$cs" -v t="$tool" '$1 == c && $2 == t { print $3, $4 }' "$DIFFS")
+                # A difference counted in levels of another depth than the
+                # case's would be misread: none is shown then.
+                same=$(awk -v c="$cs" -v t="$tool" -v b="$DEPTH" \
+                    '$1 == c && $2 == t { print $3, ($5 == "-" || $5 == b) ? $4 : "n/a" }' "$DIFFS")
             fi
             # shellcheck disable=SC2086
             printf '%-26s %-15s %8s %8s %8s %7s %7s %7s %10s %5s\n' "$LABEL" "$(tool_name "$tool")" \
@@ -497,8 +541,9 @@ print_table() {
     done
     echo
     echo "x columns: the tool's figure divided by chromaport-cli's on the same case (below 1: faster or smaller)."
-    echo "same B %: output sample bytes equal to chromaport-cli's (identical: the whole file is); max d: largest"
-    echo "difference in 8-bit levels."
+    echo "same %: output samples equal to chromaport-cli's (identical: the whole file is; n/a: the output differs"
+    echo "in size, samples or depth); max d: largest difference, in 8-bit levels (of 255), in 16-bit levels"
+    echo "(of 65535) in the 16-bit cases."
 }
 
 print_targets() {
@@ -515,11 +560,13 @@ print_targets() {
     echo "  wall time / cctiff's        $(ratio "$cw" "$cc")   (aim <= 2)"
     echo "  peak memory / tificc's      $(ratio "$pw" "$pt")   (target <= 1.5)"
     echo "  peak memory tall / photo    $(ratio "$tall" "$pw")   (target <= 1.10)"
-    echo "chromaport-cli wall time / tificc's on images of many colours:"
+    echo "chromaport-cli wall time / tificc's on images of many colours (16-bit: nearly all distinct):"
     echo "  plasma (3.1 M colours)      $(ratio "$(median plasma_cmyk chromaport 3)" "$(median plasma_cmyk tificc 3)")   (target <= 0.8)"
     echo "  noise (12.7 M colours)      $(ratio "$(median noise_cmyk chromaport 3)" "$(median noise_cmyk tificc 3)")   (target <= 1.2)"
     echo "  upscaled (2.1 M colours)    $(ratio "$(median upscaled_cmyk chromaport 3)" "$(median upscaled_cmyk tificc 3)")   (target <= 0.5)"
     echo "  peak memory, noise          $(awk -v k="$(median noise_cmyk chromaport 5)" 'BEGIN { if (k == "-") print "-"; else printf "%.0f MB", k / 1024 }')   (target <= 80 MB)"
+    echo "  16-bit RGB->CMYK            $(ratio "$(median photo16_cmyk chromaport 3)" "$(median photo16_cmyk tificc 3)")   (no target yet)"
+    echo "  16-bit CMYK->RGB            $(ratio "$(median cmyk16_rgb chromaport 3)" "$(median cmyk16_rgb tificc 3)")   (no target yet)"
     echo "chromaport-cli output, byte-identical between runs; against the kept reference ($REFERENCE):"
     local cs
     for cs in $CASES; do
