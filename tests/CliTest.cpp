@@ -41,6 +41,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-s", "{srgb}", "{a}", "{b}"}, 2, "", "chromaport-cli: --dest-profile is required{usage}", ""},
         {{"{a}", "{b}", "-d"}, 2, "", "chromaport-cli: option '-d' needs an argument{usage}", ""},
         {{"-d", "{cmyk}", "-c", "rar", "{a}", "{b}"}, 2, "", "chromaport-cli: --compress takes none, lzw, deflate or zstd, not 'rar'{usage}", ""},
+        {{"-d", "{cmyk}", "--depth", "12", "{a}", "{b}"}, 2, "", "chromaport-cli: --depth takes 8 or 16, not '12'{usage}", ""},
         {{"-d", "{cmyk}", "-m", "--shard", "3/2", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '3/2'{usage}", ""},
         {{"-d", "{cmyk}", "-m", "--shard", "\t1/3", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '\\x091/3'{usage}", ""},
         {{"-d", "{cmyk}", "-m", "--shard", "1/\t3", "{d}/mixed", "{d}/conv"}, 2, "", "chromaport-cli: --shard takes K/N with 1 <= K <= N, not '1/\\x093'{usage}", ""},
@@ -63,6 +64,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"--keep-metadata", "-c", "lzw", "-d", "{cmyk}", "{a}", "{d}/lzw"}, 0, "{done}", "", "lzw.tif"},
         {{"-e", "--keep-metadata", "-c", "deflate", "-i", "relative", "-d", "{cmyk}", "{a}", "{d}/deflate"}, 0, "{done}", "", "deflate.tif"},
         {{"-c", "zstd", "-s", "{srgb}", "-i", "2", "-d", "{cmyk}", "{a}", "{d}/zstd"}, 0, "{done}", "", "zstd.tif"},
+        {{"--depth", "16", "-d", "{cmyk}", "{a}", "{d}/deep"}, 0, "{done}", "", "deep.tif"},
         {{"-d", "{cmyk}", "{d}/junk.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/junk.tif'\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/loop.tif", "{b}"}, 1, "", "Cannot read '{d}/loop.tif': Too many levels of symbolic links\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/names/b\\x0A.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/names/b\\\\x0A.tif'\n{cancelled}", ""},
@@ -156,19 +158,22 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     }
     // What the options add to the images written above; their pixels stay those of a plain run.
     // clang-format off
-    struct Made { const char* name; uint16_t compression; bool icc, artist; };
+    struct Made { const char* name; uint16_t compression; bool icc, artist; uint16_t bits = 8; };
     const Made made[] = {{"my.photos/.hidden.tif", 1, false, false}, {"out.tif", 1, true, false},
-                         {"lzw.tif", 5, false, true}, {"deflate.tif", 8, true, true}, {"zstd.tif", 50000, false, false}};
+                         {"lzw.tif", 5, false, true}, {"deflate.tif", 8, true, true}, {"zstd.tif", 50000, false, false},
+                         {"deep.tif", 1, false, false, 16}};
     // clang-format on
     for (const Made& m : made) {
         SCOPED_TRACE(m.name);
         bool ok = false;
         const ts::Tiff got = ts::ReadTiff(d.file(m.name), &ok);
-        EXPECT_TRUE(ok && got.samples == 4);
+        EXPECT_TRUE(ok && got.samples == 4 && got.bits == m.bits);
         EXPECT_EQ(got.compression, m.compression);
         EXPECT_EQ(got.icc, m.icc ? ts::ReadBytes(vars.at("{cmyk}")) : ts::Bytes());
         EXPECT_EQ(got.text.count(315), size_t(m.artist));
-        EXPECT_EQ(got.pixels, ts::ReadTiff(d.file(made[0].name)).pixels);
+        if (m.bits == 8) {
+            EXPECT_EQ(got.pixels, ts::ReadTiff(d.file(made[0].name)).pixels);
+        }
     }
 }
 

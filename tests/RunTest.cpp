@@ -20,7 +20,12 @@ static size_t OpenFiles() {
 TEST(Run, WhatARunShowsAndWrites) {
     struct Case {
         const char* what;
-        std::vector<std::pair<std::string, uint32_t>> images; // name and height, in {in}
+        struct Image {
+            std::string name; // in {in}
+            uint32_t height;
+            uint16_t pages = 1;
+        };
+        std::vector<Image> images;
         std::string source, dest, destProfile;
         const char* cancelAt; // the label at which the user cancels; "" before the run
         std::vector<std::string> messages, names;
@@ -33,6 +38,9 @@ TEST(Run, WhatARunShowsAndWrites) {
         // The percentage counts rows: images of 2, 6 and 12 rows begin at 0, 10 and 40 %.
         {"labels cut at the first period, destinations named after the sources", {{".x.tif", 2}, {"Scan.TIFF", 12}, {"scan.final.tif", 6}},
          "{in}", "{out}", "{cmyk}", nullptr, {}, {".x.tif", "scan", "Scan"}, {0, 10, 40, 100}, "out/.x.tif, out/Scan.TIFF, out/scan.final.tif"},
+        // A file of several pages shows each page; all their rows count.
+        {"pages", {{"a.tif", 4, 3}, {"b.tif", 4}}, "{in}", "{out}", "{cmyk}", nullptr, {},
+         {"a", "a.tif, page 1 of 3", "a.tif, page 2 of 3", "a.tif, page 3 of 3", "b"}, {0, 0, 25, 50, 75, 100}, "out/a.tif, out/b.tif"},
         {"single mode takes any name that holds a TIFF", {{"scan.jpg", 4}}, "{in}/scan.jpg", "{out}/o.tif", "{cmyk}", nullptr, {}, {"scan"}, {0, 100}, "out/o.tif"},
         {"cancelled before it began", {{"a.tif", 4}}, "{in}", "{out}", "{cmyk}", "", {}, {}, {0}, ""},
         {"cancelled as the first image begins", {{"a.tif", 4}, {"b.tif", 4}}, "{in}", "{out}", "{cmyk}", "a", {}, {"a"}, {0, 0}, ""},
@@ -60,10 +68,10 @@ TEST(Run, WhatARunShowsAndWrites) {
             {"{cmyk}", cmyk},        {"{pipe}", pipes.file("pipe.icc")}, {"{d}", d.path()}};
         d.mkdir("links");
         ASSERT_EQ(symlink(d.file("in/a.tif").c_str(), d.file("links/a.tif").c_str()), 0);
-        for (const auto& [name, height] : c.images) {
+        for (const auto& image : c.images) {
             ts::Tiff tiff;
-            tiff.height = height;
-            ASSERT_TRUE(ts::WriteTiff(d.file("in/" + name), tiff));
+            tiff.height = image.height, tiff.pages = image.pages;
+            ASSERT_TRUE(ts::WriteTiff(d.file("in/" + image.name), tiff));
         }
         RunControl control;
         RunProgress progress;

@@ -111,7 +111,8 @@ constexpr const char* kHelpPieces[] = {
     "Press Ctrl+I for the About window.\r\n\r\n",
     "LIMITATIONS:\r\n\r\n",
     "- We offer NO SUPPORT for this tool. If you do not like it, do not use it.\r\n",
-    "- Only 8-bit Tiff format images are supported. If jpeg output is needed, resave the "
+    "- Only 8-bit and 16-bit Tiff format images are supported. If jpeg output is needed, "
+    "resave the "
     "converted images using a different application.\r\n",
     "- Some layered images are supported. All converted documents will be flattened.\r\n",
     "- Color conversions do not use Black Point Compensation. This can compress shadow "
