@@ -151,8 +151,11 @@ uint32_t CTiffImage::CountPages() {
 bool CTiffImage::OpenPage(uint32_t index) {
     if (!m_pTiff)
         return false;
+    // The next image is read on from the current one; going back starts from
+    // the first, which would make a walk through a long file slow.
+    const bool next = index == m_nPage + 1 && TIFFCurrentDirectory(m_pTiff) == m_nPage;
     m_nPage = index;
-    if (TIFFSetDirectory(m_pTiff, index) != 1) {
+    if ((next ? TIFFReadDirectory(m_pTiff) : TIFFSetDirectory(m_pTiff, index)) != 1) {
         m_bRowsReadable = false;
         return false;
     }

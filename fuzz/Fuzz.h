@@ -20,12 +20,20 @@ inline std::string AsFile(const uint8_t* data, size_t size, const std::string& n
     return dir.file(name);
 }
 
-// True unless the file opens and claims more rows in bytes, or more pixels, than this: a 100-byte
-// file may claim a 4 GB image, which the engine would rightly try to read.
+// True unless the file opens and claims more rows in bytes, or more pixels, than this, its pages
+// together: a 100-byte file may claim a 4 GB image, which the engine would rightly try to read.
 inline bool Within(const std::string& path, uint64_t bytes, uint64_t pixels) {
     CTiffImage image;
-    return !image.OpenForRead(path.c_str()) || (image.GetRowBytes() <= bytes / image.GetHeight() &&
-                                                image.GetWidth() <= pixels / image.GetHeight());
+    if (!image.OpenForRead(path.c_str()))
+        return true;
+    const uint32_t pages = image.CountPages();
+    for (uint32_t p = 0; p < pages && image.OpenPage(p); ++p) {
+        const uint64_t h = image.GetHeight(), rowBytes = image.GetRowBytes(), w = image.GetWidth();
+        if (rowBytes > bytes / h || w > pixels / h)
+            return false;
+        bytes -= rowBytes * h, pixels -= w * h;
+    }
+    return true;
 }
 
 // Printed, then the process aborts so that the fuzzer keeps the input.

@@ -29,7 +29,24 @@ int main(int argc, char** argv) {
         [](T& t) { t.photometric = 5, t.samples = 4, t.height = 5; },
         [](T& t) { t.photometric = 5, t.samples = 5, t.extraSamples = 1, t.inkSet = 2; },
         [](T& t) { t.photometric = 5, t.samples = 6, t.height = 9; },
-        [](T& t) { t.photometric = 6, t.width = 13, t.text = {{270, "a description"}}; }};
+        [](T& t) { t.photometric = 6, t.width = 13, t.text = {{270, "a description"}}; },
+        // 16 bits in both byte orders, and files of several images of their own layouts.
+        [](T& t) { t.bits = 16, t.bigEndian = true, t.height = 5; },
+        [](T& t) { t.bits = 16, t.samples = 4, t.extraSamples = 1, t.compression = 8; },
+        [](T& t) { t.bits = 16, t.photometric = 8, t.bigEndian = true; },
+        [](T& t) { t.bits = 16, t.photometric = 9, t.height = 5; },
+        [](T& t) { t.bits = 16, t.photometric = 5, t.samples = 4; },
+        [](T& t) {
+            t.pages = 3, t.pageNumbers = true;
+            t.pageEdit = [](T& p, uint16_t page) {
+                p.bits = page == 1 ? 16 : 8, p.width = page == 2 ? 4 : 8;
+                p.newSubfileType = page == 2 ? 1 : 0;
+            };
+        },
+        [](T& t) {
+            t.pages = 2;
+            t.pageEdit = [](T& p, uint16_t page) { p.samples = page ? 1 : 3, p.photometric = page ? 1 : 2; };
+        }};
     // clang-format on
     int seeds = 0;
     for (size_t i = 0; i < std::size(layouts); ++i) {
