@@ -157,18 +157,42 @@ TEST(Pages, EveryPageOrNone) {
             EXPECT_TRUE(got.pixels == want.pixels);
         }
     }
-    // A page that does not agree with the profile, that cannot be read, or that is of a depth
-    // never converted: the earlier destination stays as it was, nothing is added.
+    // A page that does not agree with the profile, that is of a depth never converted, or that
+    // lacks the profile it should carry: the earlier destination stays as it was, nothing is
+    // added.
     const std::string kMismatch = "Error: Data type mismatch between source image and profile.";
-    const std::pair<std::function<void(ts::Tiff&, uint16_t)>, std::string> bad[] = {
+    std::vector<std::pair<std::function<void(ts::Tiff&, uint16_t)>, std::string>> bad = {
         {[](ts::Tiff& p, uint16_t page) { p.photometric = page ? 1 : 2, p.samples = page ? 1 : 3; },
          kMismatch},
         {[](ts::Tiff& p, uint16_t page) { p.bits = page ? 4 : 8; },
          "Error: Source image must be 8-bit or 16-bit."},
     };
+    // Each image's own profile serves it, when asked.
+    const std::string srgb2 = ts::RequireProfile("sRGB.icc");
+    const auto tagged = [&](ts::Tiff& p, uint16_t page) {
+        p.icc = ts::ReadBytes(page ? srgb2 : srgb);
+    };
+    ts::Tiff own = t;
+    own.pages = 2, own.pageEdit = tagged;
+    job.embeddedSource = true;
+    ASSERT_TRUE(ts::WriteTiff(job.source, own));
+    ASSERT_EQ(ts::Convert(job, 2).status, "converted");
+    ts::Conversion alone = job;
+    alone.source = dir.file("page.tif"), alone.dest = dir.file("page-out.tif");
+    for (uint16_t page = 0; page < 2; ++page) {
+        ts::Tiff single = own;
+        single.pages = 1, single.pageEdit = nullptr;
+        tagged(single, page);
+        single.pixels = ts::Pattern(single, page);
+        EXPECT_TRUE(ts::ReadTiff(job.dest, nullptr, page).pixels ==
+                    Converted(alone, single, 0, 2).pixels)
+            << page;
+    }
+    bad.push_back({[](ts::Tiff& p, uint16_t page) { p.icc = page ? ts::Bytes() : p.icc; },
+                   "Error: Source image in.tif has no embedded profile."});
     for (const auto& [edit, message] : bad) {
         ts::Tiff two = t;
-        two.pages = 2, two.pageEdit = edit;
+        two.pages = 2, two.pageEdit = edit, two.icc = ts::ReadBytes(srgb);
         ASSERT_TRUE(ts::WriteTiff(job.source, two) && ts::WriteBytes(job.dest, {'o', 'l', 'd'}));
         const ts::Snapshot before = ts::Snap(dir.path());
         for (unsigned threads : {0u, 2u}) {
