@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "AlphaCarrier.h"
 #include "ColourKernel.h"
 #include "ColourPlan.h"
+#include "ExtraCarrier.h"
 #include "IccCmm.h"
 #include "IccDefs.h"
 #include "JobChecks.h"
@@ -56,10 +56,10 @@ struct PagePlan {
 // Everything one file's conversion holds, from its preparation to its end.
 // Members are destroyed in reverse order: the rows and the kernel before the
 // transform they use, the destination (removed unless committed) before the
-// source, the alpha rows and tags after both files.
+// source, the extra samples and tags after both files.
 struct ImagePlan {
     std::vector<PagePlan> pages;
-    CAlphaCarrier alpha;
+    CExtraCarrier extras;
     CTiffMetadata metadata;
     CTiffImage source;
     CTiffWriter dest;

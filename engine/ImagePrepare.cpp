@@ -2,6 +2,7 @@
 // of the first check that fails, and then nothing is left behind. Every
 // image of the file is checked before the destination is created.
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -145,8 +146,8 @@ private:
         const PixelFormat& from = page.layout.source;
         m_plan.xyzDestination = m_job.xyzDestination || m_cmm->GetDestSpace() == icSigXYZData;
         const int bits = m_spec.m_nOutputDepth ? m_spec.m_nOutputDepth : from.bitsPerSample;
-        if (!DestinationFormatFor(m_cmm->GetDestSpace(), m_plan.xyzDestination, from.HasAlpha(),
-                                  bits, page.layout.dest))
+        if (!DestinationFormatFor(m_cmm->GetDestSpace(), m_plan.xyzDestination, from, bits,
+                                  page.layout.dest))
             return Refuse(msg::kInvalidDestination);
         // Checked before anything is allocated or written: rows beyond the
         // limit would take more memory than a machine can be expected to have.
@@ -179,7 +180,12 @@ private:
         }
         w.bigTiffThreshold = m_spec.m_nBigTiffThreshold;
         w.compression = m_spec.m_nCompression;
-        w.alpha = &m_plan.alpha;
+        w.extras = &m_plan.extras;
+        const std::vector<uint16_t>& kinds = src.GetPixelTags().extraKinds;
+        w.extraKinds.assign(size_t(page.layout.source.extraChannels), 0);
+        std::copy_n(kinds.begin(), std::min(kinds.size(), w.extraKinds.size()),
+                    w.extraKinds.begin());
+        w.orientation = src.GetOrientation();
         w.inkNames = page.cmm->GetDestColorantNames();
         return w;
     }
@@ -232,8 +238,8 @@ std::string BeginPage(ImagePlan& p, uint32_t index) {
     p.layout = page.layout;
     p.width = page.width;
     p.height = page.height;
-    p.source.HandOut(page.layout.source, &p.alpha);
-    p.alpha.SetSampleBytes(page.layout.source.SampleBytes(), page.layout.dest.SampleBytes());
+    p.source.HandOut(page.layout.source, &p.extras);
+    p.extras.SetFormats(page.layout.source, page.layout.dest);
     TiffWriteSpec write = page.write;
     // Unreadable EXIF data leaves the other kept tags.
     if (p.keepMetadata) {

@@ -88,21 +88,34 @@ TiffColorModel ColorModelOf(uint16_t photometric) {
     }
 }
 
-bool SourceFormatFor(const TiffPixelTags& tags, icColorSpaceSignature space, PixelFormat& format) {
-    // RGB and CMYK may carry one unassociated alpha sample, which passes
-    // through unchanged; any other extra sample is a mismatch.
-    const bool alpha =
-        tags.unassociatedAlpha && ((space == icSigRgbData && tags.samplesPerPixel == 4) ||
-                                   (space == icSigCmykData && tags.samplesPerPixel == 5));
-    const int colour = tags.samplesPerPixel - (alpha ? 1 : 0);
+namespace {
+
+// The colour samples of a pixel: all but the extra samples the file names,
+// or else all but those libtiff counts (a separation of six inks is six
+// colours for a six-colour profile, CMYK and two extras for a CMYK one).
+int ColourSamplesFor(const TiffPixelTags& tags, icColorSpaceSignature space) {
     const TiffColorModel model = ColorModelOf(tags.photometric);
-    if (!IsReadPhotometric(tags.photometric) || !Agrees(space, colour, model))
+    const int spp = tags.samplesPerPixel;
+    for (int extras : {int(tags.fileExtraSamples), int(tags.extraKinds.size())})
+        if (extras < spp && Agrees(space, spp - extras, model))
+            return spp - extras;
+    return 0;
+}
+
+} // namespace
+
+bool SourceFormatFor(const TiffPixelTags& tags, icColorSpaceSignature space, PixelFormat& format) {
+    const int colour = ColourSamplesFor(tags, space);
+    if (!IsReadPhotometric(tags.photometric) || colour == 0)
         return false;
+    const TiffColorModel model = ColorModelOf(tags.photometric);
     format = PixelFormat();
     format.colourChannels = colour;
     format.bitsPerSample = tags.bitsPerSample;
-    format.alpha = alpha ? AlphaKind::Unassociated : AlphaKind::None;
-    format.extraChannels = alpha ? 1 : 0;
+    format.extraChannels = tags.samplesPerPixel - colour;
+    for (int i = 0; i < format.extraChannels && format.premultipliedBy < 0; ++i)
+        if (size_t(i) < tags.extraKinds.size() && tags.extraKinds[i] == 1) // associated alpha
+            format.premultipliedBy = i;
     format.minIsWhite = space == icSigGrayData && model == TCM_SUBTRACTIVE;
     if (model == TCM_LAB)
         format.lab = tags.photometric == PHOTOMETRIC_ICCLAB ? LabEncoding::Icc : LabEncoding::Cie;
@@ -111,8 +124,8 @@ bool SourceFormatFor(const TiffPixelTags& tags, icColorSpaceSignature space, Pix
     return true;
 }
 
-bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, bool alpha, int bits,
-                          PixelFormat& format) {
+bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, const PixelFormat& extras,
+                          int bits, PixelFormat& format) {
     TiffColorModel model = TCM_ADDITIVE;
     const int channels = ChannelsOf(space, model);
     if (channels == 0 || !IsConvertibleDepth(bits))
@@ -120,8 +133,8 @@ bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, bool alpha
     format = PixelFormat();
     format.colourChannels = channels;
     format.bitsPerSample = bits;
-    format.alpha = alpha ? AlphaKind::Unassociated : AlphaKind::None;
-    format.extraChannels = alpha ? 1 : 0;
+    format.extraChannels = extras.extraChannels;
+    format.premultipliedBy = extras.premultipliedBy;
     format.lab = model == TCM_LAB ? LabEncoding::Cie : LabEncoding::None;
     format.xyzAsLab = xyzAsLab;
     format.photometric = PhotometricFor(model, channels);

@@ -5,6 +5,7 @@
 // checking, encoding and writing all take their layout from here.
 
 #include <cstdint>
+#include <vector>
 
 #include "ColorModel.h"
 #include "IccDefs.h"
@@ -16,18 +17,16 @@ enum class LabEncoding : uint8_t {
     Icc, // ICCLab (photometric 9): L* unsigned, a* and b* unsigned, 128 for 0
 };
 
-enum class AlphaKind : uint8_t {
-    None,
-    Unassociated, // copied unchanged, the last sample of each pixel
-};
-
 struct PixelFormat {
     // Channels the transform takes or gives.
     int colourChannels = 0;
     int bitsPerSample = 8;
-    AlphaKind alpha = AlphaKind::None;
-    // Stored samples beyond the colour channels, alpha included.
+    // Stored samples after the colour channels (alpha, spot colours,
+    // masks): carried unchanged but for their depth.
     int extraChannels = 0;
+    // The extra channel whose alpha the colour samples are multiplied by
+    // (associated alpha); -1 when they are not.
+    int premultipliedBy = -1;
     // Grey stored white-is-zero: read as its complement, as grey profiles
     // count from black.
     bool minIsWhite = false;
@@ -39,7 +38,7 @@ struct PixelFormat {
     uint16_t photometric = 0;
 
     int StoredSamples() const { return colourChannels + extraChannels; }
-    bool HasAlpha() const { return alpha != AlphaKind::None; }
+    bool HasExtras() const { return extraChannels > 0; }
     int SampleBytes() const { return bitsPerSample / 8; }
     // Bytes of one pixel's colour samples, as rows are handed to the codec.
     int PixelBytes() const { return colourChannels * SampleBytes(); }
@@ -47,7 +46,7 @@ struct PixelFormat {
 
 inline bool operator==(const PixelFormat& a, const PixelFormat& b) {
     return a.colourChannels == b.colourChannels && a.bitsPerSample == b.bitsPerSample &&
-           a.alpha == b.alpha && a.extraChannels == b.extraChannels &&
+           a.premultipliedBy == b.premultipliedBy && a.extraChannels == b.extraChannels &&
            a.minIsWhite == b.minIsWhite && a.lab == b.lab && a.xyzAsLab == b.xyzAsLab &&
            a.photometric == b.photometric;
 }
@@ -57,9 +56,14 @@ struct TiffPixelTags {
     uint16_t samplesPerPixel = 0;
     uint16_t bitsPerSample = 0;
     uint16_t sampleFormat = 1;
+    // As the pixels are handed out: YCbCr decoded by the JPEG codec says RGB.
     uint16_t photometric = 0;
-    uint16_t extraSamples = 0;
-    bool unassociatedAlpha = false; // one extra sample, marked so
+    // The kinds of the extra samples, as the file's ExtraSamples tag gives
+    // them, then as libtiff counts them when the photometric interpretation
+    // leaves more samples than its colours (it calls the rest extra samples
+    // of no kind). fileExtraSamples: how many of them the file's tag names.
+    std::vector<uint16_t> extraKinds;
+    uint16_t fileExtraSamples = 0;
 };
 
 // The photometric interpretations whose pixels are read as stored: grey
@@ -76,8 +80,9 @@ bool SourceFormatFor(const TiffPixelTags& tags, icColorSpaceSignature space, Pix
 // The format a destination of this colour space is written in; false for a
 // space that cannot be stored. xyzAsLab: XYZ values are stored as CIELab
 // bytes (a run does so from its first XYZ destination on).
-bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, bool alpha, int bits,
-                          PixelFormat& format);
+// extras: the source's extra channels, carried to the destination.
+bool DestinationFormatFor(icColorSpaceSignature space, bool xyzAsLab, const PixelFormat& extras,
+                          int bits, PixelFormat& format);
 
 // Sample depths the codec reads and writes: 8 and 16 bits, unsigned.
 inline bool IsConvertibleDepth(int bits) {

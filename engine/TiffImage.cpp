@@ -11,9 +11,10 @@
 #include <limits>
 #include <vector>
 
-#include "AlphaCarrier.h"
+#include "ExtraCarrier.h"
 #include "FileRead.h"
 #include "TiffMetadata.h"
+#include "TiffRawIfd.h"
 
 namespace {
 
@@ -56,6 +57,32 @@ int ReopenDescriptor(int fd) {
     return again >= 0 ? again : -1;
 }
 
+// YCbCr compressed as JPEG, decoded to RGB by the codec, whatever the
+// subsampling; false for any other YCbCr, which stays as it is stored.
+bool DecodesAsRgb(TIFF* tif) {
+    uint16_t photometric = 0, compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    return photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG &&
+           TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB) == 1;
+}
+
+// How many extra samples the directory's own ExtraSamples tag names: libtiff
+// adds extra samples of its own where a photometric interpretation leaves
+// samples over, and refuses a count larger than the samples.
+uint64_t FileExtraSamples(TIFF* tif) {
+    const int fd = TIFFFileno(tif);
+    RawTiffLayout layout;
+    std::vector<RawTiffEntry> entries;
+    if (!ReadRawLayout(fd, layout) ||
+        !ReadRawEntries(fd, layout, TIFFCurrentDirOffset(tif), entries))
+        return 0;
+    for (const RawTiffEntry& e : entries)
+        if (e.tag == TIFFTAG_EXTRASAMPLES)
+            return e.count;
+    return 0;
+}
+
 // What the rows' decoding depends on, as one directory of a file says it.
 std::vector<uint64_t> LayoutKey(TIFF* tif) {
     uint32_t width = 0, height = 0;
@@ -67,7 +94,14 @@ std::vector<uint64_t> LayoutKey(TIFF* tif) {
     TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
     TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
     TIFFGetField(tif, TIFFTAG_PLANARCONFIG, &planar);
+    uint32_t tileWidth = 0, tileLength = 0, rowsPerStrip = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength);
+    TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     return {width,
+            tileWidth,
+            tileLength,
+            rowsPerStrip,
             height,
             samples,
             bits,
@@ -94,9 +128,11 @@ void CTiffImage::Close() {
     m_nHeight = 0;
     m_tags = TiffPixelTags();
     m_bInvert = false;
-    m_pAlpha = nullptr;
+    m_pExtras = nullptr;
     m_fileRow.clear();
     m_fileRow.shrink_to_fit();
+    m_bands.Clear();
+    m_bBands = false;
     m_layoutKey.clear();
     m_bRowsReadable = false;
     m_nPage = 0;
@@ -130,7 +166,7 @@ bool CTiffImage::OpenForRead(const char* path) {
 // The directory just read becomes the image whose rows are handed out.
 bool CTiffImage::TakeDirectory() {
     m_bInvert = false;
-    m_pAlpha = nullptr;
+    m_pExtras = nullptr;
     m_fileRow.clear();
     m_nRow = 0;
     // A tag refused for the cap leaves the file open without it: an image
@@ -176,7 +212,8 @@ void CTiffImage::ReadPageTags() {
 
 void CTiffImage::ReadPixelTags() {
     // Tags the file does not carry, as TIFF defines them: one sample,
-    // unsigned; and no photometric value left over from an earlier file.
+    // unsigned; and nothing left over from an earlier file.
+    m_tags = TiffPixelTags();
     m_tags.photometric = PHOTOMETRIC_MINISWHITE;
     m_tags.samplesPerPixel = 1;
     m_tags.sampleFormat = SAMPLEFORMAT_UINT;
@@ -184,44 +221,53 @@ void CTiffImage::ReadPixelTags() {
     TIFFGetField(m_pTiff, TIFFTAG_SAMPLESPERPIXEL, &m_tags.samplesPerPixel);
     TIFFGetField(m_pTiff, TIFFTAG_BITSPERSAMPLE, &m_tags.bitsPerSample);
     TIFFGetField(m_pTiff, TIFFTAG_SAMPLEFORMAT, &m_tags.sampleFormat);
-    uint16_t* extraKinds = nullptr;
-    if (TIFFGetField(m_pTiff, TIFFTAG_EXTRASAMPLES, &m_tags.extraSamples, &extraKinds) != 1)
-        m_tags.extraSamples = 0;
-    m_tags.unassociatedAlpha = m_tags.extraSamples == 1 && extraKinds[0] == EXTRASAMPLE_UNASSALPHA;
+    if (m_tags.photometric == PHOTOMETRIC_YCBCR && DecodesAsRgb(m_pTiff))
+        m_tags.photometric = PHOTOMETRIC_RGB;
+    uint16_t count = 0, *kinds = nullptr;
+    if (TIFFGetField(m_pTiff, TIFFTAG_EXTRASAMPLES, &count, &kinds) == 1 && kinds)
+        m_tags.extraKinds.assign(kinds, kinds + count);
+    m_nFileExtraSamples = m_tags.samplesPerPixel > 1 ? FileExtraSamples(m_pTiff) : 0;
+    m_tags.fileExtraSamples = uint16_t(std::min<uint64_t>(m_nFileExtraSamples, 0xFFFF));
 }
 
 bool CTiffImage::ReadLayout() {
     uint16_t planar = PLANARCONFIG_CONTIG;
-    uint16_t orientation = ORIENTATION_TOPLEFT;
     // No resolution or unit where the file has none.
     m_fXResolution = 0;
     m_fYResolution = 0;
     m_nResolutionUnit = 0;
+    m_nOrientation = ORIENTATION_TOPLEFT;
     ReadPixelTags();
     TIFFGetField(m_pTiff, TIFFTAG_IMAGEWIDTH, &m_nWidth);
     TIFFGetField(m_pTiff, TIFFTAG_IMAGELENGTH, &m_nHeight);
     TIFFGetField(m_pTiff, TIFFTAG_PLANARCONFIG, &planar);
-    TIFFGetField(m_pTiff, TIFFTAG_ORIENTATION, &orientation);
+    TIFFGetField(m_pTiff, TIFFTAG_ORIENTATION, &m_nOrientation);
     TIFFGetField(m_pTiff, TIFFTAG_XRESOLUTION, &m_fXResolution);
     TIFFGetField(m_pTiff, TIFFTAG_YRESOLUTION, &m_fYResolution);
     TIFFGetField(m_pTiff, TIFFTAG_RESOLUTIONUNIT, &m_nResolutionUnit);
 
     const uint16_t samples = m_tags.samplesPerPixel, bits = m_tags.bitsPerSample;
-    const bool layoutOk =
-        (samples <= 1 || planar == PLANARCONFIG_CONTIG) && orientation == ORIENTATION_TOPLEFT;
-    // Tiled images cannot be read by rows; refusing them here keeps the
-    // conversion from creating a destination it could never fill.
-    if (!layoutOk || TIFFIsTiled(m_pTiff))
-        return false;
-    if (m_nWidth == 0 || m_nHeight == 0 || samples == 0 || bits == 0)
+    // An ExtraSamples tag that names more samples than a pixel has.
+    if (m_nWidth == 0 || m_nHeight == 0 || samples == 0 || bits == 0 ||
+        m_nFileExtraSamples > samples)
         return false;
     // 64-bit arithmetic throughout: the size of a row is what the file's
     // numbers say, however large; whoever converts decides what is too large.
     m_nRowBytes = (uint64_t(samples) * bits * m_nWidth + 7) / 8;
+    if (m_nRowBytes > uint64_t(std::numeric_limits<tmsize_t>::max()))
+        return false;
+    // Tiles and separate planes are put together a band of rows at a time;
+    // one that needs more memory than the cap makes the file invalid, like a
+    // tag that does.
+    m_bBands = TIFFIsTiled(m_pTiff) || (planar == PLANARCONFIG_SEPARATE && samples > 1);
+    if (m_bBands) {
+        m_bRowsReadable = m_bands.Reset(m_pTiff, m_nRowBytes, m_nMaxAllocation);
+        return m_bRowsReadable || !IsConvertibleDepth(bits);
+    }
     // The library's row is another size for layouts never converted (colour
     // subsampling); such rows are not read at all, rather than overrun.
     m_bRowsReadable = m_nRowBytes == static_cast<uint64_t>(TIFFScanlineSize64(m_pTiff));
-    return m_nRowBytes <= uint64_t(std::numeric_limits<tmsize_t>::max());
+    return true;
 }
 
 bool CTiffImage::GetIccProfile(std::vector<unsigned char>& bytes) const {
@@ -252,6 +298,8 @@ bool CTiffImage::ReadMetadata(CTiffMetadata& metadata) {
         TIFFClose(second);
         second = nullptr;
     }
+    if (second)
+        DecodesAsRgb(second);
     if (fd >= 0 && (!second || LayoutKey(second) != m_layoutKey))
         m_bRowsReadable = false;
     const bool read = m_bRowsReadable && metadata.Read(m_pTiff, second) && !refused;
@@ -260,16 +308,16 @@ bool CTiffImage::ReadMetadata(CTiffMetadata& metadata) {
     return read;
 }
 
-void CTiffImage::HandOut(const PixelFormat& format, CAlphaCarrier* alpha) {
+void CTiffImage::HandOut(const PixelFormat& format, CExtraCarrier* extras) {
     if (!m_pTiff)
         return;
     m_bInvert = format.minIsWhite;
-    if (!format.HasAlpha() || !alpha || m_tags.samplesPerPixel < 2 ||
+    if (!format.HasExtras() || !extras || format.StoredSamples() != m_tags.samplesPerPixel ||
         format.bitsPerSample != m_tags.bitsPerSample)
         return;
-    m_pAlpha = alpha;
+    m_pExtras = extras;
     m_fileRow.resize(m_nRowBytes);
-    m_nRowBytes = uint64_t(m_nWidth) * (m_tags.samplesPerPixel - 1u) * format.SampleBytes();
+    m_nRowBytes = uint64_t(m_nWidth) * uint64_t(format.PixelBytes());
 }
 
 bool CTiffImage::ReadRow(unsigned char* row) {
@@ -277,11 +325,13 @@ bool CTiffImage::ReadRow(unsigned char* row) {
         return false;
     // The library decodes one row at a time, even from a strip holding the
     // whole image, so memory stays a row and the codec's state.
-    unsigned char* target = m_pAlpha ? m_fileRow.data() : row;
-    if (TIFFReadScanline(m_pTiff, target, m_nRow, 0) != 1)
+    unsigned char* target = m_pExtras ? m_fileRow.data() : row;
+    const bool read = m_bBands ? m_bands.ReadRow(m_pTiff, m_nRow, target)
+                               : TIFFReadScanline(m_pTiff, target, m_nRow, 0) == 1;
+    if (!read)
         return false;
-    if (m_pAlpha)
-        m_pAlpha->Split(target, m_nWidth, m_tags.samplesPerPixel - 1, row);
+    if (m_pExtras)
+        m_pExtras->Split(target, m_nWidth, row);
     // Complementing every bit is 255 - v for a byte and 65535 - v for a
     // 16-bit sample.
     if (m_bInvert)

@@ -8,10 +8,11 @@
 
 #include "ColorModel.h"
 #include "PixelFormat.h"
+#include "TiffBands.h"
 #include "TiffPageTags.h"
 
 typedef struct tiff TIFF;
-class CAlphaCarrier;
+class CExtraCarrier;
 class CTiffMetadata;
 
 // The largest single block libtiff may allocate for a source's tags as it
@@ -62,13 +63,14 @@ public:
     float GetYResolution() const { return m_fYResolution; }
     uint16_t GetResolutionUnit() const { return m_nResolutionUnit; }
     // Bytes of the rows ReadRow hands out: the colour samples alone once
-    // HandOut has been told the file carries alpha.
+    // HandOut has been told the file carries extra samples.
     uint64_t GetRowBytes() const { return m_nRowBytes; }
     // 8 or 16 bits per sample, unsigned integers: the only samples converted.
     bool HasConvertibleSamples() const;
-    // One extra sample, marked unassociated alpha.
-    bool HasUnassociatedAlpha() const { return m_tags.unassociatedAlpha; }
-    uint16_t GetExtraSampleCount() const { return m_tags.extraSamples; }
+    uint16_t GetExtraSampleCount() const { return uint16_t(m_tags.extraKinds.size()); }
+    // How the stored rows are to be shown (TIFF's Orientation, 1 to 8): rows
+    // are handed out as stored, and the destination says the same.
+    uint16_t GetOrientation() const { return m_nOrientation; }
     // The embedded ICC profile's bytes; false when the file has none.
     bool GetIccProfile(std::vector<unsigned char>& bytes) const;
 
@@ -76,10 +78,10 @@ public:
     // they cannot be read, and then also when the file no longer holds the
     // layout it was opened with: its rows are then refused too.
     bool ReadMetadata(CTiffMetadata& metadata);
-    // How rows are handed out, set before the first: a format with alpha
-    // hands out the colour samples alone and gives each row's alpha to the
-    // carrier; white-is-zero grey is handed out complemented.
-    void HandOut(const PixelFormat& format, CAlphaCarrier* alpha);
+    // How rows are handed out, set before the first: a format with extra
+    // channels hands out the colour samples alone and gives each row's extra
+    // samples to the carrier; white-is-zero grey is handed out complemented.
+    void HandOut(const PixelFormat& format, CExtraCarrier* extras);
 
 private:
     bool ReadLayout();
@@ -97,9 +99,13 @@ private:
     uint64_t m_nRowBytes = 0;
     bool m_bRowsReadable = false;
     bool m_bInvert = false;
-    CAlphaCarrier* m_pAlpha = nullptr;
-    std::vector<unsigned char> m_fileRow; // a whole row, alpha included
-    std::vector<uint64_t> m_layoutKey;    // what the rows are decoded with
+    CExtraCarrier* m_pExtras = nullptr;
+    std::vector<unsigned char> m_fileRow; // a whole row, extra samples included
+    CTiffBands m_bands;                   // rows of tiles or separate planes
+    bool m_bBands = false;
+    uint16_t m_nOrientation = 1;
+    uint64_t m_nFileExtraSamples = 0;
+    std::vector<uint64_t> m_layoutKey; // what the rows are decoded with
     uint64_t m_nMaxAllocation = kDefaultMaxTiffAllocation;
     bool m_bAllocationRefused = false;
     uint32_t m_nRow = 0;

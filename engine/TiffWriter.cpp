@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "AlphaCarrier.h"
+#include "ExtraCarrier.h"
 #include "PendingFile.h"
 #include "TiffMetadata.h"
 
@@ -26,6 +26,12 @@ uint64_t WrittenSizeBound(uint64_t rowBytes, uint32_t height, uint64_t tagBytes,
 // bytes compress well and keep what the library buffers small.
 constexpr uint64_t kCompressedStripBytes = uint64_t(256) << 10;
 
+// A format with extra channels needs somewhere they wait, and a kind for each.
+bool Consistent(const TiffWriteSpec& spec) {
+    const PixelFormat& f = spec.format;
+    return !f.HasExtras() || (spec.extras && spec.extraKinds.size() == size_t(f.extraChannels));
+}
+
 } // namespace
 
 CTiffWriter::~CTiffWriter() {
@@ -33,7 +39,7 @@ CTiffWriter::~CTiffWriter() {
 }
 
 void CTiffWriter::Close() {
-    m_pAlpha = nullptr;
+    m_pExtras = nullptr;
     m_pMetadata = nullptr;
     m_bScanlines = false;
     m_fileRow.clear();
@@ -82,7 +88,7 @@ uint64_t CTiffWriter::SizeBound(const TiffWriteSpec& spec) {
 
 bool CTiffWriter::Create(const char* path, const TiffWriteSpec& spec) {
     Close();
-    if (spec.format.HasAlpha() && !spec.alpha)
+    if (!Consistent(spec))
         return false;
     const bool big = SizeBound(spec) + spec.otherPagesBytes > spec.bigTiffThreshold;
     if (!OpenPending(path, big))
@@ -93,7 +99,7 @@ bool CTiffWriter::Create(const char* path, const TiffWriteSpec& spec) {
 }
 
 bool CTiffWriter::NextPage(const TiffWriteSpec& spec) {
-    if (!m_pTiff || m_nStrip < m_nHeight || (spec.format.HasAlpha() && !spec.alpha))
+    if (!m_pTiff || m_nStrip < m_nHeight || !Consistent(spec))
         return false;
     const bool written = m_pMetadata ? m_pMetadata->FinishDirectory(m_pTiff, m_nPage)
                                      : TIFFWriteDirectory(m_pTiff) == 1;
@@ -113,10 +119,10 @@ void CTiffWriter::BeginPage(const TiffWriteSpec& spec) {
     const uint64_t fileRowBytes =
         (uint64_t(f.StoredSamples()) * f.bitsPerSample * spec.width + 7) / 8;
     const bool compressed = spec.compression != kCompressNone;
-    m_pAlpha = f.HasAlpha() ? spec.alpha : nullptr;
+    m_pExtras = f.HasExtras() ? spec.extras : nullptr;
     m_bScanlines = compressed;
     m_fileRow.clear();
-    if (m_pAlpha || compressed)
+    if (m_pExtras || compressed)
         m_fileRow.resize(fileRowBytes);
     SetLayoutTags(spec);
     if (compressed) {
@@ -141,12 +147,11 @@ void CTiffWriter::SetLayoutTags(const TiffWriteSpec& spec) {
     // samples themselves.
     if (spec.compression != kCompressNone)
         TIFFSetField(m_pTiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    TIFFSetField(m_pTiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(m_pTiff, TIFFTAG_ORIENTATION, spec.orientation);
     TIFFSetField(m_pTiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(f.StoredSamples()));
-    if (m_pAlpha) {
-        const uint16_t kinds[1] = {EXTRASAMPLE_UNASSALPHA};
-        TIFFSetField(m_pTiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
-    }
+    if (m_pExtras)
+        TIFFSetField(m_pTiff, TIFFTAG_EXTRASAMPLES, uint16_t(spec.extraKinds.size()),
+                     spec.extraKinds.data());
 }
 
 void CTiffWriter::SetDescriptiveTags(const TiffWriteSpec& spec) {
@@ -199,10 +204,10 @@ bool CTiffWriter::WriteRow(const unsigned char* row) {
     if (m_nStrip >= m_nHeight)
         return true;
     // The library's predictor changes the row it is handed, so compressed
-    // rows, like rows joined with their alpha, are written from a copy.
+    // rows, like rows joined with their extra samples, are written from a copy.
     unsigned char* out = const_cast<unsigned char*>(row);
-    if (m_pAlpha) {
-        if (!m_pAlpha->Join(row, m_nWidth, m_nColourSamples, m_fileRow.data()))
+    if (m_pExtras) {
+        if (!m_pExtras->Join(row, m_nWidth, m_fileRow.data()))
             return false;
         out = m_fileRow.data();
     } else if (m_bScanlines) {

@@ -11,7 +11,7 @@
 #include "TiffPageTags.h"
 
 typedef struct tiff TIFF;
-class CAlphaCarrier;
+class CExtraCarrier;
 class CTiffMetadata;
 
 // Above this many bytes, pixels and directory together, a destination is
@@ -41,9 +41,13 @@ struct TiffWriteSpec {
     uint32_t profileSize = 0;
     uint64_t bigTiffThreshold = kBigTiffThreshold;
     TiffCompression compression = kCompressNone;
-    // Where each row's alpha sample waits, for a format with alpha: written
-    // as a trailing unassociated alpha channel.
-    CAlphaCarrier* alpha = nullptr;
+    // Where each row's extra samples wait, for a format with extra channels:
+    // written after the colour samples, of the kinds given (TIFF's
+    // ExtraSamples values, one for each).
+    CExtraCarrier* extras = nullptr;
+    std::vector<uint16_t> extraKinds;
+    // TIFF's Orientation of the rows, as the source's.
+    uint16_t orientation = 1;
     // Tags kept from the source; must outlive the file's Commit or Close.
     const CTiffMetadata* metadata = nullptr;
     // Names of the inks of a destination of inks other than CMYK, one for
@@ -99,9 +103,9 @@ private:
     int m_nColourSamples = 0;
     uint64_t m_nRowBytes = 0;
     bool m_bScanlines = false; // several rows a strip
-    CAlphaCarrier* m_pAlpha = nullptr;
+    CExtraCarrier* m_pExtras = nullptr;
     const CTiffMetadata* m_pMetadata = nullptr;
-    std::vector<unsigned char> m_fileRow; // a whole row, alpha included
+    std::vector<unsigned char> m_fileRow; // a whole row, extra samples included
     uint32_t m_nStrip = 0;
     uint32_t m_nPage = 0;
     std::string m_strTempPath;  // the hidden file being written

@@ -94,9 +94,19 @@ const Case kCases[] = {
      "Cannot read '@/in/bad.tif': Too many levels of symbolic links"},
     {"4-bit", true, kNot8Bit, Image([](ts::Tiff& t) { t.bits = 4; })},
     {"signed", true, kNot8Bit, Image([](ts::Tiff& t) { t.sampleFormat = SAMPLEFORMAT_INT; })},
-    {"tiled", true, kInvalidTiff, Image([](ts::Tiff& t) { t.tiled = true; })},
-    {"planar", true, kInvalidTiff, Image([](ts::Tiff& t) { t.planar = PLANARCONFIG_SEPARATE; })},
-    {"bottom-right", true, kInvalidTiff, Image([](ts::Tiff& t) { t.orientation = 3; })},
+    {"an ExtraSamples count over its samples", true, kInvalidTiff,
+     [](Scene& s) {
+         ts::Tiff t;
+         t.samples = 4, t.extraSamples = 1;
+         ASSERT_TRUE(ts::WriteTiff(s.image, t) &&
+                     ts::PatchTiffEntry(s.image, TIFFTAG_EXTRASAMPLES, 3, 5, 8));
+     }},
+    // A row of tiles of 800 MB would be held whole.
+    {"tiles of 800 MB", true, kInvalidTiff,
+     Image([](ts::Tiff& t) { t.tiled = true; }, TIFFTAG_TILELENGTH, 1u << 24)},
+    // YCbCr but compressed as JPEG is stored subsampled, which no profile describes.
+    {"uncompressed YCbCr", false, kMismatch,
+     Image([](ts::Tiff& t) { t.photometric = PHOTOMETRIC_YCBCR; })},
     {"rows claiming a GiB", true, "Error: Source image bad.tif is too large.",
      Image(Plain, TIFFTAG_IMAGEWIDTH, 1u << 30)},
     {"its strip past the end", false, kReadFailed, Image(Plain, TIFFTAG_STRIPOFFSETS, 1u << 31)},

@@ -36,30 +36,35 @@ TEST(TiffFile, ReadsEveryRowOfTheLayoutsItTakes) {
         {1, 1, TCM_ADDITIVE, [](T& t) { t.samples = 4, t.extraSamples = 1; }},
         {1, 1, TCM_ADDITIVE, [](T& t) { t.samples = 4, t.extraSamples = t.associatedAlpha = 1; }},
         {1, 0, TCM_SUBTRACTIVE, [](T& t) { t.photometric = 6; }},
-        {0, 0, TCM_ADDITIVE, [](T& t) { t.planar = 2; }},
-        {0, 0, TCM_ADDITIVE, [](T& t) { t.tiled = true; }}};
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.planar = 2; }},
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.planar = 2, t.rowsPerStrip = 3, t.compression = 8, t.height = 7; }},
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.tiled = true, t.width = 37, t.height = 21, t.compression = 5; }},
+        {1, 1, TCM_SUBTRACTIVE, [](T& t) { t.tiled = true, t.planar = 2, t.photometric = 5, t.samples = 4, t.bits = 16, t.width = 17, t.height = 33; }},
+        {1, 0, TCM_ADDITIVE, [](T& t) { t.tiled = true, t.samples = 1, t.bits = 1, t.width = 40; }}};
     // clang-format on
     for (uint16_t o = 2; o <= 8; ++o)
-        cases.push_back({0, 0, TCM_ADDITIVE, [o](T& t) { t.orientation = o; }});
+        cases.push_back({1, 1, TCM_ADDITIVE, [o](T& t) { t.orientation = o; }});
     CTiffImage in; // one for all: nothing of a file may stay for the next
     for (const auto& [opens, readable, model, edit] : cases) {
         T t;
         edit(t);
-        ts::Bytes rows, row(ts::RowBytes(t)); // exactly a row: AddressSanitizer watches
+        // Exactly a row of contiguous samples: AddressSanitizer watches.
+        ts::Bytes rows, row(ts::RowBytes(t) * (t.planar == 2 ? t.samples : 1));
         ASSERT_TRUE(ts::WriteTiff(s.file("in.tif"), t));
         EXPECT_EQ(in.OpenForRead(s.file("in.tif").c_str()), opens);
         // Every row and none past the last.
         for (uint32_t y = 0; y <= t.height && in.ReadRow(row.data()); ++y)
             rows.insert(rows.end(), row.begin(), row.end());
-        EXPECT_EQ(rows, readable ? ts::Pattern(t) : ts::Bytes());
+        EXPECT_EQ(rows, readable ? ts::Interleaved(t, ts::Pattern(t)) : ts::Bytes());
         if (!opens)
             continue;
         EXPECT_EQ(std::make_tuple(in.GetRowBytes(), in.GetXResolution(), in.GetYResolution(),
                                   in.GetResolutionUnit(), in.HasConvertibleSamples(),
-                                  in.HasUnassociatedAlpha(), in.GetColorModel()),
-                  std::make_tuple(ts::RowBytes(t), t.xRes, t.yRes, t.resUnit,
+                                  in.GetExtraSampleCount(), in.GetOrientation(),
+                                  in.GetColorModel()),
+                  std::make_tuple(row.size(), t.xRes, t.yRes, t.resUnit,
                                   (t.bits == 8 || t.bits == 16) && t.sampleFormat != 2,
-                                  t.extraSamples == 1 && !t.associatedAlpha, model));
+                                  t.extraSamples, std::max<uint16_t>(t.orientation, 1), model));
     }
 }
 
@@ -79,7 +84,7 @@ TEST(TiffFile, WritesTheLayoutAndTagsItWasGiven) {
     // clang-format on
     for (const auto& [space, samples, compression, res, x, unit, embed, big, photometric] : cases) {
         TiffWriteSpec spec;
-        ASSERT_TRUE(DestinationFormatFor(space, false, false, 8, spec.format));
+        ASSERT_TRUE(DestinationFormatFor(space, false, PixelFormat(), 8, spec.format));
         spec.width = 5, spec.height = 3, spec.xResolution = res, spec.yResolution = res / 2;
         spec.resolutionUnit = unit, spec.compression = compression;
         spec.bigTiffThreshold = big ? 0 : kBigTiffThreshold;
@@ -111,7 +116,7 @@ TEST(TiffFile, AFileNotCommittedLeavesNothing) {
     for (const char* name : {"a.tif", "d.tif", "no/such.tif"}) {
         TiffWriteSpec spec;
         spec.width = 8, spec.height = 1;
-        ASSERT_TRUE(DestinationFormatFor(icSigRgbData, false, false, 8, spec.format));
+        ASSERT_TRUE(DestinationFormatFor(icSigRgbData, false, PixelFormat(), 8, spec.format));
         CTiffWriter image;
         EXPECT_FALSE(image.Create(s.file(name).c_str(), spec) &&
                      image.WriteRow(ts::Bytes(24).data()) && name[0] == 'd' && image.Commit());

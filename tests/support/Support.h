@@ -73,7 +73,9 @@ struct Tiff {
     bool samplesTag = true; // false: no SamplesPerPixel tag, which means one sample
     Bytes pixels;           // rows top-down, planes one after another; empty = Pattern(*this)
 };
-uint64_t RowBytes(const Tiff& t);                // one row of one plane
+uint64_t RowBytes(const Tiff& t); // one row of one plane
+// Pixels of t's layout (planes one after another when separate) as rows of contiguous samples.
+Bytes Interleaved(const Tiff& t, const Bytes& pixels);
 Bytes Pattern(const Tiff& t, uint32_t seed = 0); // gradients and noise, any bit depth
 bool WriteTiff(const std::string& path, const Tiff& t);
 // One page (the first by default); ok is false when the file or the page does not open or

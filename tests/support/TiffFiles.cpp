@@ -115,6 +115,17 @@ uint64_t RowBytes(const Tiff& t) {
     return (uint64_t(t.planar == 2 ? 1 : t.samples) * t.bits * t.width + 7) / 8;
 }
 
+Bytes Interleaved(const Tiff& t, const Bytes& pixels) {
+    if (t.planar != 2 || t.samples < 2)
+        return pixels;
+    const size_t bytes = t.bits / 8, plane = size_t(RowBytes(t)) * t.height;
+    Bytes out(pixels.size());
+    for (size_t i = 0; i < plane / bytes; ++i)
+        for (size_t c = 0; c < t.samples; ++c)
+            std::memcpy(&out[(i * t.samples + c) * bytes], &pixels[c * plane + i * bytes], bytes);
+    return out;
+}
+
 Bytes Pattern(const Tiff& t, uint32_t seed) {
     const uint64_t rowBytes = RowBytes(t);
     Bytes pixels(rowBytes * t.height * Planes(t), 0);
