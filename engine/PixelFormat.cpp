@@ -91,14 +91,15 @@ TiffColorModel ColorModelOf(uint16_t photometric) {
 namespace {
 
 // The colour samples of a pixel: all but the extra samples the file names,
-// or else all but those libtiff counts (a separation of six inks is six
-// colours for a six-colour profile, CMYK and two extras for a CMYK one).
+// or else those its photometric interpretation names, the rest being extra
+// samples (six samples of a CMYK separation are CMYK and two extras; of a
+// separation of six inks, six colours).
 int ColourSamplesFor(const TiffPixelTags& tags, icColorSpaceSignature space) {
     const TiffColorModel model = ColorModelOf(tags.photometric);
     const int spp = tags.samplesPerPixel;
-    for (int extras : {int(tags.fileExtraSamples), int(tags.extraKinds.size())})
-        if (extras < spp && Agrees(space, spp - extras, model))
-            return spp - extras;
+    for (int colours : {spp - int(tags.extraKinds.size()), int(tags.namedColours)})
+        if (colours > 0 && colours <= spp && Agrees(space, colours, model))
+            return colours;
     return 0;
 }
 

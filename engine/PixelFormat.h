@@ -58,12 +58,12 @@ struct TiffPixelTags {
     uint16_t sampleFormat = 1;
     // As the pixels are handed out: YCbCr decoded by the JPEG codec says RGB.
     uint16_t photometric = 0;
-    // The kinds of the extra samples, as the file's ExtraSamples tag gives
-    // them, then as libtiff counts them when the photometric interpretation
-    // leaves more samples than its colours (it calls the rest extra samples
-    // of no kind). fileExtraSamples: how many of them the file's tag names.
+    // The kinds of the extra samples the file's ExtraSamples tag names.
     std::vector<uint16_t> extraKinds;
-    uint16_t fileExtraSamples = 0;
+    // The colour samples the photometric interpretation names (1 for grey,
+    // 3 for RGB and L*a*b*, the inks of a separation), 0 when it names none:
+    // samples beyond them are extra samples of no kind, as libtiff has it.
+    uint16_t namedColours = 0;
 };
 
 // The photometric interpretations whose pixels are read as stored: grey

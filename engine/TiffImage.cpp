@@ -83,6 +83,28 @@ uint64_t FileExtraSamples(TIFF* tif) {
     return 0;
 }
 
+// The colour samples a photometric interpretation names: a separation has
+// four inks unless its ink set says how many.
+uint16_t NamedColours(TIFF* tif, const TiffPixelTags& tags) {
+    switch (tags.photometric) {
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK:
+        return 1;
+    case PHOTOMETRIC_RGB:
+    case PHOTOMETRIC_CIELAB:
+    case PHOTOMETRIC_ICCLAB:
+        return 3;
+    case PHOTOMETRIC_SEPARATED:
+        break;
+    default:
+        return 0;
+    }
+    uint16_t inkSet = INKSET_CMYK, inks = tags.samplesPerPixel;
+    TIFFGetField(tif, TIFFTAG_INKSET, &inkSet);
+    TIFFGetField(tif, TIFFTAG_NUMBEROFINKS, &inks);
+    return inkSet == INKSET_MULTIINK ? inks : 4;
+}
+
 // What the rows' decoding depends on, as one directory of a file says it.
 std::vector<uint64_t> LayoutKey(TIFF* tif) {
     uint32_t width = 0, height = 0;
@@ -227,7 +249,7 @@ void CTiffImage::ReadPixelTags() {
     if (TIFFGetField(m_pTiff, TIFFTAG_EXTRASAMPLES, &count, &kinds) == 1 && kinds)
         m_tags.extraKinds.assign(kinds, kinds + count);
     m_nFileExtraSamples = m_tags.samplesPerPixel > 1 ? FileExtraSamples(m_pTiff) : 0;
-    m_tags.fileExtraSamples = uint16_t(std::min<uint64_t>(m_nFileExtraSamples, 0xFFFF));
+    m_tags.namedColours = NamedColours(m_pTiff, m_tags);
 }
 
 bool CTiffImage::ReadLayout() {

@@ -54,14 +54,15 @@ std::string Changes(const Snapshot& before, const Snapshot& after,
 // means "no tag" when writing, and "absent" when reading.
 struct Tiff {
     uint32_t width = 8, height = 4;
-    uint16_t samples = 3, bits = 8, photometric = 2; // 2 RGB, 1 min-is-black, 5 separated...
-    uint16_t planar = 1, orientation = 1, compression = 1;
-    uint32_t rowsPerStrip = 1; // 0 = one strip and no tag
-    bool tiled = false;        // 16 x 16 tiles
+    uint16_t samples = 3, bits = 8, photometric = 2;       // 2 RGB, 1 min-is-black, 5 separated...
+    uint16_t planar = 1, orientation = 1, compression = 1; // 7 with photometric 6: JPEG YCbCr
+    uint32_t rowsPerStrip = 1;                             // 0 = one strip and no tag
+    bool tiled = false;                                    // 16 x 16 tiles
     float xRes = 0, yRes = 0;
     uint16_t resUnit = 0, extraSamples = 0, sampleFormat = 0, inkSet = 0, inks = 0;
     std::string inkNames;                 // each name ended by a zero byte, as the tag holds them
     bool associatedAlpha = false;         // extra samples are unassociated alpha unless this is set
+    std::vector<uint16_t> extraKinds;     // or, when given, of these kinds (TIFF's numbers)
     std::map<uint32_t, std::string> text; // ASCII tags (TIFFTAG_ARTIST, ...)
     Bytes icc, xmp;
     uint16_t pages = 1; // later pages hold other pixels

@@ -58,10 +58,15 @@ void SetTags(TIFF* tif, const Tiff& t) {
     if (t.resUnit)
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, t.resUnit);
     if (t.extraSamples) {
-        const std::vector<uint16_t> kinds(
-            t.extraSamples, t.associatedAlpha ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA);
+        std::vector<uint16_t> kinds(t.extraSamples, t.associatedAlpha ? EXTRASAMPLE_ASSOCALPHA
+                                                                      : EXTRASAMPLE_UNASSALPHA);
+        if (t.extraKinds.size() == t.extraSamples)
+            kinds = t.extraKinds;
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, t.extraSamples, kinds.data());
     }
+    // RGB rows handed to the JPEG codec, which stores them as subsampled YCbCr.
+    if (t.photometric == PHOTOMETRIC_YCBCR && t.compression == COMPRESSION_JPEG)
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     if (t.sampleFormat)
         TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, t.sampleFormat);
     if (t.inkSet)
@@ -107,6 +112,36 @@ bool WritePixels(TIFF* tif, const Tiff& t, const Bytes& pixels) {
             }
         }
     return TIFFWriteDirectory(tif) == 1;
+}
+
+// Every row of every plane, from strips or tiles (cut at the image's edges).
+bool ReadPixels(TIFF* tif, Tiff& t) {
+    const uint64_t rowBytes = RowBytes(t);
+    t.pixels.assign(rowBytes * t.height * Planes(t), 0);
+    uint32_t tileWidth = 16, tileLength = 16;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength);
+    const uint64_t tileRow = t.tiled ? uint64_t(TIFFTileRowSize64(tif)) : 0;
+    Bytes tile(t.tiled ? size_t(TIFFTileSize64(tif)) : 0);
+    for (uint16_t p = 0; p < Planes(t); ++p)
+        for (uint32_t y = 0; y < t.height; y += t.tiled ? tileLength : 1) {
+            unsigned char* rows = &t.pixels[(uint64_t(p) * t.height + y) * rowBytes];
+            if (!t.tiled) {
+                if (TIFFReadScanline(tif, rows, y, p) != 1)
+                    return false;
+                continue;
+            }
+            for (uint64_t x0 = 0; x0 < rowBytes; x0 += tileRow) {
+                const uint32_t x =
+                    uint32_t(x0 * 8 / (uint64_t(t.bits) * (Planes(t) > 1 ? 1 : t.samples)));
+                if (TIFFReadTile(tif, tile.data(), x, y, 0, p) < 0)
+                    return false;
+                for (uint32_t r = 0; r < tileLength && y + r < t.height; ++r)
+                    std::memcpy(rows + r * rowBytes + x0, &tile[r * tileRow],
+                                std::min(tileRow, rowBytes - x0));
+            }
+        }
+    return true;
 }
 
 } // namespace
@@ -211,13 +246,11 @@ Tiff ReadTiff(const std::string& path, bool* ok, uint16_t page) {
                 t.text[tag] = s;
         t.tiled = TIFFIsTiled(tif);
         t.bigTiff = TIFFIsBigTIFF(tif);
-        const uint64_t rowBytes = RowBytes(t);
-        good = !t.tiled && rowBytes > 0;
-        t.pixels.assign(rowBytes * t.height * Planes(t), 0);
-        for (uint16_t p = 0; good && p < Planes(t); ++p)
-            for (uint32_t y = 0; good && y < t.height; ++y)
-                good = TIFFReadScanline(tif, &t.pixels[(uint64_t(p) * t.height + y) * rowBytes], y,
-                                        p) == 1;
+        if (kinds)
+            t.extraKinds.assign(kinds, kinds + t.extraSamples);
+        if (t.photometric == PHOTOMETRIC_YCBCR && t.compression == COMPRESSION_JPEG)
+            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB); // the codec's RGB
+        good = RowBytes(t) > 0 && ReadPixels(tif, t);
         t.pages = TIFFNumberOfDirectories(tif);
         TIFFClose(tif);
     }

@@ -1,0 +1,158 @@
+// Every way a TIFF file may store its pixels: tiles, separate planes, JPEG-compressed YCbCr,
+// rotated rows, extra channels of every kind. Each converts to the bytes its pixels give when
+// stored as plain strips, with its extra channels carried and its orientation kept.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "RequireProfile.h"
+#include "Support.h"
+
+namespace {
+
+uint32_t Get(const ts::Bytes& b, size_t i, int bytes) {
+    if (bytes == 1)
+        return b[i];
+    uint16_t v;
+    std::memcpy(&v, &b[2 * i], 2);
+    return v;
+}
+
+void Put(ts::Bytes& b, uint32_t v, int bytes) {
+    const uint16_t w = uint16_t(v);
+    b.insert(b.end(), reinterpret_cast<const unsigned char*>(&w),
+             reinterpret_cast<const unsigned char*>(&w) + bytes);
+}
+
+// The image's colour samples alone, divided by their alpha when it is associated: with the
+// largest level M, c * M / a rounded to the nearest, clipped; 0 where a is 0.
+ts::Tiff ColourOnly(const ts::Tiff& t, const ts::Bytes& pixels, int colours, int alpha) {
+    ts::Tiff plain;
+    plain.width = t.width, plain.height = t.height, plain.bits = t.bits;
+    plain.samples = uint16_t(colours), plain.photometric = t.photometric == 6 ? 2 : t.photometric;
+    plain.inkSet = t.inkSet;
+    const int bytes = t.bits / 8;
+    const uint64_t top = t.bits == 16 ? 65535 : 255;
+    for (size_t at = 0; at < pixels.size() / bytes; at += t.samples)
+        for (int c = 0; c < colours; ++c) {
+            uint64_t v = Get(pixels, at + c, bytes);
+            if (alpha >= 0) {
+                const uint64_t a = Get(pixels, at + colours + alpha, bytes);
+                v = a ? std::min(top, (2 * v * top + a) / (2 * a)) : 0;
+            }
+            Put(plain.pixels, uint32_t(v), bytes);
+        }
+    return plain;
+}
+
+// Converted colour with the source's extra samples after it, the colour multiplied by the
+// associated alpha again: o * a / M rounded to the nearest.
+ts::Bytes WithExtras(const ts::Bytes& colour, int outColours, const ts::Bytes& source,
+                     const ts::Tiff& t, int colours, int alpha) {
+    const int bytes = t.bits / 8, extras = t.samples - colours;
+    const uint64_t top = t.bits == 16 ? 65535 : 255;
+    ts::Bytes out;
+    for (size_t p = 0; p < size_t(t.width) * t.height; ++p) {
+        const size_t at = p * t.samples;
+        const uint64_t a = alpha >= 0 ? Get(source, at + colours + alpha, bytes) : top;
+        for (int c = 0; c < outColours; ++c)
+            Put(out, uint32_t((Get(colour, p * outColours + c, bytes) * a + top / 2) / top), bytes);
+        for (int e = 0; e < extras; ++e)
+            Put(out, Get(source, at + colours + e, bytes), bytes);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(Layout, EveryStorageGivesThePlainStripsBytes) {
+    ts::Scratch dir;
+    const std::string srgb = ts::RequireProfile("sRGB.icc");
+    const std::string cmyk = ts::MakeProfile(dir.path(), ts::InkTables(4), "cmyk.icc");
+    const std::string gray = ts::MakeProfile(dir.path(), ts::Builtin::Gray);
+    using Edit = std::function<void(ts::Tiff&)>;
+    const auto rgb = [](ts::Tiff&) {};
+    const auto inks = [](ts::Tiff& t) { t.photometric = 5, t.samples = 4; };
+    struct Case {
+        const char* name;
+        Edit space, layout;
+        std::string from, to;
+        int colours, alpha = -1; // alpha: the extra sample that premultiplies, if any
+        bool sixteen = true;     // also at 16 bits
+    } cases[] = {
+        {"tiles", rgb, [](ts::Tiff& t) { t.tiled = true, t.compression = 8; }, srgb, cmyk, 3},
+        {"cmyk tiles", inks, [](ts::Tiff& t) { t.tiled = true; }, cmyk, srgb, 4},
+        {"tiled planes", rgb, [](ts::Tiff& t) { t.tiled = true, t.planar = 2; }, srgb, cmyk, 3},
+        {"planes in strips", inks,
+         [](ts::Tiff& t) { t.planar = 2, t.rowsPerStrip = 5, t.compression = 5; }, cmyk, srgb, 4},
+        {"planes in one strip", rgb, [](ts::Tiff& t) { t.planar = 2, t.rowsPerStrip = 0; }, srgb,
+         cmyk, 3},
+        {"rotated", rgb, [](ts::Tiff& t) { t.orientation = 6; }, srgb, cmyk, 3},
+        {"JPEG YCbCr", rgb, [](ts::Tiff& t) { t.photometric = 6, t.compression = 7; }, srgb, cmyk,
+         3, -1, false},
+        {"tiled JPEG YCbCr", rgb,
+         [](ts::Tiff& t) { t.photometric = 6, t.compression = 7, t.tiled = true; }, srgb, cmyk, 3,
+         -1, false},
+        {"grey and alpha", [](ts::Tiff& t) { t.photometric = 1, t.samples = 2; },
+         [](ts::Tiff& t) { t.extraSamples = 1; }, gray, srgb, 1},
+        {"alpha and a mask", [](ts::Tiff& t) { t.samples = 5; },
+         [](ts::Tiff& t) {
+             t.extraSamples = 2, t.extraKinds = {2, 0};
+         },
+         srgb, cmyk, 3},
+        {"CMYK and a spot colour, untagged", [](ts::Tiff& t) { t.photometric = 5, t.samples = 5; },
+         [](ts::Tiff&) {}, cmyk, srgb, 4},
+        {"premultiplied", [](ts::Tiff& t) { t.samples = 4; },
+         [](ts::Tiff& t) { t.extraSamples = 1, t.associatedAlpha = true; }, srgb, cmyk, 3, 0},
+        {"premultiplied, then a mask", [](ts::Tiff& t) { t.photometric = 5, t.samples = 6; },
+         [](ts::Tiff& t) {
+             t.extraSamples = 2, t.extraKinds = {0, 1};
+         },
+         cmyk, srgb, 4, 1},
+    };
+    for (const Case& c : cases)
+        for (uint16_t bits : {8, 16}) {
+            if (bits == 16 && !c.sixteen)
+                continue;
+            SCOPED_TRACE(std::string(c.name) + (bits == 16 ? ", 16-bit" : ""));
+            ts::Tiff t;
+            t.width = 37, t.height = 21, t.bits = bits, t.rowsPerStrip = 16;
+            c.space(t);
+            c.layout(t);
+            t.pixels = ts::Pattern(t, 3);
+            for (size_t i = 0; c.alpha >= 0 && i < 8u * bits / 8; ++i) // some fully clear pixels
+                t.pixels[(t.samples - t.extraSamples + c.alpha) * bits / 8 + i % (bits / 8) +
+                         i / (bits / 8) * t.samples * bits / 8] = 0;
+            ts::Conversion job;
+            job.source = dir.file("in.tif"), job.dest = dir.file("out.tif");
+            job.from = c.from, job.to = c.to;
+            ASSERT_TRUE(ts::WriteTiff(job.source, t));
+            // What the library decodes (JPEG: its own RGB), as rows of contiguous samples.
+            bool ok = false;
+            const ts::Tiff stored = ts::ReadTiff(job.source, &ok);
+            ASSERT_TRUE(ok);
+            const ts::Bytes pixels = ts::Interleaved(stored, stored.pixels);
+            ts::Conversion plain = job;
+            plain.source = dir.file("plain.tif"), plain.dest = dir.file("plain-out.tif");
+            ASSERT_TRUE(ts::WriteTiff(plain.source, ColourOnly(t, pixels, c.colours, c.alpha)));
+            ASSERT_EQ(ts::Convert(plain, 0).status, "converted");
+            const ts::Tiff converted = ts::ReadTiff(plain.dest);
+            const ts::Bytes want =
+                WithExtras(converted.pixels, converted.samples, pixels, t, c.colours, c.alpha);
+            // The destination names every extra sample, those the source left untagged as
+            // of no kind.
+            std::vector<uint16_t> kinds = stored.extraKinds;
+            kinds.resize(size_t(t.samples - c.colours), 0);
+            for (unsigned threads : {0u, 2u}) {
+                const ts::Conversion o = ts::Convert(job, threads);
+                ASSERT_EQ(o.status, "converted") << o.message;
+                const ts::Tiff got = ts::ReadTiff(job.dest);
+                EXPECT_TRUE(got.pixels == want) << threads;
+                EXPECT_EQ(std::make_tuple(got.orientation, got.extraKinds, got.planar, got.tiled),
+                          std::make_tuple(std::max<uint16_t>(t.orientation, 1), kinds, uint16_t(1),
+                                          false));
+            }
+        }
+}
