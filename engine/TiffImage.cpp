@@ -57,13 +57,16 @@ int ReopenDescriptor(int fd) {
     return again >= 0 ? again : -1;
 }
 
-// YCbCr compressed as JPEG, decoded to RGB by the codec, whatever the
-// subsampling; false for any other YCbCr, which stays as it is stored.
+// YCbCr compressed as JPEG (its samples interleaved), decoded to RGB by the
+// codec, whatever the subsampling; false for any other YCbCr, which stays as
+// it is stored.
 bool DecodesAsRgb(TIFF* tif) {
-    uint16_t photometric = 0, compression = COMPRESSION_NONE;
+    uint16_t photometric = 0, compression = COMPRESSION_NONE, planar = PLANARCONFIG_CONTIG;
     TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
     TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetField(tif, TIFFTAG_PLANARCONFIG, &planar);
     return photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG &&
+           planar == PLANARCONFIG_CONTIG &&
            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB) == 1;
 }
 

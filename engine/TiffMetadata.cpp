@@ -15,9 +15,63 @@ constexpr uint64_t kMaxExactRationals = 64;
 
 // Tags of the image's own directory that describe the picture, not its colours.
 constexpr uint32_t kKeptImageTags[] = {
-    TIFFTAG_XMLPACKET, TIFFTAG_RICHTIFFIPTC,     TIFFTAG_DATETIME, TIFFTAG_ARTIST,
-    TIFFTAG_COPYRIGHT, TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_SOFTWARE,
+    TIFFTAG_XMLPACKET,
+    TIFFTAG_RICHTIFFIPTC,
+    TIFFTAG_DATETIME,
+    TIFFTAG_ARTIST,
+    TIFFTAG_COPYRIGHT,
+    TIFFTAG_IMAGEDESCRIPTION,
+    TIFFTAG_SOFTWARE,
+    // Where a GeoTIFF lies on the map, and GDAL's metadata and nodata value:
+    // libtiff reads them as tags it does not know.
+    33550,
+    33922,
+    34264,
+    34735,
+    34736,
+    34737,
+    42112,
+    42113,
 };
+
+// The names the tags libtiff does not know are declared under on a
+// destination.
+const char* NameOfUnknownTag(uint32_t tag) {
+    switch (tag) {
+    case 33550:
+        return "ModelPixelScaleTag";
+    case 33922:
+        return "ModelTiepointTag";
+    case 34264:
+        return "ModelTransformationTag";
+    case 34735:
+        return "GeoKeyDirectoryTag";
+    case 34736:
+        return "GeoDoubleParamsTag";
+    case 34737:
+        return "GeoAsciiParamsTag";
+    case 42112:
+        return "GDALMetadata";
+    default:
+        return "GDALNoDataValue";
+    }
+}
+
+// A kept tag the destination's libtiff does not know is declared as the
+// source file stored it: any count of values of its type.
+void Declare(TIFF* dest, const STagValue& value) {
+    if (TIFFFindField(dest, value.tag, TIFF_ANY))
+        return;
+    TIFFFieldInfo info = {value.tag,
+                          TIFF_VARIABLE2,
+                          TIFF_VARIABLE2,
+                          TIFFDataType(value.type),
+                          FIELD_CUSTOM,
+                          1,
+                          1,
+                          const_cast<char*>(NameOfUnknownTag(value.tag))};
+    TIFFMergeFieldInfo(dest, &info, 1);
+}
 
 bool IsOffsetType(TIFFDataType type) {
     return type == TIFF_IFD || type == TIFF_IFD8;
@@ -47,6 +101,7 @@ bool GetValue(TIFF* tif, const TIFFField* field, STagValue& value) {
     const int readCount = TIFFFieldReadCount(field);
     const void* data = nullptr;
     value.tag = tag;
+    value.type = uint16_t(TIFFFieldDataType(field));
     if (size <= 0 || size > 8)
         return false;
     if (TIFFFieldPassCount(field)) {
@@ -237,7 +292,7 @@ bool CTiffMetadata::Read(TIFF* source, TIFF* exifReader) {
     m_exifTags.clear();
     for (uint32_t tag : kKeptImageTags) {
         STagValue value;
-        const TIFFField* field = TIFFFieldWithTag(source, tag);
+        const TIFFField* field = TIFFFindField(source, tag, TIFF_ANY);
         if (field && GetValue(source, field, value))
             m_imageTags.push_back(std::move(value));
     }
@@ -265,8 +320,10 @@ bool CTiffMetadata::ReadExif(TIFF* source, uint64_t offset) {
 
 void CTiffMetadata::ApplyTo(TIFF* dest) const {
     // A tag the destination refuses is one tag lost, not the others.
-    for (const STagValue& value : m_imageTags)
+    for (const STagValue& value : m_imageTags) {
+        Declare(dest, value);
         SetValue(dest, value);
+    }
     // The EXIF directory can only be written after the image's (libtiff holds
     // one directory at a time), so the image's goes first with a zero offset
     // that Finish replaces.

@@ -42,6 +42,7 @@ public:
     // TIFFFieldSetGetSize gives for the tag (a string counts its final zero).
     struct STagValue {
         uint32_t tag = 0;
+        uint16_t type = 0; // TIFF's data type, as the source's libtiff has it
         uint32_t count = 0;
         std::vector<unsigned char> bytes;
         // A RATIONAL or SRATIONAL value's numerators and denominators as the

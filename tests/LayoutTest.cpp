@@ -146,6 +146,8 @@ TEST(Layout, EveryStorageGivesThePlainStripsBytes) {
             std::vector<uint16_t> kinds = stored.extraKinds;
             kinds.resize(size_t(t.samples - c.colours), 0);
             for (unsigned threads : {0u, 2u}) {
+                // Keeping metadata reads the file afresh, which must find the layout checked.
+                job.keepMetadata = threads == 2;
                 const ts::Conversion o = ts::Convert(job, threads);
                 ASSERT_EQ(o.status, "converted") << o.message;
                 const ts::Tiff got = ts::ReadTiff(job.dest);
@@ -155,4 +157,69 @@ TEST(Layout, EveryStorageGivesThePlainStripsBytes) {
                                           false));
             }
         }
+}
+
+// GIS tools deliver GeoTIFFs in tiles, with reduced-resolution copies as later images: the
+// copy is in strips, with the copies as pages, and with --keep-metadata each image keeps its
+// place on the map and GDAL's metadata and nodata value.
+TEST(Layout, AGeoTiffKeepsItsPlaceOnTheMap) {
+    ts::Scratch dir;
+    ts::Tiff t;
+    t.width = 64, t.height = 48, t.tiled = true, t.compression = 8, t.pages = 2;
+    t.pageEdit = [](ts::Tiff& p, uint16_t page) {
+        if (page)
+            p.width /= 2, p.height /= 2, p.newSubfileType = FILETYPE_REDUCEDIMAGE;
+    };
+    ts::Conversion job;
+    job.source = dir.file("in.tif"), job.dest = dir.file("out.tif"), job.keepMetadata = true;
+    job.from = ts::RequireProfile("sRGB.icc");
+    job.to = ts::MakeProfile(dir.path(), ts::InkTables(4), "cmyk.icc");
+    ASSERT_TRUE(ts::WriteTiff(job.source, t));
+    const double scale[] = {0.5, 0.5, 0}, tie[] = {0, 0, 0, 440720, 3751320, 0};
+    const uint16_t keys[] = {1, 1, 0, 1, 1024, 0, 1, 1};
+    const char *ascii = "WGS 84|", *gdal = "<GDALMetadata/>", *nodata = "0";
+    static const TIFFFieldInfo kGeo[] = {
+        {33550, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("Scale")},
+        {33922, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("Tie")},
+        {34735, -1, -1, TIFF_SHORT, FIELD_CUSTOM, 1, 1, const_cast<char*>("Keys")},
+        {34737, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Ascii")},
+        {42112, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Gdal")},
+        {42113, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("NoData")}};
+    for (uint16_t page = 0; page < 2; ++page) {
+        TIFF* tif = TIFFOpen(job.source.c_str(), "r+");
+        TIFFSetDirectory(tif, page); // which forgets the tags declared before
+        TIFFMergeFieldInfo(tif, kGeo, 6);
+        TIFFSetField(tif, 33550, 3, scale), TIFFSetField(tif, 33922, 6, tie);
+        TIFFSetField(tif, 34735, 8, keys), TIFFSetField(tif, 34737, ascii);
+        TIFFSetField(tif, 42112, gdal), TIFFSetField(tif, 42113, nodata);
+        TIFFRewriteDirectory(tif);
+        TIFFClose(tif);
+    }
+    // Each tag's values as libtiff reads them (as tags it does not know), on every page.
+    const auto values = [](const std::string& path) {
+        std::vector<ts::Bytes> all;
+        TIFF* tif = TIFFOpen(path.c_str(), "r");
+        for (int page = 0; tif && page < 2 && TIFFSetDirectory(tif, uint16_t(page)); ++page)
+            for (uint32_t tag : {33550, 33922, 34735, 34737, 42112, 42113}) {
+                const TIFFField* field = TIFFFindField(tif, tag, TIFF_ANY);
+                uint32_t count = 0;
+                const unsigned char* data = nullptr;
+                if (field && TIFFGetField(tif, tag, &count, &data) && data)
+                    all.emplace_back(data, data + count * TIFFFieldSetGetSize(field));
+                else
+                    all.emplace_back();
+            }
+        if (tif)
+            TIFFClose(tif);
+        return all;
+    };
+    const std::vector<ts::Bytes> source = values(job.source);
+    ASSERT_EQ(source.size(), 12u);
+    EXPECT_EQ(source[0].size(), sizeof scale);
+    ASSERT_EQ(ts::Convert(job, 2).status, "converted");
+    EXPECT_EQ(values(job.dest), source);
+    const ts::Tiff overview = ts::ReadTiff(job.dest, nullptr, 1);
+    EXPECT_EQ(
+        std::make_tuple(overview.pages, overview.tiled, overview.width, overview.newSubfileType),
+        std::make_tuple(uint16_t(2), false, 32u, uint32_t(FILETYPE_REDUCEDIMAGE)));
 }
