@@ -30,6 +30,14 @@ int main(int argc, char** argv) {
         [](T& t) { t.photometric = 5, t.samples = 5, t.extraSamples = 1, t.inkSet = 2; },
         [](T& t) { t.photometric = 5, t.samples = 6, t.height = 9; },
         [](T& t) { t.photometric = 6, t.width = 13, t.text = {{270, "a description"}}; },
+        // Tiles, separate planes, JPEG YCbCr, rotation and extra channels of every kind.
+        [](T& t) { t.photometric = 6, t.compression = 7, t.width = 24, t.height = 16, t.rowsPerStrip = 16; },
+        [](T& t) { t.photometric = 6, t.compression = 7, t.tiled = true, t.width = 20, t.height = 17; },
+        [](T& t) { t.tiled = true, t.planar = 2, t.compression = 8, t.width = 20, t.height = 17; },
+        [](T& t) { t.planar = 2, t.rowsPerStrip = 3, t.compression = 5, t.height = 5, t.orientation = 8; },
+        [](T& t) { t.samples = 4, t.extraSamples = 1, t.associatedAlpha = true, t.height = 5; },
+        [](T& t) { t.samples = 5, t.extraSamples = 2, t.extraKinds = {1, 0}, t.bits = 16; },
+        [](T& t) { t.samples = 2, t.photometric = 1, t.extraSamples = 1, t.tiled = true; },
         // 16 bits in both byte orders, and files of several images of their own layouts.
         [](T& t) { t.bits = 16, t.bigEndian = true, t.height = 5; },
         [](T& t) { t.bits = 16, t.samples = 4, t.extraSamples = 1, t.compression = 8; },
