@@ -6,10 +6,8 @@
 #include <cstring>
 
 void CTiffBands::Clear() {
-    m_band.clear();
-    m_band.shrink_to_fit();
-    m_chunk.clear();
-    m_chunk.shrink_to_fit();
+    m_band.reset();
+    m_chunk.reset();
     m_nBandFirst = UINT32_MAX;
 }
 
@@ -48,18 +46,18 @@ bool CTiffBands::Reset(TIFF* tif, uint64_t rowBytes, uint64_t maxBytes) {
     const uint64_t pixelBytes = uint64_t(m_bPlanar ? 1 : m_nSamples) * m_nSampleBytes;
     if (chunk < perRow * pixelBytes * (m_bTiled ? m_nBandRows : 1))
         return false;
-    m_band.resize(m_nBandRows * rowBytes);
-    m_chunk.resize(chunk);
-    return true;
+    m_band = AllocateRow(m_nBandRows * rowBytes);
+    m_chunk = AllocateRow(chunk);
+    return m_band && m_chunk;
 }
 
 bool CTiffBands::ReadRow(TIFF* tif, uint32_t row, unsigned char* out) {
-    if (m_band.empty() || row >= m_nHeight)
+    if (!m_band || row >= m_nHeight)
         return false;
     const uint32_t first = row - row % m_nBandRows;
     if (first != m_nBandFirst && !ReadBand(tif, first))
         return false;
-    memcpy(out, &m_band[(row - first) * m_nRowBytes], m_nRowBytes);
+    memcpy(out, m_band.get() + (row - first) * m_nRowBytes, m_nRowBytes);
     return true;
 }
 
@@ -79,11 +77,11 @@ bool CTiffBands::ReadBand(TIFF* tif, uint32_t first) {
 bool CTiffBands::ReadTiles(TIFF* tif, uint32_t first, uint32_t rows, uint16_t plane) {
     const uint64_t pixelBytes = uint64_t(m_bPlanar ? 1 : m_nSamples) * m_nSampleBytes;
     for (uint32_t x0 = 0; x0 < m_nWidth; x0 += m_nTileWidth) {
-        if (TIFFReadTile(tif, m_chunk.data(), x0, first, 0, plane) < 0)
+        if (TIFFReadTile(tif, m_chunk.get(), x0, first, 0, plane) < 0)
             return false;
         // Tiles at the right and bottom edges are cut to the image.
         const uint32_t cols = std::min(m_nTileWidth, m_nWidth - x0);
-        Place(m_chunk.data(), m_nTileWidth * pixelBytes, rows, x0, cols, plane);
+        Place(m_chunk.get(), m_nTileWidth * pixelBytes, rows, x0, cols, plane);
     }
     return true;
 }
@@ -91,10 +89,10 @@ bool CTiffBands::ReadTiles(TIFF* tif, uint32_t first, uint32_t rows, uint16_t pl
 bool CTiffBands::ReadStrip(TIFF* tif, uint32_t first, uint32_t rows, uint16_t plane) {
     const uint64_t planeRowBytes = uint64_t(m_nWidth) * m_nSampleBytes;
     const tmsize_t got =
-        TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, first, plane), m_chunk.data(), -1);
+        TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, first, plane), m_chunk.get(), -1);
     if (got < 0 || uint64_t(got) < rows * planeRowBytes)
         return false;
-    Place(m_chunk.data(), planeRowBytes, rows, 0, m_nWidth, plane);
+    Place(m_chunk.get(), planeRowBytes, rows, 0, m_nWidth, plane);
     return true;
 }
 
@@ -103,7 +101,7 @@ void CTiffBands::Place(const unsigned char* chunk, uint64_t chunkRowBytes, uint3
     const size_t bytes = m_nSampleBytes, pixel = size_t(m_nSamples) * bytes;
     for (uint32_t r = 0; r < rows; ++r) {
         const unsigned char* from = chunk + r * chunkRowBytes;
-        unsigned char* to = &m_band[r * m_nRowBytes] + x0 * pixel;
+        unsigned char* to = m_band.get() + r * m_nRowBytes + x0 * pixel;
         if (!m_bPlanar) {
             memcpy(to, from, cols * pixel);
             continue;

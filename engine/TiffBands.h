@@ -5,7 +5,8 @@
 // band of rows and one tile or strip, whatever the image's size.
 
 #include <cstdint>
-#include <vector>
+
+#include "RowBuffer.h"
 
 typedef struct tiff TIFF;
 
@@ -33,5 +34,7 @@ private:
     bool m_bTiled = false, m_bPlanar = false;
     uint64_t m_nRowBytes = 0;
     uint32_t m_nBandFirst = UINT32_MAX; // the first row of the band held
-    std::vector<unsigned char> m_band, m_chunk;
+    // calloc'd: a file may claim tiles far larger than it holds, and memory
+    // is touched only as tiles are really decoded.
+    RowBuffer m_band, m_chunk;
 };
