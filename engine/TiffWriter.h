@@ -85,7 +85,7 @@ public:
     uint64_t GetRowBytes() const { return m_nRowBytes; }
 
     static bool CompressionAvailable(TiffCompression compression);
-    // What one page of this spec takes on disk at most.
+    // What one page written with these settings takes on disk at most.
     static uint64_t SizeBound(const TiffWriteSpec& spec);
 
 private:
