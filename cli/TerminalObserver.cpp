@@ -47,15 +47,20 @@ std::string CTerminalObserver::ProgressLine(const std::string& name, const std::
     char tail[64];
     snprintf(tail, sizeof tail, " %3d%%  %02lld:%02lld:%02lld", percent, elapsedSeconds / 3600,
              elapsedSeconds / 60 % 60, elapsedSeconds % 60);
-    std::string head = name + "  " + count + "  ";
+    const std::string counted = "  " + count + "  ";
     const size_t barWidth = 20;
     std::string bar(barWidth, '.');
     const int clamped = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
     bar.replace(0, barWidth * size_t(clamped) / 100, barWidth * size_t(clamped) / 100, '#');
     const size_t fixed = bar.size() + 2 + std::string(tail).size();
-    // Long file names give way, so the line never wraps.
-    if (head.size() + fixed >= width)
-        head = Utf8Prefix(head, width > fixed + 1 ? width - fixed - 1 : 0);
+    // Long file names give way in their middle, as the window's label does,
+    // so that the line never wraps and keeps the count; on a terminal too
+    // narrow for even that, the count gives way too.
+    const size_t room = width > fixed + 1 ? width - fixed - 1 : 0;
+    std::string head = name + counted;
+    if (head.size() > room)
+        head = room > counted.size() + 4 ? ElideMiddle(name, room - counted.size()) + counted
+                                         : Utf8Prefix(head, room);
     return head + "[" + bar + "]" + tail;
 }
 

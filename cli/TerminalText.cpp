@@ -86,3 +86,22 @@ std::string Utf8Prefix(const std::string& text, size_t maxBytes) {
         --end;
     return text.substr(0, end);
 }
+
+std::string Utf8Suffix(const std::string& text, size_t maxBytes) {
+    if (text.size() <= maxBytes)
+        return text;
+    size_t begin = text.size() - maxBytes;
+    while (begin < text.size() && (static_cast<unsigned char>(text[begin]) & 0xC0) == 0x80)
+        ++begin;
+    return text.substr(begin);
+}
+
+std::string ElideMiddle(const std::string& text, size_t maxBytes) {
+    static const std::string kDots = "...";
+    if (text.size() <= maxBytes)
+        return text;
+    if (maxBytes <= kDots.size())
+        return Utf8Prefix(text, maxBytes);
+    const size_t kept = maxBytes - kDots.size();
+    return Utf8Prefix(text, kept - kept / 2) + kDots + Utf8Suffix(text, kept / 2);
+}

@@ -13,3 +13,11 @@ std::string EscapeControlBytes(const std::string& text);
 // The longest start of text of at most maxBytes bytes that does not end
 // inside a UTF-8 character.
 std::string Utf8Prefix(const std::string& text, size_t maxBytes);
+
+// The longest end of text of at most maxBytes bytes that does not begin
+// inside a UTF-8 character.
+std::string Utf8Suffix(const std::string& text, size_t maxBytes);
+
+// Text of at most maxBytes bytes: its start and its end around "..." when
+// it is longer, as the end of a file name often tells files apart.
+std::string ElideMiddle(const std::string& text, size_t maxBytes);
