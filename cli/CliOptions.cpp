@@ -2,6 +2,8 @@
 
 #include <getopt.h>
 
+#include <cstdlib>
+
 const char* UsageText() {
     return "Usage: chromaport-cli [options] SOURCE DESTINATION\n"
            "Converts 8-bit and 16-bit TIFF images from one ICC colour space to another.\n"
@@ -21,6 +23,8 @@ const char* UsageText() {
            "      --keep-metadata         copy XMP, IPTC, EXIF, date, artist, copyright,\n"
            "                              description and software tags to the output\n"
            "      --shard K/N             folder mode: only every N-th image, from the K-th\n"
+           "      --shard auto            the same, K and N from a Slurm job array\n"
+           "      --shard auto/N          K from Kubernetes's JOB_COMPLETION_INDEX (+ 1)\n"
            "      --list                  print the source images the run would take, one a\n"
            "                              line (control characters and \\ escaped), and stop\n"
            "      --list0                 the same, unescaped, each name ended by a NUL byte\n"
@@ -82,6 +86,62 @@ bool ParseCount(const char*& text, uint32_t& value) {
             return false;
     }
     value = uint32_t(n);
+    return true;
+}
+
+// A variable of the job scheduler's as a count; error names it when it is
+// missing or not a count.
+bool CountFromEnvironment(const char* name, uint32_t& value, std::string& error) {
+    const char* text = getenv(name);
+    if (!text) {
+        error = std::string("--shard auto needs ") + name + ", which is not set";
+        return false;
+    }
+    const char* at = text;
+    if (!ParseCount(at, value) || *at != '\0') {
+        error = std::string("--shard auto: ") + name + " is '" + text + "', not a count";
+        return false;
+    }
+    return true;
+}
+
+// "auto": the shard of this task of a Slurm job array (its first task takes
+// shard 1); "auto/N": shard index + 1 of N, from Kubernetes's 0-based
+// completion index.
+bool ShardFromEnvironment(const std::string& text, uint32_t& index, uint32_t& count,
+                          std::string& error) {
+    uint32_t k = 0, n = 0;
+    if (text == "auto") {
+        uint32_t id = 0, first = 0, step = 1;
+        if (!CountFromEnvironment("SLURM_ARRAY_TASK_ID", id, error) ||
+            !CountFromEnvironment("SLURM_ARRAY_TASK_MIN", first, error) ||
+            !CountFromEnvironment("SLURM_ARRAY_TASK_COUNT", n, error) ||
+            (getenv("SLURM_ARRAY_TASK_STEP") &&
+             !CountFromEnvironment("SLURM_ARRAY_TASK_STEP", step, error)))
+            return false;
+        if (step != 1) {
+            error = "--shard auto takes arrays of step 1, not SLURM_ARRAY_TASK_STEP " +
+                    std::to_string(step);
+            return false;
+        }
+        k = id >= first ? id - first + 1 : 0;
+    } else {
+        const char* at = text.c_str() + 5; // past "auto/"
+        uint32_t completion = 0;
+        if (!ParseCount(at, n) || *at != '\0') {
+            error = "--shard takes K/N, auto or auto/N, not '" + text + "'";
+            return false;
+        }
+        if (!CountFromEnvironment("JOB_COMPLETION_INDEX", completion, error))
+            return false;
+        k = completion < 0xFFFFFFFFu ? completion + 1 : 0;
+    }
+    if (k < 1 || k > n) {
+        error = "--shard " + text + " gives shard " + std::to_string(k) + " of " +
+                std::to_string(n) + ", not 1 <= K <= N";
+        return false;
+    }
+    index = k, count = n;
     return true;
 }
 
@@ -178,6 +238,8 @@ bool SetValue(int code, const char* arg, CliOptions& options, std::string& error
         }
         return true;
     default: // kShard, the last one with an argument
+        if (std::string(arg) == "auto" || std::string(arg).rfind("auto/", 0) == 0)
+            return ShardFromEnvironment(arg, options.shardIndex, options.shardCount, error);
         if (!ParseShard(arg, options.shardIndex, options.shardCount)) {
             error = std::string("--shard takes K/N with 1 <= K <= N, not '") + arg + "'";
             return false;

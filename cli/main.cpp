@@ -68,6 +68,14 @@ int ExitStatus(const JobSpec& job, const RunResult& result) {
         printf("%s\n", msg::kConversionComplete);
         return result.m_nImagesSkipped > 0 ? kExitSkipped : kExitConverted;
     }
+    // More shards than images is normal in a job array: a shard with none
+    // has nothing to do, and has done it.
+    if (job.m_bMultipleFiles && result.m_nImagesFound == 0 && result.m_nImagesInFolder > 0) {
+        printf(msg::kEmptyShard, job.m_nShardIndex, job.m_nShardCount, result.m_nImagesInFolder,
+               EscapeControlBytes(job.m_strSourceImage).c_str());
+        putchar('\n');
+        return kExitConverted;
+    }
     if (job.m_bMultipleFiles && result.m_nImagesFound == 0)
         ExplainEmptyFolder(job, result.m_nScanError);
     fprintf(stderr, "%s\n", msg::kConversionCancelled);

@@ -38,8 +38,10 @@ CConversionRun::CConversionRun(const JobSpec& job, const RunControl& control, Ru
 
 RunResult CConversionRun::Run() {
     ReadProfileBytes();
-    m_list = SourceList(m_job, m_result.m_nScanError);
+    size_t inFolder = 0;
+    m_list = SourceList(m_job, m_result.m_nScanError, &inFolder);
     m_result.m_nImagesFound = static_cast<uint32_t>(m_list.size());
+    m_result.m_nImagesInFolder = static_cast<uint32_t>(inFolder);
     ScreenFileList();
     m_result.m_bSucceeded = ConvertAll();
     return m_result;
@@ -53,7 +55,8 @@ void CConversionRun::ReadProfileBytes() {
     m_bHaveProfile = ReadRegularFile(m_job.m_strDestProfile, m_profileBytes, icMaxProfileBytes);
 }
 
-std::vector<std::string> CConversionRun::SourceList(const JobSpec& job, int& scanError) {
+std::vector<std::string> CConversionRun::SourceList(const JobSpec& job, int& scanError,
+                                                    size_t* inFolder) {
     std::vector<std::string> list;
     scanError = 0;
     if (!job.m_bMultipleFiles) {
@@ -62,6 +65,8 @@ std::vector<std::string> CConversionRun::SourceList(const JobSpec& job, int& sca
     }
     scanError = ScanFolder(job.m_strSourceImage, list);
     FilterTiffFiles(list);
+    if (inFolder)
+        *inFolder = list.size();
     TakeShard(list, job.m_nShardIndex, job.m_nShardCount);
     return list;
 }

@@ -37,8 +37,10 @@ public:
     static std::string FileNameLabel(const std::string& source);
     // The sources a run takes, in order: the one image, or the TIFF images of
     // the folder that fall to the job's shard. scanError: the errno that kept
-    // the folder from being read, else 0.
-    static std::vector<std::string> SourceList(const JobSpec& job, int& scanError);
+    // the folder from being read, else 0; inFolder, when given: the folder's
+    // TIFF images before the shard was taken.
+    static std::vector<std::string> SourceList(const JobSpec& job, int& scanError,
+                                               size_t* inFolder = nullptr);
 
 private:
     void ReadProfileBytes();

@@ -41,6 +41,7 @@ constexpr const char* kDestIsFolder = "Error: '%s' is a folder.";
 // The command-line tool's own words, where a terminal user needs the cause
 constexpr const char* kCannotRead = "Cannot read '%s': %s";
 constexpr const char* kNoTiffImages = "No TIFF images in '%s'.";
+constexpr const char* kEmptyShard = "Shard %u/%u holds no image of the %u in '%s'.";
 constexpr const char* kCannotReadFolder = "Cannot read folder '%s': %s";
 
 } // namespace msg

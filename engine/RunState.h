@@ -39,6 +39,8 @@ struct RunResult {
     // cancel (a run that keeps going past failures succeeds with one image).
     bool m_bSucceeded = false;
     uint32_t m_nImagesFound = 0;
+    // The folder's TIFF images before the job's shard was taken from them.
+    uint32_t m_nImagesInFolder = 0;
     uint32_t m_nImagesConverted = 0;
     // Dropped by the screening, or failed in a run that keeps going.
     uint32_t m_nImagesSkipped = 0;

@@ -1,7 +1,9 @@
 // chromaport-cli as scripts use it: what it prints, its exit status, and which files it writes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <signal.h>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -32,6 +34,9 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         // Standard output: the file /dev/full, "|" a pipe its reader has closed, or the captured
         // file.
         const char* stdoutTo = nullptr;
+        // The job scheduler's variables, "NAME=value" apart by blanks; none of them is set
+        // otherwise.
+        const char* env = "";
     };
     // clang-format off
     const Case cases[] = {
@@ -81,7 +86,14 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-m", "--shard", "1/3", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 0, "{done}", "", "sh/img0.tif, sh/img3.tif, sh/img6.tif"},
         {{"-m", "--shard", "2/3", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 0, "{done}", "", "sh/img1.tif, sh/img4.tif"},
         {{"-m", "--shard", "3/3", "-s", "embedded", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 0, "{done}", "", "sh/img2.tif, sh/img5.tif"},
-        {{"-m", "--shard", "4/4", "-d", "{cmyk}", "{d}/untagged", "{d}/sh"}, 1, "", "No TIFF images in '{d}/untagged'.\n{cancelled}", ""},
+        // More shards than images: an empty shard has done its part.
+        {{"-m", "--shard", "4/4", "-d", "{cmyk}", "{d}/untagged", "{d}/sh"}, 0, "Shard 4/4 holds no image of the 3 in '{d}/untagged'.\n", "", ""},
+        // The shard from a Slurm job array (task 3 of 2..4), or a Kubernetes completion index.
+        {{"-m", "--shard", "auto", "-d", "{cmyk}", "{d}/tagged", "{d}/slurm"}, 0, "{done}", "", "slurm/img1.tif, slurm/img4.tif", nullptr, "SLURM_ARRAY_TASK_ID=3 SLURM_ARRAY_TASK_MIN=2 SLURM_ARRAY_TASK_COUNT=3 SLURM_ARRAY_TASK_STEP=1"},
+        {{"-m", "--shard", "auto/3", "-d", "{cmyk}", "{d}/tagged", "{d}/k8s"}, 0, "{done}", "", "k8s/img2.tif, k8s/img5.tif", nullptr, "JOB_COMPLETION_INDEX=2"},
+        {{"-m", "--shard", "auto", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 2, "", "chromaport-cli: --shard auto needs SLURM_ARRAY_TASK_ID, which is not set{usage}", "", nullptr, "JOB_COMPLETION_INDEX=2"},
+        {{"-m", "--shard", "auto", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 2, "", "chromaport-cli: --shard auto takes arrays of step 1, not SLURM_ARRAY_TASK_STEP 2{usage}", "", nullptr, "SLURM_ARRAY_TASK_ID=3 SLURM_ARRAY_TASK_MIN=1 SLURM_ARRAY_TASK_COUNT=3 SLURM_ARRAY_TASK_STEP=2"},
+        {{"-m", "--shard", "auto/3", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 2, "", "chromaport-cli: --shard auto/3 gives shard 6 of 3, not 1 <= K <= N{usage}", "", nullptr, "JOB_COMPLETION_INDEX=5"},
         {{"--list", "-m", "--shard", "2/3", "{d}/tagged", "{d}/sh"}, 0, "{d}/tagged/img1.tif\n{d}/tagged/img4.tif\n", "", ""},
         {{"--list", "-m", "{d}/gone", "{d}/sh"}, 1, "", "Cannot read folder '{d}/gone': No such file or directory\n", ""},
         // A listing no one can read fails; the line that ends a run is only a courtesy.
@@ -121,7 +133,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     ASSERT_TRUE(ts::WriteBytes(d.file("junk.tif"), {'j'}));
     ASSERT_TRUE(ts::WriteBytes(d.file("\x1b[31mred.tif"), {'r'}));
     for (const char* folder : {"mixed", "conv", "empty", "e\x01", "tagged", "untagged", "stop",
-                               "go", "sh", "my.photos", "x.tif", "names"})
+                               "go", "sh", "slurm", "k8s", "my.photos", "x.tif", "names"})
         d.mkdir(folder);
     for (const char* name : {"a\n", "b\\x0A", "c\xC2\x85", "d\x9B", "e\xC3\xA9\xE2\x82\xAC",
                              "f\xE9", "g\xE0\x82\x9B", "h\xC2\xA0"})
@@ -142,6 +154,13 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         SCOPED_TRACE(::testing::PrintToString(args));
         const ts::Snapshot before = ts::Snap(d.path());
         const ts::Proc r = ts::RunCli(args, [&] {
+            for (const char* name :
+                 {"SLURM_ARRAY_TASK_ID", "SLURM_ARRAY_TASK_MIN", "SLURM_ARRAY_TASK_COUNT",
+                  "SLURM_ARRAY_TASK_STEP", "JOB_COMPLETION_INDEX"})
+                unsetenv(name);
+            std::istringstream pairs(c.env);
+            for (std::string pair; pairs >> pair;)
+                putenv(strdup(pair.c_str()));
             int ends[2];
             if (!c.stdoutTo)
                 return;
