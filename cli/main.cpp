@@ -63,8 +63,11 @@ void ExplainEmptyFolder(const JobSpec& job, int scanError) {
 
 int ExitStatus(const JobSpec& job, const RunResult& result) {
     if (result.m_bSucceeded) {
-        // The images are written whether or not anyone reads this line, so a
-        // failure to print it does not change the status.
+        // The images are written whether or not anyone reads these lines, so a
+        // failure to print them does not change the status.
+        const std::string summary = RunSummary(result);
+        if (!summary.empty())
+            printf("%s\n", summary.c_str());
         printf("%s\n", msg::kConversionComplete);
         return result.m_nImagesSkipped > 0 ? kExitSkipped : kExitConverted;
     }

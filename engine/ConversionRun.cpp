@@ -216,6 +216,13 @@ void CConversionRun::StorePercent() {
     m_progress.SetPercent(std::min(RoundToInt(fraction * 100.0), 100));
 }
 
+std::string RunSummary(const RunResult& result) {
+    if (!result.m_bSucceeded || result.m_nImagesSkipped == 0)
+        return std::string();
+    return FormatText(msg::kRunSummary, result.m_nImagesConverted, result.m_nImagesFound,
+                      result.m_nImagesSkipped);
+}
+
 int32_t RoundToInt(double value) {
     const double whole = std::floor(value);
     const double frac = value - whole;

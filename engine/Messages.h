@@ -28,6 +28,9 @@ constexpr const char* kScreenTooLarge = "Error: Source image %s is too large.";
 constexpr const char* kFileCount = "File %i of %i";
 constexpr const char* kFilePage = "%s, page %i of %i";
 constexpr const char* kConversionComplete = "Profile conversion complete.";
+// After a run that skipped images: found, converted and skipped (a run that
+// skips one and converts one has found two, so "images" always).
+constexpr const char* kRunSummary = "Converted %u of %u images; %u skipped.";
 constexpr const char* kConversionCancelled = "Conversion cancelled.";
 
 // Checks before a run

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 // The user's request to stop (Cancel, Escape, Ctrl-C): the run stops after
 // the row in progress. Safe to call from a signal handler.
@@ -47,3 +48,6 @@ struct RunResult {
     // The errno that kept the source folder from being read, 0 when it was.
     int m_nScanError = 0;
 };
+
+// "Converted 3 of 5 images; 2 skipped." for a run that skipped images, else "".
+std::string RunSummary(const RunResult& result);

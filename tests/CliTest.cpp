@@ -76,12 +76,12 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-d", "{cmyk}", "{d}/\x1b[31mred.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/\\x1B[31mred.tif'\n{cancelled}", ""},
         // Folders: mixed holds a.tif, b.tif (junk) and c.tif (4-bit); tagged img0..img6.tif;
         // untagged a.tif, b.tif (without a profile) and c.tif.
-        {{"-m", "-d", "{cmyk}", "{d}/mixed", "{d}/conv"}, 3, "{done}", "Error: Source image c.tif must be 8-bit or 16-bit.\nInvalid Tiff file - '{d}/mixed/b.tif'\n", "conv/a.tif"},
+        {{"-m", "-d", "{cmyk}", "{d}/mixed", "{d}/conv"}, 3, "Converted 1 of 3 images; 2 skipped.\n{done}", "Error: Source image c.tif must be 8-bit or 16-bit.\nInvalid Tiff file - '{d}/mixed/b.tif'\n", "conv/a.tif"},
         {{"-m", "-d", "{cmyk}", "{d}/empty", "{d}/conv"}, 1, "", "No TIFF images in '{d}/empty'.\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/e\x01", "{d}/conv"}, 1, "", "No TIFF images in '{d}/e\\x01'.\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/gone", "{d}/conv"}, 1, "", "Cannot read folder '{d}/gone': No such file or directory\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/untagged", "{d}/stop"}, 1, "", "Error: Source image b.tif has no embedded profile.\n{cancelled}", "stop/a.tif"},
-        {{"-m", "-k", "-d", "{cmyk}", "{d}/untagged", "{d}/go"}, 3, "{done}", "Error: Source image b.tif has no embedded profile.\n", "go/a.tif, go/c.tif"},
+        {{"-m", "-k", "-d", "{cmyk}", "{d}/untagged", "{d}/go"}, 3, "Converted 2 of 3 images; 1 skipped.\n{done}", "Error: Source image b.tif has no embedded profile.\n", "go/a.tif, go/c.tif"},
         // Shards 1..3 of 3 take every image once between them.
         {{"-m", "--shard", "1/3", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 0, "{done}", "", "sh/img0.tif, sh/img3.tif, sh/img6.tif"},
         {{"-m", "--shard", "2/3", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 0, "{done}", "", "sh/img1.tif, sh/img4.tif"},

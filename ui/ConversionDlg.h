@@ -6,8 +6,8 @@
 // the run succeeded, rejected otherwise, after a pause on a full bar so that
 // the end is seen. Cancel only asks the worker to stop.
 
-#include "ConversionObserver.h"
 #include "ConversionJob.h"
+#include "ConversionObserver.h"
 #include "RunState.h"
 
 #include <QBasicTimer>
@@ -33,6 +33,8 @@ public:
     // The job the window runs once it is shown.
     void SetJob(const JobSpec& job) { m_job = job; }
     const JobSpec& Job() const { return m_job; }
+    // How the run ended, once the window has closed.
+    const RunResult& Result() const { return m_result; }
 
     // What the worker thread runs; RunConversion unless replaced before the
     // window is shown.

@@ -135,7 +135,11 @@ void CConverterDlg::accept() {
     CConversionDlg status(this, m_boxes);
     status.SetJob(job);
     if (status.exec() == QDialog::Accepted) {
-        m_boxes.Show(this, msg::kConversionComplete, IMessageBoxes::Icon::None);
+        const std::string summary = RunSummary(status.Result());
+        m_boxes.Show(this,
+                     summary.empty() ? std::string(msg::kConversionComplete)
+                                     : std::string(msg::kConversionComplete) + "\n" + summary,
+                     IMessageBoxes::Icon::None);
         m_strDestImage.clear();
     } else {
         m_boxes.Show(this, msg::kConversionCancelled, IMessageBoxes::Icon::Error);

@@ -129,7 +129,10 @@ private slots:
         ts::Scratch s;
         s.mkdir("in");
         s.mkdir("out");
-        QVERIFY(ts::WriteTiff(s.file("in/a.tif"), {}));
+        s.mkdir("mixed");
+        s.mkdir("kept");
+        QVERIFY(ts::WriteTiff(s.file("in/a.tif"), {}) && ts::WriteTiff(s.file("mixed/a.tif"), {}));
+        QVERIFY(ts::WriteBytes(s.file("mixed/b.tif"), {'b'})); // skipped, said, and counted
         for (const char* icc : {"ghostscript/default_cmyk.icc", "sRGB.icc"})
             QVERIFY2(ts::MissingProfile(icc).empty(), ts::MissingProfile(icc).c_str());
         const ts::Bytes cmyk = ts::ReadBytes(ts::SystemProfile("ghostscript/default_cmyk.icc"));
@@ -145,6 +148,11 @@ private slots:
              "print.tif"},
             {true, "Saturation", false, false, "~/in/|~/s.icc|~/out/|~/d.icc",
              "~/in/|~/s.icc|~/out/|~/d.icc|301\n" + done + "~/in/|~/s.icc||~/d.icc", "out/a.tif"},
+            {true, "Saturation", false, false, "~/mixed/|~/s.icc|~/kept/|~/d.icc",
+             "~/mixed/|~/s.icc|~/kept/|~/d.icc|301\nerror CConversionDlg: Invalid Tiff file - "
+             "'~/mixed/b.tif'\nplain CConverterDlg: Profile conversion complete.\nConverted 1 of 2 "
+             "images; 1 skipped.\n~/mixed/|~/s.icc||~/d.icc",
+             "kept/a.tif"},
             {false, "Defined by Source Profile", false, true, "~/in/a.tif|~/s.icc|~/x|~/d.icc",
              "~/in/a.tif|~/s.icc|~/x.tif|~/d.icc|000\nerror CConverterDlg: Conversion "
              "cancelled.\n~/in/a.tif|~/s.icc|~/x.tif|~/d.icc",
