@@ -8,6 +8,7 @@
 #include "UiTexts.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,10 +96,24 @@ void CSelectFolderDialog::OnFolderChange(const QString& folder) {
     }
 }
 
+std::string CSelectFolderDialog::HighlightedFolder() const {
+    const QStringList picked = selectedFiles();
+    const QString browsed = directory().absolutePath();
+    if (picked.size() != 1 || QDir(picked.first()) == QDir(browsed)) {
+        return std::string();
+    }
+    const std::string path = picked.first().toStdString();
+    return IsFolder(path) ? path : std::string();
+}
+
 void CSelectFolderDialog::accept() {
     std::string path = m_pFolderEdit->text().toStdString();
-    if (path.empty()) {
-        path = directory().absolutePath().toStdString();
+    // The box follows the folder browsed until something is typed in it; a
+    // folder highlighted in the list, new or old, is then the one chosen.
+    const QString browsed = directory().absolutePath();
+    if (path.empty() || QDir(QString::fromStdString(path)) == QDir(browsed)) {
+        const std::string highlighted = HighlightedFolder();
+        path = highlighted.empty() ? browsed.toStdString() : highlighted;
     }
     if (const std::optional<std::string> folder = CheckFolder(path)) {
         m_strSelectedFolder = *folder;

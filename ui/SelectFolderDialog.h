@@ -28,6 +28,9 @@ public:
     void accept() override;
 
 private:
+    // The folder highlighted in the list (a new one, just made, included),
+    // or "" when none is.
+    std::string HighlightedFolder() const;
     void OnInitDone(const std::string& initialFolder);
     void OnFolderChange(const QString& folder);
     // The folder to return for the path typed or browsed, after the questions

@@ -36,6 +36,40 @@ private slots:
         QTRY_COMPARE(c.Box()->text(), Q(s.file("sub")));
     }
 
+    // With nothing typed, "Select" takes the folder highlighted in the list, an old one or
+    // one just made with New Folder, and the folder browsed when none is; a typed path
+    // wins over a highlighted folder.
+    void selectTakesTheHighlightedFolder() {
+        ts::Scratch s;
+        s.mkdir("old");
+        const QString d = Q(s.path());
+        const std::tuple<QString, QString, QString> cases[] = {
+            // highlighted ("new": made with New Folder), typed; folder chosen
+            {"old", "", d + "/old/"},
+            {"new", "", d + "/New Folder/"},
+            {"", "", d + "/"},
+            {"old", d + "/typed", d + "/typed/"},
+        };
+        for (const auto& [highlighted, typed, chosen] : cases) {
+            Chooser c(s.path());
+            c.boxes.answer = IMessageBoxes::Answer::Yes;
+            auto* list = c.dialog.findChild<QListView*>("listView");
+            QTRY_VERIFY(list->model()->rowCount(list->rootIndex()) > 0);
+            if (highlighted == "new") {
+                QTest::mouseClick(c.dialog.findChild<QToolButton*>("newFolderButton"),
+                                  Qt::LeftButton);
+                QTRY_VERIFY(QFileInfo(d + "/New Folder").isDir());
+            } else if (!highlighted.isEmpty()) {
+                c.dialog.selectFile(d + "/" + highlighted);
+            }
+            if (!typed.isEmpty())
+                c.Box()->setText(typed);
+            c.dialog.accept();
+            QCOMPARE(Q(c.dialog.GetSelectedFolder()), chosen);
+            QDir(d + "/New Folder").removeRecursively();
+        }
+    }
+
     // "Select" ends with the folder and one '/', offering to create a missing one,
     // or stays open with a message.
     void selectChecksTheFolder() {
