@@ -15,6 +15,7 @@
 #include "ConversionRun.h"
 #include "JobChecks.h"
 #include "Messages.h"
+#include "PathUtils.h"
 #include "PendingFile.h"
 #include "StandardStreams.h"
 #include "TerminalObserver.h"
@@ -145,6 +146,19 @@ int ListSources(const CliOptions& options) {
     return kExitConverted;
 }
 
+// A folder run writes into its destination folder, made with its parents
+// when missing, as the window's folder chooser offers; where it cannot be
+// made, each image says so as it is written.
+void MakeDestinationFolder(const JobSpec& job) {
+    const std::string& folder = job.m_strDestImage;
+    struct stat st {};
+    if (!job.m_bMultipleFiles || folder.empty() || stat(folder.c_str(), &st) == 0)
+        return;
+    if (CreateFolderChain(folder.back() == '/' ? folder : folder + "/"))
+        fprintf(stderr, "chromaport-cli: made the folder '%s'\n",
+                EscapeControlBytes(folder).c_str());
+}
+
 int RunJob(const JobSpec& job, bool quiet) {
     RunControl control;
     RunProgress progress;
@@ -209,5 +223,6 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     job.m_strDestImage = check.destination;
+    MakeDestinationFolder(job);
     return RunJob(job, options.quiet);
 }
