@@ -42,9 +42,12 @@ const char* UsageText() {
            "  3  the run completed, but some images were skipped or failed\n"
            "\n"
            "Examples:\n"
-           "  chromaport-cli -s sRGB.icc -d default_cmyk.icc photo.tif photo-cmyk.tif\n"
-           "  chromaport-cli -m -e -i perceptual -s sRGB.icc -d default_cmyk.icc scans/ print/\n"
-           "  chromaport-cli -m -k -c deflate -d default_cmyk.icc scans/ print/\n";
+           "  chromaport-cli -s /usr/share/color/icc/colord/sRGB.icc \\\n"
+           "      -d /usr/share/color/icc/ghostscript/default_cmyk.icc photo.tif photo-cmyk.tif\n"
+           "  chromaport-cli -m -e -i perceptual -s /usr/share/color/icc/colord/sRGB.icc \\\n"
+           "      -d /usr/share/color/icc/ghostscript/default_cmyk.icc scans/ print/\n"
+           "  chromaport-cli -m -k -c deflate -s /usr/share/color/icc/colord/sRGB.icc \\\n"
+           "      -d /usr/share/color/icc/ghostscript/default_cmyk.icc scans/ print/\n";
 }
 
 bool UsesEmbeddedProfiles(const CliOptions& options) {
