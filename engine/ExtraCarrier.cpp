@@ -3,22 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "PixelCodec.h"
+
 namespace {
-
-uint16_t LoadSample(const unsigned char* p, int bytes) {
-    if (bytes == 1)
-        return *p;
-    uint16_t v;
-    memcpy(&v, p, sizeof v);
-    return v;
-}
-
-void StoreSample(uint16_t v, unsigned char* p, int bytes) {
-    if (bytes == 1)
-        *p = static_cast<unsigned char>(v);
-    else
-        memcpy(p, &v, sizeof v);
-}
 
 // What a colour channel's stored numbers mean to premultiplication: the level
 // of no colour, and the levels it may take (CIELab's a* and b* are signed).

@@ -30,6 +30,16 @@ inline uint16_t LoadSample16(const unsigned char* p) {
 inline void StoreSample16(uint16_t v, unsigned char* p) {
     memcpy(p, &v, sizeof v);
 }
+// A sample of 1 or 2 bytes.
+inline uint16_t LoadSample(const unsigned char* p, int bytes) {
+    return bytes == 1 ? *p : LoadSample16(p);
+}
+inline void StoreSample(uint16_t v, unsigned char* p, int bytes) {
+    if (bytes == 1)
+        *p = static_cast<unsigned char>(v);
+    else
+        StoreSample16(v, p);
+}
 
 // A 16-bit sample's value, v / 65535 computed as (v / 257) / 255 with the
 // 8-bit path's 1/255: a sample of 257 b then decodes to exactly what the

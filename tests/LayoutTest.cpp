@@ -12,20 +12,6 @@
 
 namespace {
 
-uint32_t Get(const ts::Bytes& b, size_t i, int bytes) {
-    if (bytes == 1)
-        return b[i];
-    uint16_t v;
-    std::memcpy(&v, &b[2 * i], 2);
-    return v;
-}
-
-void Put(ts::Bytes& b, uint32_t v, int bytes) {
-    const uint16_t w = uint16_t(v);
-    b.insert(b.end(), reinterpret_cast<const unsigned char*>(&w),
-             reinterpret_cast<const unsigned char*>(&w) + bytes);
-}
-
 // The image's colour samples alone, divided by their alpha when it is associated: with the
 // largest level M, c * M / a rounded to the nearest, clipped; 0 where a is 0.
 ts::Tiff ColourOnly(const ts::Tiff& t, const ts::Bytes& pixels, int colours, int alpha) {
@@ -33,16 +19,15 @@ ts::Tiff ColourOnly(const ts::Tiff& t, const ts::Bytes& pixels, int colours, int
     plain.width = t.width, plain.height = t.height, plain.bits = t.bits;
     plain.samples = uint16_t(colours), plain.photometric = t.photometric == 6 ? 2 : t.photometric;
     plain.inkSet = t.inkSet;
-    const int bytes = t.bits / 8;
     const uint64_t top = t.bits == 16 ? 65535 : 255;
-    for (size_t at = 0; at < pixels.size() / bytes; at += t.samples)
+    for (size_t at = 0; at < pixels.size() / (t.bits / 8); at += t.samples)
         for (int c = 0; c < colours; ++c) {
-            uint64_t v = Get(pixels, at + c, bytes);
+            uint64_t v = ts::Sample(pixels, at + c, t.bits);
             if (alpha >= 0) {
-                const uint64_t a = Get(pixels, at + colours + alpha, bytes);
+                const uint64_t a = ts::Sample(pixels, at + colours + alpha, t.bits);
                 v = a ? std::min(top, (2 * v * top + a) / (2 * a)) : 0;
             }
-            Put(plain.pixels, uint32_t(v), bytes);
+            ts::Append(plain.pixels, uint32_t(v), t.bits);
         }
     return plain;
 }
@@ -51,16 +36,18 @@ ts::Tiff ColourOnly(const ts::Tiff& t, const ts::Bytes& pixels, int colours, int
 // associated alpha again: o * a / M rounded to the nearest.
 ts::Bytes WithExtras(const ts::Bytes& colour, int outColours, const ts::Bytes& source,
                      const ts::Tiff& t, int colours, int alpha) {
-    const int bytes = t.bits / 8, extras = t.samples - colours;
+    const int extras = t.samples - colours;
     const uint64_t top = t.bits == 16 ? 65535 : 255;
     ts::Bytes out;
     for (size_t p = 0; p < size_t(t.width) * t.height; ++p) {
         const size_t at = p * t.samples;
-        const uint64_t a = alpha >= 0 ? Get(source, at + colours + alpha, bytes) : top;
+        const uint64_t a = alpha >= 0 ? ts::Sample(source, at + colours + alpha, t.bits) : top;
         for (int c = 0; c < outColours; ++c)
-            Put(out, uint32_t((Get(colour, p * outColours + c, bytes) * a + top / 2) / top), bytes);
+            ts::Append(
+                out, uint32_t((ts::Sample(colour, p * outColours + c, t.bits) * a + top / 2) / top),
+                t.bits);
         for (int e = 0; e < extras; ++e)
-            Put(out, Get(source, at + colours + e, bytes), bytes);
+            ts::Append(out, ts::Sample(source, at + colours + e, t.bits), t.bits);
     }
     return out;
 }

@@ -17,24 +17,6 @@ void Scale(cmsUInt32Number f, uint32_t c, double& mul, double& add) {
     add = pt == PT_Lab && c ? -128 : 0;
 }
 
-uint32_t Sample(const Bytes& pixels, size_t i, uint16_t bits) {
-    if (bits == 8)
-        return pixels[i];
-    uint16_t v;
-    std::memcpy(&v, &pixels[2 * i], 2);
-    return v;
-}
-
-void Append(Bytes& out, uint32_t v, uint16_t bits) {
-    if (bits == 8) {
-        out.push_back(uint8_t(v));
-        return;
-    }
-    const uint16_t w = uint16_t(v);
-    out.insert(out.end(), reinterpret_cast<const unsigned char*>(&w),
-               reinterpret_cast<const unsigned char*>(&w) + 2);
-}
-
 // Sample c of a pixel as Little CMS takes it: TIFF's L*a*b* encodings as real L* a* b*.
 double Decode(const Tiff& t, uint32_t s, uint32_t c, cmsUInt32Number f) {
     const double max = t.bits == 16 ? 65535 : 255;
@@ -58,6 +40,24 @@ uint32_t Encode(double w, uint32_t c, cmsUInt32Number f, uint16_t bits) {
 }
 
 } // namespace
+
+uint32_t Sample(const Bytes& pixels, size_t i, uint16_t bits) {
+    if (bits == 8)
+        return pixels[i];
+    uint16_t v;
+    std::memcpy(&v, &pixels[2 * i], 2);
+    return v;
+}
+
+void Append(Bytes& out, uint32_t v, uint16_t bits) {
+    if (bits == 8) {
+        out.push_back(uint8_t(v));
+        return;
+    }
+    const uint16_t w = uint16_t(v);
+    out.insert(out.end(), reinterpret_cast<const unsigned char*>(&w),
+               reinterpret_cast<const unsigned char*>(&w) + 2);
+}
 
 Bytes Lcms(const std::string& from, const std::string& to, int intentIndex, const Tiff& t,
            uint16_t outBits) {

@@ -160,6 +160,10 @@ struct Conversion {
 // threads: the fast path's workers; 0: the per-pixel path.
 Conversion Convert(Conversion o, unsigned threads);
 
+// Sample i of 8-bit or 16-bit pixels (the machine's byte order), and one more appended.
+uint32_t Sample(const Bytes& pixels, size_t i, uint16_t bits);
+void Append(Bytes& out, uint32_t v, uint16_t bits);
+
 // Little CMS's own result for an image's first page, stored as TIFF stores it at outBits
 // (0: the image's depth), alpha passed through. It compensates black points by itself only
 // for version 4 profiles with the perceptual and saturation intents, which tests avoid.
