@@ -11,8 +11,10 @@ const char* UsageText() {
            "  -s, --source-profile FILE   ICC profile of the source images, or 'embedded'\n"
            "                              (the default): each image's own embedded profile\n"
            "  -d, --dest-profile FILE     ICC profile to convert to (required)\n"
-           "  -i, --intent WHICH          source | perceptual | relative | saturation,\n"
-           "                              or 0..3 (default relative)\n"
+           "  -i, --intent WHICH          source | perceptual | relative | saturation |\n"
+           "                              absolute, or 0..4 (default relative)\n"
+           "  -b, --bpc                   black-point compensation: the source's black\n"
+           "                              becomes the destination's (not with absolute)\n"
            "  -e, --embed                 embed the destination profile in every output image\n"
            "  -m, --multiple              folder mode: SOURCE and DESTINATION are folders\n"
            "  -q, --quiet                 no progress display\n"
@@ -55,8 +57,9 @@ bool UsesEmbeddedProfiles(const CliOptions& options) {
 }
 
 int ParseIntent(const std::string& text) {
-    static const char* const kNames[] = {"source", "perceptual", "relative", "saturation"};
-    for (int i = 0; i < 4; ++i) {
+    static const char* const kNames[] = {"source", "perceptual", "relative", "saturation",
+                                         "absolute"};
+    for (int i = 0; i < 5; ++i) {
         if (text == kNames[i] || text == std::string(1, char('0' + i)))
             return i;
     }
@@ -166,11 +169,12 @@ bool ParseShard(const std::string& text, uint32_t& index, uint32_t& count) {
 // Codes of the long options that have no short form.
 enum { kVersion = 1000, kKeepMetadata, kShard, kList, kList0, kDepth };
 
-const char kShortOptions[] = ":s:d:i:emqkc:h";
+const char kShortOptions[] = ":s:d:i:bemqkc:h";
 const option kLongOptions[] = {
     {"source-profile", required_argument, nullptr, 's'},
     {"dest-profile", required_argument, nullptr, 'd'},
     {"intent", required_argument, nullptr, 'i'},
+    {"bpc", no_argument, nullptr, 'b'},
     {"embed", no_argument, nullptr, 'e'},
     {"multiple", no_argument, nullptr, 'm'},
     {"quiet", no_argument, nullptr, 'q'},
@@ -192,6 +196,7 @@ bool SetSwitch(int code, CliOptions& options) {
         int code;
         bool CliOptions::*member;
     } kSwitches[] = {
+        {'b', &CliOptions::blackPointCompensation},
         {'e', &CliOptions::embed},
         {'m', &CliOptions::multiple},
         {'q', &CliOptions::quiet},

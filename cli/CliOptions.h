@@ -9,6 +9,7 @@ struct CliOptions {
     std::string sourceProfile;
     std::string destProfile;
     int intent = 2; // relative colorimetric, as the window starts
+    bool blackPointCompensation = false;
     bool embed = false;
     bool multiple = false;
     bool quiet = false;
@@ -31,7 +32,7 @@ enum class ParseResult { Ok, UsageError };
 ParseResult ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& error);
 
 // The intent index for a word or digit: source, perceptual, relative,
-// saturation, or 0..3; -1 when it is none of them.
+// saturation, absolute, or 0..4; -1 when it is none of them.
 int ParseIntent(const std::string& text);
 
 const char* UsageText();

@@ -93,6 +93,7 @@ JobSpec JobFor(const CliOptions& options, const std::string& destination) {
     job.m_strDestProfile = options.destProfile;
     job.m_strDestImage = destination;
     job.m_nIntent = options.intent;
+    job.m_bBlackPointCompensation = options.blackPointCompensation;
     job.m_bMultipleFiles = options.multiple;
     job.m_bEmbedProfile = options.embed;
     job.m_bExplainUnreadable = true;

@@ -15,7 +15,11 @@ struct JobSpec {
     std::string m_strSourceProfile;
     std::string m_strDestProfile;
     std::string m_strDestImage;
+    // 0 the source profile's own, 1 perceptual, 2 relative colorimetric,
+    // 3 saturation, 4 absolute colorimetric.
     int32_t m_nIntent = 2;
+    // Black-point compensation, for every intent but absolute colorimetric.
+    bool m_bBlackPointCompensation = false;
     bool m_bMultipleFiles = false;
     bool m_bEmbedProfile = false;
 

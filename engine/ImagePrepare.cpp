@@ -13,7 +13,7 @@
 #include "PendingFile.h"
 
 icRenderingIntent SourceIntentFor(int intentIndex) {
-    if (intentIndex >= 1 && intentIndex <= 3)
+    if (intentIndex >= 1 && intentIndex <= 4)
         return static_cast<icRenderingIntent>(intentIndex - 1);
     return icUnknownIntent;
 }
@@ -85,6 +85,7 @@ private:
 
     bool BuildTransform(const std::vector<unsigned char>* embedded) {
         auto cmm = std::make_shared<CIccCmm>();
+        cmm->SetBlackPointCompensation(m_spec.m_bBlackPointCompensation);
         const icRenderingIntent intent = SourceIntentFor(m_spec.m_nIntent);
         const icStatusCMM source = embedded
                                        ? cmm->AddXform(embedded->data(), embedded->size(), intent)

@@ -110,6 +110,7 @@ struct CIccCmm::Impl {
     icColorSpaceSignature srcSpace = icSigUnknownData;
     icColorSpaceSignature dstSpace = icSigUnknownData;
     icRenderingIntent intent = icUnknownIntent;
+    bool blackPointCompensation = false;
 };
 
 CIccCmm::CIccCmm() : m_pImpl(new Impl) {}
@@ -168,6 +169,10 @@ icStatusCMM CIccCmm::AddProfile(void* hProfile, icRenderingIntent nIntent) {
     return icCmmStatOk;
 }
 
+void CIccCmm::SetBlackPointCompensation(bool bOn) {
+    m_pImpl->blackPointCompensation = bOn;
+}
+
 icStatusCMM CIccCmm::Begin() {
     Impl& d = *m_pImpl;
     if (d.steps.empty() || d.transform)
@@ -175,7 +180,7 @@ icStatusCMM CIccCmm::Begin() {
 
     const cmsUInt32Number n = static_cast<cmsUInt32Number>(d.steps.size());
     std::vector<cmsHPROFILE> profiles;
-    std::vector<cmsBool> bpc(n, FALSE);
+    std::vector<cmsBool> bpc(n, d.blackPointCompensation ? TRUE : FALSE);
     std::vector<cmsUInt32Number> intents;
     std::vector<cmsFloat64Number> adaptation(n, 1.0);
     for (const Impl::Step& s : d.steps) {
@@ -190,11 +195,13 @@ icStatusCMM CIccCmm::Begin() {
     // With floating-point formats Little CMS precalculates no device link and
     // caches nothing: every pixel goes through the profiles' own curves,
     // matrices and tables, linked by the layer's intent plug-in.
+    const cmsUInt32Number flags =
+        cmsFLAGS_NOCACHE | (d.blackPointCompensation ? cmsFLAGS_BLACKPOINTCOMPENSATION : 0);
     cmsPipeline* link = nullptr;
     icLcmsCapturePipeline(&link);
     d.transform.reset(cmsCreateExtendedTransform(icLcmsContext(), n, profiles.data(), bpc.data(),
                                                  intents.data(), adaptation.data(), nullptr, 0,
-                                                 d.src.format, d.dst.format, cmsFLAGS_NOCACHE));
+                                                 d.src.format, d.dst.format, flags));
     icLcmsCapturePipeline(nullptr);
     d.link.reset(link);
     if (!d.transform)

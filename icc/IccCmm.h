@@ -28,6 +28,10 @@ public:
     // The same for a profile already in memory; the bytes are copied.
     icStatusCMM AddXform(const unsigned char* pProfileData, size_t nSize,
                          icRenderingIntent nIntent = icUnknownIntent);
+    // Black-point compensation (ISO 18619) as Little CMS computes it, for
+    // every step but absolute colorimetric ones; off unless asked for before
+    // Begin.
+    void SetBlackPointCompensation(bool bOn);
     // Links the steps; Apply may be called once this returned icCmmStatOk.
     icStatusCMM Begin();
 

@@ -1,6 +1,7 @@
 // The link of the ICC intents: Little CMS's own, with black-point
-// compensation always off, and a stage for the perceptual PCS adjustment
-// placed wherever one step meets the next.
+// compensation off and a stage for the perceptual PCS adjustment placed
+// wherever one step meets the next; or, when compensation is asked for,
+// exactly Little CMS's compensated link.
 #include "IccLcmsLink.h"
 
 #include <vector>
@@ -158,10 +159,15 @@ cmsColorSpaceSignature icLcmsStepOutputSpace(cmsUInt32Number index, cmsColorSpac
 }
 
 cmsPipeline* icLcmsLinkProfiles(cmsContext ctx, cmsUInt32Number nProfiles,
-                                cmsUInt32Number intents[], cmsHPROFILE profiles[], cmsBool[],
+                                cmsUInt32Number intents[], cmsHPROFILE profiles[], cmsBool bpc[],
                                 cmsFloat64Number adaptation[], cmsUInt32Number dwFlags) {
     if (nProfiles == 0)
         return nullptr;
+    // Compensation maps each step's black point onto the next one's, which
+    // is what the perceptual adjustment would otherwise do for black.
+    if ((dwFlags & cmsFLAGS_BLACKPOINTCOMPENSATION) != 0) {
+        return _cmsDefaultICCintents(ctx, nProfiles, intents, profiles, bpc, adaptation, dwFlags);
+    }
     // Little CMS turns compensation on for version 4 profiles with the
     // perceptual and saturation intents; the reference CMM never compensates.
     std::vector<cmsBool> noBpc(nProfiles, FALSE);

@@ -42,7 +42,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     const Case cases[] = {
         {{"--\x1b]0;x\x07", "{a}", "{b}"}, 2, "", "chromaport-cli: unknown option '--\\x1B]0;x\\x07'{usage}", ""},
         {{"-d", "{cmyk}", "{a}"}, 2, "", "chromaport-cli: expected SOURCE and DESTINATION{usage}", ""},
-        {{"-d", "{cmyk}", "-i", "absolute", "{a}", "{b}"}, 2, "", "chromaport-cli: unknown intent 'absolute'{usage}", ""},
+        {{"-d", "{cmyk}", "-i", "5", "{a}", "{b}"}, 2, "", "chromaport-cli: unknown intent '5'{usage}", ""},
         {{"-s", "{srgb}", "{a}", "{b}"}, 2, "", "chromaport-cli: --dest-profile is required{usage}", ""},
         {{"{a}", "{b}", "-d"}, 2, "", "chromaport-cli: option '-d' needs an argument{usage}", ""},
         {{"-d", "{cmyk}", "-c", "rar", "{a}", "{b}"}, 2, "", "chromaport-cli: --compress takes none, lzw, deflate or zstd, not 'rar'{usage}", ""},
@@ -70,6 +70,9 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-e", "--keep-metadata", "-c", "deflate", "-i", "relative", "-d", "{cmyk}", "{a}", "{d}/deflate"}, 0, "{done}", "", "deflate.tif"},
         {{"-c", "zstd", "-s", "{srgb}", "-i", "2", "-d", "{cmyk}", "{a}", "{d}/zstd"}, 0, "{done}", "", "zstd.tif"},
         {{"--depth", "16", "-d", "{cmyk}", "{a}", "{d}/deep"}, 0, "{done}", "", "deep.tif"},
+        {{"-b", "-i", "absolute", "-d", "{cmyk}", "{a}", "{d}/proof"}, 0, "{done}", "", "proof.tif"},
+        {{"-i", "4", "-d", "{cmyk}", "{a}", "{d}/proof4"}, 0, "{done}", "", "proof4.tif"},
+        {{"--bpc", "-d", "{cmyk}", "{a}", "{d}/bpc"}, 0, "{done}", "", "bpc.tif"},
         {{"-d", "{cmyk}", "{d}/junk.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/junk.tif'\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/loop.tif", "{b}"}, 1, "", "Cannot read '{d}/loop.tif': Too many levels of symbolic links\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/names/b\\x0A.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/names/b\\\\x0A.tif'\n{cancelled}", ""},
@@ -198,6 +201,13 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
             EXPECT_EQ(got.pixels, ts::ReadTiff(d.file(made[0].name)).pixels);
         }
     }
+    // Absolute colorimetric by name and by number, compensated or not, and compensation alone,
+    // each give pixels of their own.
+    const ts::Bytes plain = ts::ReadTiff(d.file(made[0].name)).pixels;
+    const ts::Bytes absolute = ts::ReadTiff(d.file("proof.tif")).pixels;
+    EXPECT_EQ(ts::ReadTiff(d.file("proof4.tif")).pixels, absolute);
+    EXPECT_NE(absolute, plain);
+    EXPECT_NE(ts::ReadTiff(d.file("bpc.tif")).pixels, plain);
 }
 
 // On a terminal the progress line is redrawn in place, never as wide as the terminal (it would

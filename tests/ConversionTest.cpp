@@ -179,6 +179,83 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
     }
 }
 
+// Every colour of a grid with `steps` levels a channel, over and over, for 2^18 pixels: big
+// enough for the evaluator and the shared tables.
+ts::Tiff Grid(uint16_t samples, uint16_t photometric, uint32_t steps) {
+    ts::Tiff t;
+    t.width = t.height = 512, t.samples = samples, t.photometric = photometric;
+    t.rowsPerStrip = 16;
+    for (uint32_t i = 0; i < t.width * t.height; ++i)
+        for (uint32_t c = 0, n = i; c < samples; ++c, n /= steps)
+            t.pixels.push_back(uint8_t(n % steps * 255 / (steps - 1)));
+    return t;
+}
+
+// Black-point compensation and absolute colorimetric give Little CMS's figures with the same
+// intent and flag on every path, and compensation only where it applies: never with the
+// absolute intent.
+TEST(Conversion, PrepressChoicesGiveLittleCmsValues) {
+    const std::string srgb2 = ts::RequireProfile("ghostscript/srgb.icc");
+    const std::string cmyk = ts::RequireProfile("ghostscript/default_cmyk.icc");
+    const std::string adobe = ts::RequireProfile("colord/AdobeRGB1998.icc");
+    ts::Scratch dir;
+    const ts::Tiff rgb = Grid(3, 2, 17), inks = Grid(4, 5, 9);
+    const struct Case {
+        const char* name;
+        const ts::Tiff& tiff;
+        std::string from, to;
+        int intent;
+        bool bpc;
+        const char* plan;
+    } cases[] = {
+        {"cmyk-srgb-relative-bpc", inks, cmyk, srgb2, 2, true,
+         "packed table, evaluator with bytes"},
+        {"cmyk-srgb-perceptual-bpc", inks, cmyk, srgb2, 1, true,
+         "packed table, evaluator with bytes"},
+        {"srgb-cmyk-perceptual-bpc", rgb, srgb2, cmyk, 1, true,
+         "dense table, evaluator with bytes"},
+        {"srgb-cmyk-relative-bpc", rgb, srgb2, cmyk, 2, true, "dense table, evaluator with bytes"},
+        {"adobe-srgb-relative-bpc", rgb, adobe, srgb2, 2, true,
+         "dense table, evaluator with bytes"},
+        {"cmyk-srgb-absolute", inks, cmyk, srgb2, 4, false, "packed table, evaluator with bytes"},
+        {"srgb-cmyk-absolute", rgb, srgb2, cmyk, 4, false, "dense table, evaluator with bytes"},
+        {"cmyk-adobe-absolute-bpc", inks, cmyk, adobe, 4, true,
+         "packed table, evaluator with bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Conversion job;
+        job.source = dir.file("in.tif"), job.dest = dir.file("out.tif"), job.from = c.from;
+        job.to = c.to, job.intent = c.intent, job.blackPoint = c.bpc;
+        ASSERT_TRUE(ts::WriteTiff(job.source, c.tiff));
+        ts::Bytes first;
+        for (unsigned threads : {0u, 2u}) {
+            const Conversion o = Convert(job, threads);
+            ASSERT_EQ(o.status, "converted") << o.message;
+            EXPECT_EQ(o.plan, threads ? std::string("2 workers, ") + c.plan : "per pixel");
+            first = threads ? first : ts::ReadBytes(job.dest);
+            EXPECT_TRUE(ts::ReadBytes(job.dest) == first);
+        }
+        const uint32_t flags = c.bpc ? cmsFLAGS_BLACKPOINTCOMPENSATION : 0;
+        const ts::Bytes want = ts::Lcms(c.from, c.to, c.intent, c.tiff, 8, flags);
+        const uint16_t samples = c.to == cmyk ? 4 : 3;
+        EXPECT_LE(ts::WorstDifference(ts::ReadTiff(job.dest).pixels, want, 8, false, samples), 1);
+    }
+    // Full black of the press profile: the screen's black with compensation, a dark grey
+    // without (Little CMS's own figures).
+    ts::Tiff black = Grid(4, 5, 2);
+    black.width = black.height = 1, black.pixels = {255, 255, 255, 255};
+    for (const bool bpc : {false, true}) {
+        Conversion job;
+        job.source = dir.file("k.tif"), job.dest = dir.file("k-rgb.tif"), job.from = cmyk;
+        job.to = srgb2, job.blackPoint = bpc;
+        ASSERT_TRUE(ts::WriteTiff(job.source, black));
+        ASSERT_EQ(Convert(job, 0).status, "converted");
+        const ts::Bytes want = bpc ? ts::Bytes{0, 0, 0} : ts::Bytes{32, 31, 31};
+        EXPECT_EQ(ts::ReadTiff(job.dest).pixels, want);
+    }
+}
+
 // A cancel, or a strip that cannot be decoded, stops an image at the same row on every path,
 // however far the workers had gone ahead, and hands back its message (none after a cancel).
 // The refusals that only the preparation of an image words come back as its one message.

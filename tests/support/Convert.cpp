@@ -11,6 +11,7 @@ Conversion Convert(Conversion o, unsigned threads) {
     job.m_bPlainPixelPath = threads == 0, job.m_nThreads = threads;
     job.m_bEmbeddedSourceProfile = o.embeddedSource, job.m_nCompression = o.compression;
     job.m_nOutputDepth = o.depth, job.m_bKeepMetadata = o.keepMetadata;
+    job.m_bBlackPointCompensation = o.blackPoint;
     RunControl control;
     if (o.cancelAfter == 0)
         control.RequestCancel();

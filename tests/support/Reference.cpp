@@ -60,13 +60,13 @@ void Append(Bytes& out, uint32_t v, uint16_t bits) {
 }
 
 Bytes Lcms(const std::string& from, const std::string& to, int intentIndex, const Tiff& t,
-           uint16_t outBits) {
+           uint16_t outBits, uint32_t flags) {
     cmsHPROFILE a = cmsOpenProfileFromFile(from.c_str(), "r");
     cmsHPROFILE b = cmsOpenProfileFromFile(to.c_str(), "r");
     const cmsUInt32Number fa = cmsFormatterForColorspaceOfProfile(a, 0, TRUE);
     const cmsUInt32Number fb = cmsFormatterForColorspaceOfProfile(b, 0, TRUE);
     const int intent = intentIndex ? intentIndex - 1 : int(cmsGetHeaderRenderingIntent(a));
-    cmsHTRANSFORM x = cmsCreateTransform(a, fa, b, fb, cmsUInt32Number(intent), 0);
+    cmsHTRANSFORM x = cmsCreateTransform(a, fa, b, fb, cmsUInt32Number(intent), flags);
     outBits = outBits ? outBits : t.bits;
     Bytes out;
     const size_t count = t.pixels.size() / (t.bits / 8);

@@ -151,7 +151,7 @@ struct Conversion {
     std::string source, from, to, dest;
     int intent = 2, cancelAfter = -1; // rows; 0: cancelled before the first pixel
     int depth = 0;                    // of the destination; 0: the source's
-    bool embeddedSource = false, keepMetadata = false;
+    bool embeddedSource = false, keepMetadata = false, blackPoint = false;
     TiffCompression compression = kCompressNone;
     Bytes embed; // the destination profile to embed
     int rows = 0, pages = 0;
@@ -166,10 +166,11 @@ void Append(Bytes& out, uint32_t v, uint16_t bits);
 
 // Little CMS's own result for an image's first page, stored as TIFF stores it at outBits
 // (0: the image's depth), alpha passed through. It compensates black points by itself only
-// for version 4 profiles with the perceptual and saturation intents, which tests avoid.
-// Intent index 0 is the source's header intent.
+// for version 4 profiles with the perceptual and saturation intents, which tests avoid,
+// and with cmsFLAGS_BLACKPOINTCOMPENSATION among the flags. Intent index 0 is the source's
+// header intent, 4 absolute colorimetric.
 Bytes Lcms(const std::string& from, const std::string& to, int intentIndex, const Tiff& t,
-           uint16_t outBits = 0);
+           uint16_t outBits = 0, uint32_t flags = 0);
 // The largest difference between two images' samples, in levels; cieLab: samples 1 and 2 of
 // every `samples` are signed.
 int WorstDifference(const Bytes& got, const Bytes& want, uint16_t bits, bool cieLab,
