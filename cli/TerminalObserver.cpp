@@ -21,10 +21,12 @@ size_t TerminalWidth() {
 CTerminalObserver::CTerminalObserver(bool showProgress)
     : m_bShowProgress(showProgress), m_start(std::chrono::steady_clock::now()) {}
 
-void CTerminalObserver::ShowMessage(const std::string& text) {
+void CTerminalObserver::ShowMessage(const std::string& text, const std::string& cause) {
     std::lock_guard<std::mutex> lock(m_mutex);
     ClearLocked();
     fprintf(stderr, "%s\n", text.c_str());
+    if (!cause.empty())
+        fprintf(stderr, "  %s\n", cause.c_str());
     fflush(stderr);
 }
 

@@ -12,7 +12,7 @@ class CTerminalObserver : public IConversionObserver {
 public:
     explicit CTerminalObserver(bool showProgress);
 
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& cause) override;
     void SetFileNameLabel(const std::string& text) override;
     void SetFileCountLabel(const std::string& text) override;
     std::string DisplayPath(const std::string& path) const override;

@@ -8,8 +8,9 @@
 class IConversionObserver {
 public:
     virtual ~IConversionObserver() = default;
-    // Shows the text with the error icon; returns once it has been dismissed.
-    virtual void ShowMessage(const std::string& text) = 0;
+    // Shows the text with the error icon, and under it why it happened when
+    // the cause is not empty; returns once it has been dismissed.
+    virtual void ShowMessage(const std::string& text, const std::string& cause) = 0;
     virtual void SetFileNameLabel(const std::string& text) = 0;
     virtual void SetFileCountLabel(const std::string& text) = 0;
     // A path as it is to appear in a message; a terminal shows control

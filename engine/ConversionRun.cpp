@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Causes.h"
 #include "ConversionObserver.h"
 #include "FileRead.h"
 #include "FolderScan.h"
@@ -75,20 +76,21 @@ std::string CConversionRun::Shown(const std::string& path) const {
     return m_observer.DisplayPath(path);
 }
 
-std::string CConversionRun::UnopenedMessage(const std::string& path) const {
+Refusal CConversionRun::Unopened(const std::string& path) const {
     if (m_job.m_bExplainUnreadable) {
         const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         const int error = errno;
         if (fd >= 0)
             close(fd);
         else if (error != ENOENT)
-            return FormatText(msg::kCannotRead, Shown(path).c_str(), strerror(error));
+            return {FormatText(msg::kCannotRead, Shown(path).c_str(), strerror(error)), ""};
     }
-    return FormatText(msg::kInvalidTiff, Shown(path).c_str());
+    return {FormatText(msg::kInvalidTiff, Shown(path).c_str()),
+            cause::OfUnreadTiff(path, Shown(path))};
 }
 
-void CConversionRun::Drop(size_t i, const std::string& message) {
-    m_observer.ShowMessage(message);
+void CConversionRun::Drop(size_t i, const Refusal& refusal) {
+    m_observer.ShowMessage(refusal.message, refusal.cause);
     m_list.erase(m_list.begin() + static_cast<std::ptrdiff_t>(i));
     m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(i));
     ++m_result.m_nImagesSkipped;
@@ -101,33 +103,34 @@ void CConversionRun::ScreenFileList() {
     for (size_t i = m_list.size(); i-- > 0;) {
         const std::string path = m_list[i];
         uint64_t rows = 0;
-        const std::string refusal = source.OpenForRead(path.c_str())
-                                        ? ScreenPages(source, path, rows)
-                                        : UnopenedMessage(path);
+        const Refusal refusal =
+            source.OpenForRead(path.c_str()) ? ScreenPages(source, path, rows) : Unopened(path);
         source.Close();
-        if (!refusal.empty())
+        if (refusal.Refused())
             Drop(i, refusal);
         else
             m_nTotalRows += m_rows[i] = rows;
     }
 }
 
-std::string CConversionRun::ScreenPages(CTiffImage& source, const std::string& path,
-                                        uint64_t& rows) const {
+Refusal CConversionRun::ScreenPages(CTiffImage& source, const std::string& path,
+                                    uint64_t& rows) const {
     const std::string name = Shown(GetFileName(path));
     const uint32_t pages = source.CountPages();
-    if (pages == 0)
-        return FormatText(msg::kInvalidTiff, Shown(path).c_str());
     for (uint32_t p = 0; p < pages; ++p) {
         if (p > 0 && !source.OpenPage(p))
-            return FormatText(msg::kInvalidTiff, Shown(path).c_str());
+            break;
         if (!source.HasConvertibleSamples())
-            return FormatText(msg::kScreenNot8Bit, name.c_str());
+            return {FormatText(msg::kScreenNot8Bit, name.c_str()),
+                    cause::OfSamples(source.GetPixelTags())};
         if (source.GetRowBytes() > m_job.m_nMaxRowBytes)
-            return FormatText(msg::kScreenTooLarge, name.c_str());
+            return {FormatText(msg::kScreenTooLarge, name.c_str()), ""};
         rows += source.GetHeight();
+        if (p + 1 == pages)
+            return Refusal();
     }
-    return std::string();
+    return {FormatText(msg::kInvalidTiff, Shown(path).c_str()),
+            cause::OfUnreadTiff(path, Shown(path))};
 }
 
 std::string CConversionRun::DestinationFor(const std::string& destFolder,
@@ -171,14 +174,14 @@ bool CConversionRun::ConvertOne(const std::string& source, const std::string& de
     // Writing a destination over its own source would destroy the image
     // being read, whatever way the two paths are spelled.
     if (IsSamePath(source, dest)) {
-        m_observer.ShowMessage(FormatText(msg::kSameSourceAndDest, msg::kNounImages));
+        m_observer.ShowMessage(FormatText(msg::kSameSourceAndDest, msg::kNounImages), "");
         return false;
     }
     const ImageJob image{m_job, m_bHaveProfile ? &m_profileBytes : nullptr, m_bXyzDestination,
                          [this](const std::string& path) { return Shown(path); }};
     PreparedImage prepared = PrepareImage(image, source, dest);
     if (!prepared.plan) {
-        m_observer.ShowMessage(prepared.refusal);
+        m_observer.ShowMessage(prepared.refusal, prepared.cause);
         return false;
     }
     m_bXyzDestination = prepared.plan->xyzDestination;
@@ -196,7 +199,7 @@ bool CConversionRun::ConvertOne(const std::string& source, const std::string& de
     const ImageOutcome outcome = ConvertImage(*prepared.plan, m_control, progress);
     prepared.plan.reset(); // the source closed before anyone hears of the image
     if (!outcome.message.empty())
-        m_observer.ShowMessage(outcome.message);
+        m_observer.ShowMessage(outcome.message, outcome.cause);
     return outcome.status == ImageStatus::Converted;
 }
 

@@ -23,6 +23,14 @@ RunResult RunConversion(const JobSpec& job, RunControl& control, RunProgress& pr
 void ConversionThreadProc(const JobSpec& job, RunControl& control, RunProgress& progress,
                           IConversionObserver& observer, RunResult& result);
 
+// A file the run will not convert: the message, and why in one line ("" when
+// the message says all).
+struct Refusal {
+    std::string message;
+    std::string cause;
+    bool Refused() const { return !message.empty(); }
+};
+
 class CConversionRun {
 public:
     CConversionRun(const JobSpec& job, const RunControl& control, RunProgress& progress,
@@ -45,13 +53,13 @@ public:
 private:
     void ReadProfileBytes();
     void ScreenFileList();
-    // The refusal of a file whose images are not all convertible, else ""
+    // The refusal of a file whose images are not all convertible, else none
     // with the rows of all of them.
-    std::string ScreenPages(CTiffImage& source, const std::string& path, uint64_t& rows) const;
-    // The message for a file that did not open as a TIFF image.
-    std::string UnopenedMessage(const std::string& path) const;
+    Refusal ScreenPages(CTiffImage& source, const std::string& path, uint64_t& rows) const;
+    // The refusal of a file that did not open as a TIFF image.
+    Refusal Unopened(const std::string& path) const;
     // Drops entry i of the list after showing why.
-    void Drop(size_t i, const std::string& message);
+    void Drop(size_t i, const Refusal& refusal);
     bool ConvertAll();
     // The image's outcome; its message, if any, has been shown.
     bool ConvertOne(const std::string& source, const std::string& dest);

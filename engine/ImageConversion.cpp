@@ -53,10 +53,10 @@ ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
     // The first page was begun by PrepareImage.
     const uint32_t first = plan.page, pages = uint32_t(plan.pages.size());
     RowsEnd end = RowsEnd::Done;
-    std::string failure;
+    std::string failure, why;
     for (uint32_t page = first; page < pages && end == RowsEnd::Done; ++page) {
         if (page > first)
-            failure = BeginPage(plan, page);
+            failure = BeginPage(plan, page, &why);
         if (!failure.empty())
             break;
         if (progress.pageBegun)
@@ -72,16 +72,17 @@ ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
         end = RowsEnd::WriteFailed;
     plan.dest.Close();
     if (!failure.empty())
-        return {ImageStatus::Failed, failure};
+        return {ImageStatus::Failed, failure, why};
     switch (end) {
     case RowsEnd::Done:
-        return {ImageStatus::Converted, std::string()};
+        return {ImageStatus::Converted, std::string(), std::string()};
     case RowsEnd::Cancelled:
-        return {ImageStatus::Cancelled, std::string()};
+        return {ImageStatus::Cancelled, std::string(), std::string()};
     case RowsEnd::ReadFailed:
-        return {ImageStatus::Failed, msg::kReadFailed};
+        return {ImageStatus::Failed, msg::kReadFailed, std::string()};
     case RowsEnd::WriteFailed:
         break;
     }
-    return {ImageStatus::Failed, FormatText(msg::kWriteFailed, plan.shownDest.c_str())};
+    return {ImageStatus::Failed, FormatText(msg::kWriteFailed, plan.shownDest.c_str()),
+            std::string()};
 }

@@ -83,6 +83,7 @@ struct ImagePlan {
 struct PreparedImage {
     std::unique_ptr<ImagePlan> plan; // null when refused
     std::string refusal;
+    std::string cause; // why, in one line; "" when the refusal says all
 };
 
 enum class ImageStatus {
@@ -94,6 +95,7 @@ enum class ImageStatus {
 struct ImageOutcome {
     ImageStatus status = ImageStatus::Failed;
     std::string message;
+    std::string cause; // why, in one line; "" when the message says all
 };
 
 PreparedImage PrepareImage(const ImageJob& job, const std::string& sourcePath,
@@ -115,8 +117,9 @@ inline ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
 
 // Makes page `index` the one in hand: its source directory opened for rows,
 // its destination page begun (the file created for the first), its rows and
-// colour kernel. The failure's message, or "" when it is ready.
-std::string BeginPage(ImagePlan& plan, uint32_t index);
+// colour kernel. The failure's message, or "" when it is ready; cause, when
+// given, receives why.
+std::string BeginPage(ImagePlan& plan, uint32_t index, std::string* cause = nullptr);
 
-// The intent handed to the source step for an intent index 0..3.
+// The intent handed to the source step for an intent index 0..4.
 icRenderingIntent SourceIntentFor(int intentIndex);

@@ -3,10 +3,13 @@
 // image of the file is checked before the destination is created.
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <utility>
 
+#include "Causes.h"
 #include "ConversionJob.h"
+#include "FileRead.h"
 #include "ImageConversion.h"
 #include "Messages.h"
 #include "PathUtils.h"
@@ -39,12 +42,12 @@ public:
         CTiffImage& src = m_plan.source;
         const uint32_t count = src.CountPages();
         if (count == 0)
-            return Refuse(FormatText(msg::kInvalidTiff, Shown(m_strSourcePath).c_str()));
+            return RefuseUnreadTiff();
         for (uint32_t p = 0; p < count; ++p) {
             if (p > 0 && !src.OpenPage(p))
-                return Refuse(FormatText(msg::kInvalidTiff, Shown(m_strSourcePath).c_str()));
+                return RefuseUnreadTiff();
             if (!src.HasConvertibleSamples())
-                return Refuse(msg::kSourceNot8Bit);
+                return Refuse(msg::kSourceNot8Bit, cause::OfSamples(src.GetPixelTags()));
             if (m_spec.m_bEmbeddedSourceProfile && !EmbeddedTransform())
                 return false;
             if (!CheckPage())
@@ -62,21 +65,31 @@ public:
         m_plan.destPath = destPath;
         m_plan.keepMetadata = m_spec.m_bKeepMetadata;
         if (!MayReplace(destPath))
-            return Refuse(FormatText(msg::kWriteFailed, m_plan.shownDest.c_str()));
+            return Refuse(FormatText(msg::kWriteFailed, m_plan.shownDest.c_str()),
+                          cause::OfUnwritable(destPath, m_plan.shownDest));
         return true;
     }
 
     bool FirstPage() {
-        const std::string failure = BeginPage(m_plan, 0);
-        return failure.empty() || Refuse(failure);
+        std::string why;
+        const std::string failure = BeginPage(m_plan, 0, &why);
+        return failure.empty() || Refuse(failure, why);
     }
 
     std::string TakeRefusal() { return std::move(m_strRefusal); }
+    std::string TakeCause() { return std::move(m_strCause); }
 
 private:
-    bool Refuse(const std::string& text) {
+    bool Refuse(const std::string& text, const std::string& why = std::string()) {
         m_strRefusal = text;
+        m_strCause = why;
         return false;
+    }
+
+    bool RefuseUnreadTiff() {
+        const std::string shown = Shown(m_strSourcePath);
+        return Refuse(FormatText(msg::kInvalidTiff, shown.c_str()),
+                      cause::OfUnreadTiff(m_strSourcePath, shown));
     }
 
     std::string Shown(const std::string& path) const {
@@ -90,16 +103,49 @@ private:
         const icStatusCMM source = embedded
                                        ? cmm->AddXform(embedded->data(), embedded->size(), intent)
                                        : cmm->AddXform(m_spec.m_strSourceProfile.c_str(), intent);
-        if (source != icCmmStatOk || AddDestinationStep(*cmm) != icCmmStatOk ||
-            cmm->Begin() != icCmmStatOk) {
-            const std::string shownSource =
-                embedded ? FormatText(msg::kEmbeddedProfileName, Shown(m_strSourcePath).c_str())
-                         : Shown(m_spec.m_strSourceProfile);
-            return Refuse(FormatText(msg::kInvalidProfile, shownSource.c_str(),
-                                     Shown(m_spec.m_strDestProfile).c_str()));
+        const icStatusCMM dest = source == icCmmStatOk ? AddDestinationStep(*cmm) : icCmmStatOk;
+        if (source != icCmmStatOk || dest != icCmmStatOk || cmm->Begin() != icCmmStatOk) {
+            const std::string shownSource = ShownSourceProfile(embedded != nullptr);
+            const std::string shownDest = Shown(m_spec.m_strDestProfile);
+            return Refuse(FormatText(msg::kInvalidProfile, shownSource.c_str(), shownDest.c_str()),
+                          ProfileCause(embedded, shownSource, shownDest, source != icCmmStatOk));
         }
         m_cmm = std::move(cmm);
+        m_bEmbeddedTransform = embedded != nullptr;
         return true;
+    }
+
+    std::string ShownSourceProfile(bool embedded) const {
+        return embedded ? FormatText(msg::kEmbeddedProfileName, Shown(m_strSourcePath).c_str())
+                        : Shown(m_spec.m_strSourceProfile);
+    }
+
+    // Why the transform could not be made: the profile that failed, or the
+    // two not linking.
+    std::string ProfileCause(const std::vector<unsigned char>* embedded,
+                             const std::string& shownSource, const std::string& shownDest,
+                             bool sourceFailed) const {
+        std::vector<unsigned char> sourceBytes, destBytes;
+        if (embedded)
+            sourceBytes = *embedded;
+        if (m_job.embedProfile)
+            destBytes = *m_job.embedProfile;
+        std::string why;
+        if (sourceFailed && embedded)
+            why = cause::OfProfileBytes(sourceBytes, shownSource);
+        else if (sourceFailed)
+            why = cause::OfProfileFile(m_spec.m_strSourceProfile, shownSource);
+        else if (m_job.embedProfile)
+            why = cause::OfProfileBytes(destBytes, shownDest);
+        else
+            why = cause::OfProfileFile(m_spec.m_strDestProfile, shownDest);
+        if (!why.empty())
+            return why;
+        if (!embedded)
+            ReadRegularFile(m_spec.m_strSourceProfile, sourceBytes, icMaxProfileBytes);
+        if (!m_job.embedProfile)
+            ReadRegularFile(m_spec.m_strDestProfile, destBytes, icMaxProfileBytes);
+        return cause::OfLink(sourceBytes, shownSource, destBytes, shownDest);
     }
 
     // The image's own profile; images that carry the same bytes share one
@@ -128,9 +174,9 @@ private:
         CTiffImage& src = m_plan.source;
         src.SetAllocationLimit(m_spec.m_nMaxTiffAllocation);
         if (!src.OpenForRead(m_strSourcePath.c_str()))
-            return Refuse(FormatText(msg::kInvalidTiff, Shown(m_strSourcePath).c_str()));
+            return RefuseUnreadTiff();
         if (!src.HasConvertibleSamples())
-            return Refuse(msg::kSourceNot8Bit);
+            return Refuse(msg::kSourceNot8Bit, cause::OfSamples(src.GetPixelTags()));
         return true;
     }
 
@@ -143,7 +189,10 @@ private:
         page.width = src.GetWidth();
         page.height = src.GetHeight();
         if (!SourceFormatFor(src.GetPixelTags(), m_cmm->GetSourceSpace(), page.layout.source))
-            return Refuse(msg::kDataTypeMismatch);
+            return Refuse(msg::kDataTypeMismatch,
+                          cause::OfMismatch(src.GetPixelTags(), Shown(m_strSourcePath),
+                                            m_cmm->GetSourceSpace(),
+                                            ShownSourceProfile(m_bEmbeddedTransform)));
         const PixelFormat& from = page.layout.source;
         m_plan.xyzDestination = m_job.xyzDestination || m_cmm->GetDestSpace() == icSigXYZData;
         const int bits = m_spec.m_nOutputDepth ? m_spec.m_nOutputDepth : from.bitsPerSample;
@@ -196,8 +245,10 @@ private:
     ImagePlan& m_plan;
     std::string m_strSourcePath;
     std::shared_ptr<CIccCmm> m_cmm;
+    bool m_bEmbeddedTransform = false; // m_cmm is from the image's own profile
     std::vector<unsigned char> m_lastEmbedded;
     std::string m_strRefusal;
+    std::string m_strCause;
 };
 
 // Whether two pages convert the same pixels the same way.
@@ -227,7 +278,7 @@ void MakeKernel(ImagePlan& p, const PagePlan& page, const PagePlan* previous) {
 
 } // namespace
 
-std::string BeginPage(ImagePlan& p, uint32_t index) {
+std::string BeginPage(ImagePlan& p, uint32_t index, std::string* cause) {
     const PagePlan& page = p.pages[index];
     // The source moves to the page, and its rows are decoded only with the
     // layout that was checked: a directory that now says otherwise fails.
@@ -247,8 +298,12 @@ std::string BeginPage(ImagePlan& p, uint32_t index) {
         p.source.ReadMetadata(p.metadata);
         write.metadata = &p.metadata;
     }
-    if (index == 0 && !p.dest.Create(p.destPath.c_str(), write))
+    if (index == 0 && !p.dest.Create(p.destPath.c_str(), write)) {
+        if (cause && p.dest.GetCreateError() != 0)
+            *cause = FormatText("Cannot open '%s': %s", p.shownDest.c_str(),
+                                strerror(p.dest.GetCreateError()));
         return FormatText(msg::kCannotCreateTiff, p.shownDest.c_str());
+    }
     if (index > 0 && !p.dest.NextPage(write))
         return FormatText(msg::kWriteFailed, p.shownDest.c_str());
     p.sourceRow = AllocateRow(p.source.GetRowBytes());
@@ -265,6 +320,6 @@ PreparedImage PrepareImage(const ImageJob& job, const std::string& sourcePath,
     CImagePreparation prep(job, *plan);
     if (!prep.TransformAndSource(sourcePath) || !prep.Pages() || !prep.Destination(destPath) ||
         !prep.FirstPage())
-        return {nullptr, prep.TakeRefusal()};
-    return {std::move(plan), std::string()};
+        return {nullptr, prep.TakeRefusal(), prep.TakeCause()};
+    return {std::move(plan), std::string(), std::string()};
 }

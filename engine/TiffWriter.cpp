@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -63,6 +64,7 @@ bool CTiffWriter::CompressionAvailable(TiffCompression compression) {
 bool CTiffWriter::OpenPending(const char* path, bool bigTiff) {
     std::string temp;
     const int fd = CreatePendingFile(path, temp);
+    m_nCreateError = fd < 0 ? errno : 0;
     m_pTiff = fd < 0 ? nullptr : TIFFFdOpen(fd, temp.c_str(), bigTiff ? "w8" : "w");
     if (!m_pTiff) {
         if (fd >= 0) {

@@ -67,6 +67,9 @@ public:
     CTiffWriter(const CTiffWriter&) = delete;
     CTiffWriter& operator=(const CTiffWriter&) = delete;
 
+    // The system's reason the last Create failed to make its hidden file;
+    // 0 when the file was made.
+    int GetCreateError() const { return m_nCreateError; }
     // Creates the hidden file and begins its first page.
     bool Create(const char* path, const TiffWriteSpec& spec);
     // Ends the page whose rows have all been written and begins the next;
@@ -109,5 +112,6 @@ private:
     uint32_t m_nStrip = 0;
     uint32_t m_nPage = 0;
     std::string m_strTempPath;  // the hidden file being written
+    int m_nCreateError = 0;     // errno of the last Create that failed
     std::string m_strFinalPath; // the name it is committed under
 };

@@ -73,17 +73,17 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-b", "-i", "absolute", "-d", "{cmyk}", "{a}", "{d}/proof"}, 0, "{done}", "", "proof.tif"},
         {{"-i", "4", "-d", "{cmyk}", "{a}", "{d}/proof4"}, 0, "{done}", "", "proof4.tif"},
         {{"--bpc", "-d", "{cmyk}", "{a}", "{d}/bpc"}, 0, "{done}", "", "bpc.tif"},
-        {{"-d", "{cmyk}", "{d}/junk.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/junk.tif'\n{cancelled}", ""},
+        {{"-d", "{cmyk}", "{d}/junk.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/junk.tif'\n  '{d}/junk.tif' is not a TIFF image.\n{cancelled}", ""},
         {{"-d", "{cmyk}", "{d}/loop.tif", "{b}"}, 1, "", "Cannot read '{d}/loop.tif': Too many levels of symbolic links\n{cancelled}", ""},
-        {{"-d", "{cmyk}", "{d}/names/b\\x0A.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/names/b\\\\x0A.tif'\n{cancelled}", ""},
-        {{"-d", "{cmyk}", "{d}/\x1b[31mred.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/\\x1B[31mred.tif'\n{cancelled}", ""},
+        {{"-d", "{cmyk}", "{d}/names/b\\x0A.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/names/b\\\\x0A.tif'\n  '{d}/names/b\\\\x0A.tif' is not a TIFF image.\n{cancelled}", ""},
+        {{"-d", "{cmyk}", "{d}/\x1b[31mred.tif", "{b}"}, 1, "", "Invalid Tiff file - '{d}/\\x1B[31mred.tif'\n  '{d}/\\x1B[31mred.tif' is not a TIFF image.\n{cancelled}", ""},
         // Folders: mixed holds a.tif, b.tif (junk) and c.tif (4-bit); tagged img0..img6.tif;
         // untagged a.tif, b.tif (without a profile) and c.tif.
-        {{"-m", "-d", "{cmyk}", "{d}/mixed", "{d}/conv"}, 3, "Converted 1 of 3 images; 2 skipped.\n{done}", "Error: Source image c.tif must be 8-bit or 16-bit.\nInvalid Tiff file - '{d}/mixed/b.tif'\n", "conv/a.tif"},
+        {{"-m", "-d", "{cmyk}", "{d}/mixed", "{d}/conv"}, 3, "Converted 1 of 3 images; 2 skipped.\n{done}", "Error: Source image c.tif must be 8-bit or 16-bit.\n  4-bit samples\nInvalid Tiff file - '{d}/mixed/b.tif'\n  '{d}/mixed/b.tif' is not a TIFF image.\n", "conv/a.tif"},
         // A missing destination folder is made, with its parents; one that cannot be made
         // (a file stands in the way) fails image by image.
         {{"-m", "--shard", "1/3", "-d", "{cmyk}", "{d}/tagged", "{d}/made/deeper/"}, 0, "{done}", "chromaport-cli: made the folder '{d}/made/deeper/'\n", "made, made/deeper, made/deeper/img0.tif, made/deeper/img3.tif, made/deeper/img6.tif"},
-        {{"-m", "--shard", "1/3", "-d", "{cmyk}", "{d}/tagged", "{d}/junk.tif/deeper"}, 1, "", "Error: Could not write to {d}/junk.tif/deeper/img0.tif.\n{cancelled}", ""},
+        {{"-m", "--shard", "1/3", "-d", "{cmyk}", "{d}/tagged", "{d}/junk.tif/deeper"}, 1, "", "Error: Could not write to {d}/junk.tif/deeper/img0.tif.\n  Cannot open '{d}/junk.tif/deeper/img0.tif': Not a directory\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/empty", "{d}/conv"}, 1, "", "No TIFF images in '{d}/empty'.\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/e\x01", "{d}/conv"}, 1, "", "No TIFF images in '{d}/e\\x01'.\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/gone", "{d}/conv"}, 1, "", "Cannot read folder '{d}/gone': No such file or directory\n{cancelled}", ""},

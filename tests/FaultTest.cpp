@@ -123,11 +123,12 @@ TEST(Fault, ChangesDuringARun) {
     };
     const Case cases[] = {
         {"b.tif cut", [](auto& s) { fs::resize_file(s.b, 99); },
-         "Invalid Tiff file - '@/in/b.tif'"},
+         "Invalid Tiff file - '@/in/b.tif'\n  '@/in/b.tif' is a damaged TIFF image."},
         {"4-bit b.tif", Patch(TIFFTAG_BITSPERSAMPLE, 4),
-         "Error: Source image must be 8-bit or 16-bit."},
+         "Error: Source image must be 8-bit or 16-bit.\n  4-bit samples"},
         {"separated b.tif", Patch(TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED),
-         "Error: Data type mismatch between source image and profile."},
+         "Error: Data type mismatch between source image and profile.\n"
+         "  '@/in/b.tif' gives CMYK but '@/icc/srgb.icc' takes RGB."},
         {"b.tif's strip now past its end", Patch(TIFFTAG_STRIPOFFSETS, 1u << 31), kReadFailed},
         {"b.tif's rows now 210 MB", Patch(TIFFTAG_IMAGEWIDTH, 70000000), kReadFailed},
         {"b.tif's rows now 3 GiB", Patch(TIFFTAG_IMAGEWIDTH, 1073741825), kTooLarge},
@@ -136,11 +137,15 @@ TEST(Fault, ChangesDuringARun) {
         {"the disk full in b.tif's rows", DiskFull(400000), kNoRoom},
         {"the disk full at b.tif's directory", DiskFull(8 + 512 * 400 * 4 + 64), kNoRoom},
         {"out/ gone", [](auto& s) { fs::remove_all(s.out); },
-         "Unable to create Tiff file - '@/out/b.tif'"},
+         "Unable to create Tiff file - '@/out/b.tif'\n"
+         "  Cannot open '@/out/b.tif': No such file or directory"},
         // Embedded, the profile read before the first image is also the one every image is
         // converted with; otherwise each image reads the file when its turn comes.
         {"profile junk, embedding", junk, ""},
-        {"profile junk", junk, "Invalid Profile:\n  @/icc/srgb.icc\n  @/icc/cmyk.icc'", false},
+        {"profile junk", junk,
+         "Invalid Profile:\n  @/icc/srgb.icc\n  @/icc/cmyk.icc'\n  '@/icc/cmyk.icc' is not an ICC "
+         "profile.",
+         false},
         {"profile sRGB", [](auto& s) { ts::WriteBytes(s.dst, ts::ReadBytes(s.src)); }, "", false,
          "3x400 644"},
         // Whatever is at out/b.tif is replaced, never written through.
@@ -238,7 +243,8 @@ TEST(Fault, TheToolLeavesNoHalfImage) {
          0, ""},
         // Without root's powers over files, so that the refusal holds when the tests run as root.
         {"a read-only destination", [](const Scene&) { LikeAnOrdinaryUser(); }, 1,
-         "Error: Could not write to @/out/big.tif.\nConversion cancelled.\n"},
+         "Error: Could not write to @/out/big.tif.\n"
+         "  Cannot open '@/out/big.tif': Permission denied\nConversion cancelled.\n"},
         // Past the limit (SIGXFSZ as a shell leaves it) a write fails as on a full disk, and the
         // tool says so.
         {"a file-size limit (ulimit -f)",

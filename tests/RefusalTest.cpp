@@ -71,6 +71,22 @@ const std::string kReadFailed =
     "Error: Source image must be 8-bit or 16-bit and only have standard layers.";
 const std::string kMismatch = "Error: Data type mismatch between source image and profile.";
 const std::string kBadProfile = "Invalid Profile:\n  @/src.icc\n  @/dst.icc'";
+// Each message is followed by its cause, indented on a line of its own.
+std::string Why(const std::string& message, const std::string& cause) {
+    return message + "\n  " + cause;
+}
+const std::string kNotTiff = Why(kInvalidTiff, "'@/in/bad.tif' is not a TIFF image.");
+const std::string kDamaged = Why(kInvalidTiff, "'@/in/bad.tif' is a damaged TIFF image.");
+std::string NotProfile(const char* name) {
+    return Why(kBadProfile, std::string("'@/") + name + ".icc' is not an ICC profile.");
+}
+std::string LinkOrNamed(const char* name) {
+    return Why(kBadProfile,
+               std::string("'@/") + name + ".icc' is a device link or named-colour profile.");
+}
+std::string NotRead(const char* what) {
+    return Why(kMismatch, std::string(what) + " images are not read");
+}
 
 struct Case {
     const char* label;
@@ -84,17 +100,22 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"a profile named .tif", true, kInvalidTiff,
+    {"a profile named .tif", true, kNotTiff,
      [](Scene& s) { ts::WriteBytes(s.image, ts::ReadBytes(s.src)); }},
-    {"cut short", true, kInvalidTiff, [](Scene& s) { fs::resize_file(s.image, 99); }},
-    {"missing", true, kInvalidTiff, [](Scene& s) { fs::remove(s.image); }},
-    {"a link to itself", true, kInvalidTiff,
+    {"cut short", true, kDamaged, [](Scene& s) { fs::resize_file(s.image, 99); }},
+    {"missing", true, Why(kInvalidTiff, "Cannot open '@/in/bad.tif': No such file or directory"),
+     [](Scene& s) { fs::remove(s.image); }},
+    {"a link to itself", true,
+     Why(kInvalidTiff, "Cannot open '@/in/bad.tif': Too many levels of symbolic links"),
      [](Scene& s) { fs::remove(s.image), fs::create_symlink("bad.tif", s.image); }, "srgb.icc",
      "ghostscript/default_cmyk.icc",
      "Cannot read '@/in/bad.tif': Too many levels of symbolic links"},
-    {"4-bit", true, kNot8Bit, Image([](ts::Tiff& t) { t.bits = 4; })},
-    {"signed", true, kNot8Bit, Image([](ts::Tiff& t) { t.sampleFormat = SAMPLEFORMAT_INT; })},
-    {"an ExtraSamples count over its samples", true, kInvalidTiff,
+    {"a folder", true, Why(kInvalidTiff, "'@/in/bad.tif' is a folder."),
+     [](Scene& s) { fs::remove(s.image), fs::create_directory(s.image); }},
+    {"4-bit", true, Why(kNot8Bit, "4-bit samples"), Image([](ts::Tiff& t) { t.bits = 4; })},
+    {"signed", true, Why(kNot8Bit, "8-bit signed samples"),
+     Image([](ts::Tiff& t) { t.sampleFormat = SAMPLEFORMAT_INT; })},
+    {"an ExtraSamples count over its samples", true, kDamaged,
      [](Scene& s) {
          ts::Tiff t;
          t.samples = 4, t.extraSamples = 1;
@@ -102,38 +123,58 @@ const Case kCases[] = {
                      ts::PatchTiffEntry(s.image, TIFFTAG_EXTRASAMPLES, 3, 5, 8));
      }},
     // A row of tiles of 800 MB would be held whole.
-    {"tiles of 800 MB", true, kInvalidTiff,
+    {"tiles of 800 MB", true, kDamaged,
      Image([](ts::Tiff& t) { t.tiled = true; }, TIFFTAG_TILELENGTH, 1u << 24)},
     // YCbCr but compressed as JPEG is stored subsampled, which no profile describes.
-    {"uncompressed YCbCr", false, kMismatch,
+    {"uncompressed YCbCr", false, NotRead("YCbCr"),
      Image([](ts::Tiff& t) { t.photometric = PHOTOMETRIC_YCBCR; })},
     {"rows claiming a GiB", true, "Error: Source image bad.tif is too large.",
      Image(Plain, TIFFTAG_IMAGEWIDTH, 1u << 30)},
     {"its strip past the end", false, kReadFailed, Image(Plain, TIFFTAG_STRIPOFFSETS, 1u << 31)},
     {"JPEG 2000, which libtiff cannot decode", false, kReadFailed,
      Image(Plain, TIFFTAG_COMPRESSION, 34712)},
-    {"an image as source profile", false, kBadProfile, {}, "tif.icc"},
-    {"an image as destination profile", false, kBadProfile, {}, "srgb.icc", "tif.icc"},
-    {"missing destination profile", false, kBadProfile, {}, "srgb.icc", "missing.icc"},
-    {"truncated destination profile", false, kBadProfile, {}, "srgb.icc", "cut.icc"},
+    {"an image as source profile", false, NotProfile("src"), {}, "tif.icc"},
+    {"an image as destination profile", false, NotProfile("dst"), {}, "srgb.icc", "tif.icc"},
+    {"missing destination profile",
+     false,
+     Why(kBadProfile, "Cannot open '@/dst.icc': No such file or directory"),
+     {},
+     "srgb.icc",
+     "missing.icc"},
+    {"truncated destination profile", false, NotProfile("dst"), {}, "srgb.icc", "cut.icc"},
     {"destination profile short of its header's size",
      false,
-     kBadProfile,
+     NotProfile("dst"),
      {},
      "srgb.icc",
      "tail.icc"},
-    {"device link as source", false, kBadProfile, {}, "link.icc"},
-    {"named colours as destination", false, kBadProfile, {}, "srgb.icc", "colord/Crayons.icc"},
-    {"input-only destination", false, kBadProfile, {}, "srgb.icc", "input.icc"},
-    {"CMYK source profile", false, kMismatch, {}, "ghostscript/default_cmyk.icc"},
+    {"device link as source", false, LinkOrNamed("src"), {}, "link.icc"},
+    {"named colours as destination",
+     false,
+     LinkOrNamed("dst"),
+     {},
+     "srgb.icc",
+     "colord/Crayons.icc"},
+    {"input-only destination",
+     false,
+     Why(kBadProfile, "'@/dst.icc' has no way into its colours for this intent."),
+     {},
+     "srgb.icc",
+     "input.icc"},
+    {"CMYK source profile",
+     false,
+     Why(kMismatch, "'@/in/bad.tif' gives RGB but '@/src.icc' takes CMYK."),
+     {},
+     "ghostscript/default_cmyk.icc"},
     // One sample, as a grey profile's image has, but not grey values: converted, they came out
     // as negatives or noise.
-    {"a palette image", false, kMismatch, Image(Palette), "gray.icc"},
-    {"a transparency mask", false, kMismatch, Image(Grey, TIFFTAG_PHOTOMETRIC, 4), "gray.icc"},
-    {"a colour filter array", false, kMismatch, Image(Grey, TIFFTAG_PHOTOMETRIC, 32803),
-     "gray.icc"},
+    {"a palette image", false, NotRead("Palette"), Image(Palette), "gray.icc"},
+    {"a transparency mask", false, NotRead("Transparency mask"),
+     Image(Grey, TIFFTAG_PHOTOMETRIC, 4), "gray.icc"},
+    {"a colour filter array", false, NotRead("Colour filter array"),
+     Image(Grey, TIFFTAG_PHOTOMETRIC, 32803), "gray.icc"},
     // A few bytes on disk that make libtiff allocate a GiB as the file opens.
-    {"an XMP packet of a GiB", true, kInvalidTiff,
+    {"an XMP packet of a GiB", true, kDamaged,
      [](Scene& s) {
          ts::Tiff t;
          t.xmp = {'<', 'x', '/', '>', 0, 0, 0, 0};

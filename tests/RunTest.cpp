@@ -51,9 +51,10 @@ TEST(Run, WhatARunShowsAndWrites) {
         {"folder into itself", {{"a.tif", 4}}, "{in}", "{d}/./in//", "{cmyk}", nullptr, {"Source and destination images are the same. Don't be dumb."}, {"a"}, {0, 0}, ""},
         // Reading a pipe would wait for a writer that never comes.
         {"a pipe as the profile to embed", {{"a.tif", 4}}, "{in}/a.tif", "{out}/a.tif", "{pipe}", nullptr,
-         {"Invalid Profile:\n  {srgb}\n  {pipe}'"}, {"a"}, {0, 0}, ""},
+         {"Invalid Profile:\n  {srgb}\n  {pipe}'\n  '{pipe}' is not an ICC profile."}, {"a"}, {0, 0}, ""},
         {"a missing profile to embed, said once", {{"a.tif", 4}, {"b.tif", 4}}, "{in}", "{out}", "{d}/gone.icc", nullptr,
-         {"Invalid Profile:\n  {srgb}\n  {d}/gone.icc'"}, {"a"}, {0, 0}, ""},
+         {"Invalid Profile:\n  {srgb}\n  {d}/gone.icc'\n"
+          "  Cannot open '{d}/gone.icc': No such file or directory"}, {"a"}, {0, 0}, ""},
     };
     // clang-format on
     ts::Scratch pipes;

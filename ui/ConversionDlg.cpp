@@ -179,8 +179,10 @@ void CConversionDlg::RunOnInterfaceThread(const std::function<void()>& work) {
     QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
 }
 
-void CConversionDlg::ShowMessage(const std::string& text) {
-    RunOnInterfaceThread([this, &text] { m_boxes.Show(this, text, IMessageBoxes::Icon::Error); });
+void CConversionDlg::ShowMessage(const std::string& text, const std::string& cause) {
+    RunOnInterfaceThread([this, &text, &cause] {
+        m_boxes.Show(this, text, IMessageBoxes::Icon::Error, IMessageBoxes::Buttons::Ok, cause);
+    });
 }
 
 void CConversionDlg::SetFileNameLabel(const std::string& text) {

@@ -56,7 +56,7 @@ public:
     void reject() override;
 
     // The observer of the run, called on the worker thread.
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& cause) override;
     void SetFileNameLabel(const std::string& text) override;
     void SetFileCountLabel(const std::string& text) override;
 

@@ -20,12 +20,15 @@ QMessageBox::Icon ToQtIcon(IMessageBoxes::Icon icon) {
 
 class CQtMessageBoxes : public IMessageBoxes {
 public:
-    Answer Show(QWidget* parent, const std::string& text, Icon icon, Buttons buttons) override {
+    Answer Show(QWidget* parent, const std::string& text, Icon icon, Buttons buttons,
+                const std::string& detail) override {
         const QMessageBox::StandardButtons standard =
             buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
         QMessageBox box(ToQtIcon(icon), QString::fromLatin1(app::kAppName),
                         QString::fromStdString(text), standard, parent);
         box.setTextFormat(Qt::PlainText);
+        if (!detail.empty())
+            box.setDetailedText(QString::fromStdString(detail));
         switch (box.exec()) {
         case QMessageBox::Yes:
             return Answer::Yes;

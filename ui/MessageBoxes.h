@@ -15,9 +15,10 @@ public:
 
     virtual ~IMessageBoxes() = default;
     // Shows the text captioned with the program's name, modal over the
-    // parent, and returns once the user has answered.
+    // parent, and returns once the user has answered. A detail (why it
+    // happened) is shown on request, under the text.
     virtual Answer Show(QWidget* parent, const std::string& text, Icon icon,
-                        Buttons buttons = Buttons::Ok) = 0;
+                        Buttons buttons = Buttons::Ok, const std::string& detail = "") = 0;
 };
 
 // The real message boxes.

@@ -53,7 +53,9 @@ namespace {
 class Recorder : public IConversionObserver {
 public:
     Recorder(RunRecord& r, const RunSpec& s) : m_record(r), m_spec(s) {}
-    void ShowMessage(const std::string& text) override { m_record.messages.push_back(text); }
+    void ShowMessage(const std::string& text, const std::string& cause) override {
+        m_record.messages.push_back(cause.empty() ? text : text + "\n  " + cause);
+    }
     void SetFileCountLabel(const std::string&) override {}
     void SetFileNameLabel(const std::string& text) override {
         m_record.names.push_back(text);

@@ -17,7 +17,7 @@
 
 inline const auto Q = [](const std::string& text) { return QString::fromStdString(text); };
 
-// Each box as "<icon>[ yes/no] <window>: <text>", the window being the class of
+// Each box as "<icon>[ yes/no] <window>: <text>[ | <detail>]", the window being the class of
 // the parent, or "unseen" when the parent is not on screen or the box was asked
 // for off the interface thread (the user would not see it, or it would race).
 class FakeBoxes : public IMessageBoxes {
@@ -26,13 +26,15 @@ public:
     Answer answer = Answer::No;           // to every Yes/No question
     std::function<void()> onShow = [] {}; // runs while the box is "up"
 
-    Answer Show(QWidget* parent, const std::string& text, Icon icon, Buttons buttons) override {
+    Answer Show(QWidget* parent, const std::string& text, Icon icon, Buttons buttons,
+                const std::string& detail) override {
         const bool seen =
             parent && parent->isVisible() && qApp->thread() == QThread::currentThread();
         shown << QString("%1%2 %3: %4")
-                     .arg(QStringList{"plain", "error", "question"}[int(icon)],
-                          buttons == Buttons::YesNo ? " yes/no" : "",
-                          seen ? parent->metaObject()->className() : "unseen", Q(text));
+                         .arg(QStringList{"plain", "error", "question"}[int(icon)],
+                              buttons == Buttons::YesNo ? " yes/no" : "",
+                              seen ? parent->metaObject()->className() : "unseen", Q(text)) +
+                     (detail.empty() ? QString() : " | " + Q(detail));
         onShow();
         return buttons == Buttons::Ok ? Answer::Ok : answer;
     }

@@ -150,7 +150,8 @@ private slots:
              "~/in/|~/s.icc|~/out/|~/d.icc|301\n" + done + "~/in/|~/s.icc||~/d.icc", "out/a.tif"},
             {true, "Saturation", false, false, "~/mixed/|~/s.icc|~/kept/|~/d.icc",
              "~/mixed/|~/s.icc|~/kept/|~/d.icc|301\nerror CConversionDlg: Invalid Tiff file - "
-             "'~/mixed/b.tif'\nplain CConverterDlg: Profile conversion complete.\nConverted 1 of 2 "
+             "'~/mixed/b.tif' | '~/mixed/b.tif' is not a TIFF image.\nplain CConverterDlg: Profile "
+             "conversion complete.\nConverted 1 of 2 "
              "images; 1 skipped.\n~/mixed/|~/s.icc||~/d.icc",
              "kept/a.tif"},
             {false, "Defined by Source Profile", false, true, "~/in/a.tif|~/s.icc|~/x|~/d.icc",

@@ -78,7 +78,7 @@ private slots:
             observer.SetFileNameLabel("scan");
             observer.SetFileCountLabel("File 1 of 2");
             progress.SetPercent(64);
-            observer.ShowMessage("Invalid Tiff file - '/in/scan.tif'");
+            observer.ShowMessage("Invalid Tiff file - '/in/scan.tif'", "");
         });
         s.end = 1; // once the message is answered
         s.boxes.onShow = [&s] {
