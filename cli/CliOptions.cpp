@@ -10,6 +10,8 @@ const char* UsageText() {
            "\n"
            "  -s, --source-profile FILE   ICC profile of the source images, or 'embedded'\n"
            "                              (the default): each image's own embedded profile\n"
+           "      --fallback-profile FILE with -s embedded: the profile of images that\n"
+           "                              carry none (they are refused without it)\n"
            "  -d, --dest-profile FILE     ICC profile to convert to (required)\n"
            "  -i, --intent WHICH          source | perceptual | relative | saturation |\n"
            "                              absolute, or 0..4 (default relative)\n"
@@ -167,12 +169,13 @@ bool ParseShard(const std::string& text, uint32_t& index, uint32_t& count) {
 }
 
 // Codes of the long options that have no short form.
-enum { kVersion = 1000, kKeepMetadata, kShard, kList, kList0, kDepth };
+enum { kVersion = 1000, kKeepMetadata, kShard, kList, kList0, kDepth, kFallback };
 
 const char kShortOptions[] = ":s:d:i:bemqkc:h";
 const option kLongOptions[] = {
     {"source-profile", required_argument, nullptr, 's'},
     {"dest-profile", required_argument, nullptr, 'd'},
+    {"fallback-profile", required_argument, nullptr, kFallback},
     {"intent", required_argument, nullptr, 'i'},
     {"bpc", no_argument, nullptr, 'b'},
     {"embed", no_argument, nullptr, 'e'},
@@ -225,6 +228,9 @@ bool SetValue(int code, const char* arg, CliOptions& options, std::string& error
     case 'd':
         options.destProfile = arg;
         return true;
+    case kFallback:
+        options.fallbackProfile = arg;
+        return true;
     case 'i':
         options.intent = ParseIntent(arg);
         if (options.intent < 0) {
@@ -267,6 +273,10 @@ ParseResult CheckOperands(int argc, char** argv, CliOptions& options, std::strin
     options.destination = argv[optind + 1];
     if (options.shardCount > 1 && !options.multiple) {
         error = "--shard needs folder mode (-m)";
+        return ParseResult::UsageError;
+    }
+    if (!options.fallbackProfile.empty() && !UsesEmbeddedProfiles(options)) {
+        error = "--fallback-profile needs -s embedded";
         return ParseResult::UsageError;
     }
     if (options.destProfile.empty() && !options.list) {

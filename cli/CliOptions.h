@@ -8,6 +8,8 @@ struct CliOptions {
     // Empty, or "embedded": each image's own embedded profile.
     std::string sourceProfile;
     std::string destProfile;
+    // With embedded profiles: the profile of the images that carry none.
+    std::string fallbackProfile;
     int intent = 2; // relative colorimetric, as the window starts
     bool blackPointCompensation = false;
     bool embed = false;

@@ -30,6 +30,10 @@ void CTerminalObserver::ShowMessage(const std::string& text, const std::string& 
     fflush(stderr);
 }
 
+void CTerminalObserver::ShowNote(const std::string& text) {
+    ShowMessage(text, std::string());
+}
+
 void CTerminalObserver::SetFileNameLabel(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_strName = EscapeControlBytes(text);

@@ -13,6 +13,7 @@ public:
     explicit CTerminalObserver(bool showProgress);
 
     void ShowMessage(const std::string& text, const std::string& cause) override;
+    void ShowNote(const std::string& text) override;
     void SetFileNameLabel(const std::string& text) override;
     void SetFileCountLabel(const std::string& text) override;
     std::string DisplayPath(const std::string& path) const override;

@@ -89,7 +89,9 @@ int ExitStatus(const JobSpec& job, const RunResult& result) {
 JobSpec JobFor(const CliOptions& options, const std::string& destination) {
     JobSpec job;
     job.m_strSourceImage = options.source;
-    job.m_strSourceProfile = options.sourceProfile;
+    job.m_bEmbeddedSourceProfile = UsesEmbeddedProfiles(options);
+    job.m_strSourceProfile =
+        job.m_bEmbeddedSourceProfile ? options.fallbackProfile : options.sourceProfile;
     job.m_strDestProfile = options.destProfile;
     job.m_strDestImage = destination;
     job.m_nIntent = options.intent;
@@ -97,7 +99,6 @@ JobSpec JobFor(const CliOptions& options, const std::string& destination) {
     job.m_bMultipleFiles = options.multiple;
     job.m_bEmbedProfile = options.embed;
     job.m_bExplainUnreadable = true;
-    job.m_bEmbeddedSourceProfile = UsesEmbeddedProfiles(options);
     job.m_bKeepGoing = options.keepGoing;
     job.m_bKeepMetadata = options.keepMetadata;
     job.m_nCompression = static_cast<TiffCompression>(options.compression);

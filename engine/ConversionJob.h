@@ -24,7 +24,7 @@ struct JobSpec {
     bool m_bEmbedProfile = false;
 
     // Each source image's own embedded profile is its source profile;
-    // m_strSourceProfile is then not used.
+    // m_strSourceProfile, when given, serves the images that carry none.
     bool m_bEmbeddedSourceProfile = false;
     // A folder run goes on past an image that fails, instead of stopping.
     bool m_bKeepGoing = false;

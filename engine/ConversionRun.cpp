@@ -184,6 +184,10 @@ bool CConversionRun::ConvertOne(const std::string& source, const std::string& de
         m_observer.ShowMessage(prepared.refusal, prepared.cause);
         return false;
     }
+    if (!prepared.note.empty()) {
+        m_observer.ShowNote(prepared.note);
+        ++m_result.m_nOtherProfiles;
+    }
     m_bXyzDestination = prepared.plan->xyzDestination;
     ImageProgress progress;
     progress.rowDone = [this] {

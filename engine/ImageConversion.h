@@ -84,6 +84,9 @@ struct PreparedImage {
     std::unique_ptr<ImagePlan> plan; // null when refused
     std::string refusal;
     std::string cause; // why, in one line; "" when the refusal says all
+    // A remark for the user on an image that is converted: it carries a
+    // profile other than the chosen source profile.
+    std::string note;
 };
 
 enum class ImageStatus {

@@ -10,6 +10,7 @@
 #include "Causes.h"
 #include "ConversionJob.h"
 #include "FileRead.h"
+#include "IccProfileInfo.h"
 #include "ImageConversion.h"
 #include "Messages.h"
 #include "PathUtils.h"
@@ -22,6 +23,21 @@ icRenderingIntent SourceIntentFor(int intentIndex) {
 }
 
 namespace {
+
+// Whether two profiles differ: by their IDs when both have one (an ID is the
+// digest of the profile's bytes, the header's flags, intent and ID aside),
+// otherwise by their bytes.
+bool IsOtherProfile(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+    constexpr size_t kId = 84, kIdBytes = 16;
+    const auto hasId = [](const std::vector<unsigned char>& p) {
+        return p.size() >= kId + kIdBytes &&
+               std::any_of(p.begin() + kId, p.begin() + kId + kIdBytes,
+                           [](unsigned char c) { return c != 0; });
+    };
+    if (hasId(a) && hasId(b))
+        return !std::equal(a.begin() + kId, a.begin() + kId + kIdBytes, b.begin() + kId);
+    return a != b;
+}
 
 class CImagePreparation {
 public:
@@ -50,6 +66,8 @@ public:
                 return Refuse(msg::kSourceNot8Bit, cause::OfSamples(src.GetPixelTags()));
             if (m_spec.m_bEmbeddedSourceProfile && !EmbeddedTransform())
                 return false;
+            if (!m_spec.m_bEmbeddedSourceProfile && m_strNote.empty())
+                NoteOtherProfile();
             if (!CheckPage())
                 return false;
         }
@@ -78,6 +96,7 @@ public:
 
     std::string TakeRefusal() { return std::move(m_strRefusal); }
     std::string TakeCause() { return std::move(m_strCause); }
+    std::string TakeNote() { return std::move(m_strNote); }
 
 private:
     bool Refuse(const std::string& text, const std::string& why = std::string()) {
@@ -120,6 +139,23 @@ private:
                         : Shown(m_spec.m_strSourceProfile);
     }
 
+    // The page carries a profile other than the chosen one: the same file
+    // (the same profile ID when both have one) is not another profile.
+    void NoteOtherProfile() {
+        std::vector<unsigned char> own, chosen;
+        if (!m_plan.source.GetIccProfile(own) ||
+            !ReadRegularFile(m_spec.m_strSourceProfile, chosen, icMaxProfileBytes) ||
+            !IsOtherProfile(own, chosen))
+            return;
+        const std::string ownName = icSummariseProfile(own.data(), own.size()).description;
+        std::string chosenName = icSummariseProfile(chosen.data(), chosen.size()).description;
+        if (chosenName.empty())
+            chosenName = GetFileName(m_spec.m_strSourceProfile);
+        m_strNote = FormatText(msg::kOtherProfile, Shown(GetFileName(m_strSourcePath)).c_str(),
+                               Shown(ownName.empty() ? "untitled" : ownName).c_str(),
+                               Shown(chosenName).c_str());
+    }
+
     // Why the transform could not be made: the profile that failed, or the
     // two not linking.
     std::string ProfileCause(const std::vector<unsigned char>* embedded,
@@ -152,10 +188,16 @@ private:
     // transform.
     bool EmbeddedTransform() {
         std::vector<unsigned char> embedded;
-        if (!m_plan.source.GetIccProfile(embedded))
-            return Refuse(
-                FormatText(msg::kNoEmbeddedProfile, Shown(GetFileName(m_strSourcePath)).c_str()));
-        if (m_cmm && embedded == m_lastEmbedded)
+        if (!m_plan.source.GetIccProfile(embedded)) {
+            if (m_spec.m_strSourceProfile.empty())
+                return Refuse(FormatText(msg::kNoEmbeddedProfile,
+                                         Shown(GetFileName(m_strSourcePath)).c_str()));
+            // The chosen source profile serves images without their own.
+            if (m_cmm && !m_bEmbeddedTransform)
+                return true;
+            return BuildTransform(nullptr);
+        }
+        if (m_cmm && m_bEmbeddedTransform && embedded == m_lastEmbedded)
             return true;
         m_lastEmbedded = std::move(embedded);
         return BuildTransform(&m_lastEmbedded);
@@ -249,6 +291,7 @@ private:
     std::vector<unsigned char> m_lastEmbedded;
     std::string m_strRefusal;
     std::string m_strCause;
+    std::string m_strNote;
 };
 
 // Whether two pages convert the same pixels the same way.
@@ -320,6 +363,6 @@ PreparedImage PrepareImage(const ImageJob& job, const std::string& sourcePath,
     CImagePreparation prep(job, *plan);
     if (!prep.TransformAndSource(sourcePath) || !prep.Pages() || !prep.Destination(destPath) ||
         !prep.FirstPage())
-        return {nullptr, prep.TakeRefusal(), prep.TakeCause()};
-    return {std::move(plan), std::string(), std::string()};
+        return {nullptr, prep.TakeRefusal(), prep.TakeCause(), std::string()};
+    return {std::move(plan), std::string(), std::string(), prep.TakeNote()};
 }

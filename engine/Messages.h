@@ -32,6 +32,17 @@ constexpr const char* kConversionComplete = "Profile conversion complete.";
 // skips one and converts one has found two, so "images" always).
 constexpr const char* kRunSummary = "Converted %u of %u images; %u skipped.";
 constexpr const char* kConversionCancelled = "Conversion cancelled.";
+// An image converted from the chosen source profile while it carries
+// another: its file name, its profile's description, the chosen one's.
+constexpr const char* kOtherProfile =
+    "Note: %s carries its own profile '%s'; converting from '%s' as asked.";
+// The window's count of such images at the end of a run.
+constexpr const char* kOtherProfileCount =
+    "%u of the images carry a profile of their own; they were converted from the source "
+    "profile, as asked.";
+constexpr const char* kOtherProfileOne =
+    "One image carries a profile of its own; it was converted from the source profile, as "
+    "asked.";
 
 // Checks before a run
 constexpr const char* kMissingFields =

@@ -45,6 +45,8 @@ struct RunResult {
     uint32_t m_nImagesConverted = 0;
     // Dropped by the screening, or failed in a run that keeps going.
     uint32_t m_nImagesSkipped = 0;
+    // Converted from the chosen source profile while carrying another.
+    uint32_t m_nOtherProfiles = 0;
     // The errno that kept the source folder from being read, 0 when it was.
     int m_nScanError = 0;
 };

@@ -69,6 +69,9 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"--keep-metadata", "-c", "lzw", "-d", "{cmyk}", "{a}", "{d}/lzw"}, 0, "{done}", "", "lzw.tif"},
         {{"-e", "--keep-metadata", "-c", "deflate", "-i", "relative", "-d", "{cmyk}", "{a}", "{d}/deflate"}, 0, "{done}", "", "deflate.tif"},
         {{"-c", "zstd", "-s", "{srgb}", "-i", "2", "-d", "{cmyk}", "{a}", "{d}/zstd"}, 0, "{done}", "", "zstd.tif"},
+        // A source profile other than the image's own is used as asked, with a note even when quiet.
+        {{"-q", "-s", "{adobe}", "-d", "{cmyk}", "{a}", "{d}/noted"}, 0, "{done}", "Note: in.tif carries its own profile 'sRGB built-in'; converting from 'Compatible with Adobe RGB (1998)' as asked.\n", "noted.tif"},
+        {{"-s", "{adobe}", "--fallback-profile", "{srgb}", "-d", "{cmyk}", "{a}", "{b}"}, 2, "", "chromaport-cli: --fallback-profile needs -s embedded{usage}", ""},
         {{"--depth", "16", "-d", "{cmyk}", "{a}", "{d}/deep"}, 0, "{done}", "", "deep.tif"},
         {{"-b", "-i", "absolute", "-d", "{cmyk}", "{a}", "{d}/proof"}, 0, "{done}", "", "proof.tif"},
         {{"-i", "4", "-d", "{cmyk}", "{a}", "{d}/proof4"}, 0, "{done}", "", "proof4.tif"},
@@ -88,6 +91,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
         {{"-m", "-d", "{cmyk}", "{d}/e\x01", "{d}/conv"}, 1, "", "No TIFF images in '{d}/e\\x01'.\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/gone", "{d}/conv"}, 1, "", "Cannot read folder '{d}/gone': No such file or directory\n{cancelled}", ""},
         {{"-m", "-d", "{cmyk}", "{d}/untagged", "{d}/stop"}, 1, "", "Error: Source image b.tif has no embedded profile.\n{cancelled}", "stop/a.tif"},
+        {{"-m", "-s", "embedded", "--fallback-profile", "{srgb}", "-d", "{cmyk}", "{d}/untagged", "{d}/fb"}, 0, "{done}", "chromaport-cli: made the folder '{d}/fb'\n", "fb, fb/a.tif, fb/b.tif, fb/c.tif"},
         {{"-m", "-k", "-d", "{cmyk}", "{d}/untagged", "{d}/go"}, 3, "Converted 2 of 3 images; 1 skipped.\n{done}", "Error: Source image b.tif has no embedded profile.\n", "go/a.tif, go/c.tif"},
         // Shards 1..3 of 3 take every image once between them.
         {{"-m", "--shard", "1/3", "-d", "{cmyk}", "{d}/tagged", "{d}/sh"}, 0, "{done}", "", "sh/img0.tif, sh/img3.tif, sh/img6.tif"},
@@ -123,6 +127,7 @@ TEST(Cli, WordsExitStatusAndFilesWritten) {
     // clang-format off
     const std::map<std::string, std::string> vars = {
         {"{a}", d.file("in.tif")}, {"{b}", d.file("b.tif")}, {"{d}", d.path()}, {"{srgb}", srgb},
+        {"{adobe}", ts::RequireProfile("colord/AdobeRGB1998.icc")},
         {"{cmyk}", ts::RequireProfile("ghostscript/default_cmyk.icc")},
         {"{done}", "Profile conversion complete.\n"}, {"{cancelled}", "Conversion cancelled.\n"},
         {"{same}", "Source and destination images are the same. Don't be dumb.\n"},
