@@ -38,7 +38,22 @@ CConverterDlg::CConverterDlg(QWidget* parent, IMessageBoxes* boxes, IChoosers* c
 
 CConverterDlg::~CConverterDlg() = default;
 
+namespace {
+
+// The count of images converted from the source profile while they carry
+// another, or "" when there were none.
+std::string OtherProfiles(const RunResult& result) {
+    if (result.m_nOtherProfiles == 0)
+        return std::string();
+    if (result.m_nOtherProfiles == 1)
+        return msg::kOtherProfileOne;
+    return FormatText(msg::kOtherProfileCount, result.m_nOtherProfiles);
+}
+
+} // namespace
+
 void CConverterDlg::OnInitDialog() {
+    RestoreChoices();
     DoDataExchange(false);
 
     auto* aboutAction = new QAction(QString::fromLatin1(txt::kAboutMenu), this);
@@ -77,6 +92,11 @@ void CConverterDlg::SetToolTips() {
         {m_intentCombo, txt::kTipIntent},
         {m_convertButton, txt::kTipConvert},
         {m_multipleFilesCheck, txt::kTipMultipleFiles},
+        {m_useEmbeddedCheck, txt::kTipUseEmbedded},
+        {m_blackPointCheck, txt::kTipBlackPoint},
+        {m_keepMetadataCheck, txt::kTipKeepMetadata},
+        {m_compressionCombo, txt::kTipCompression},
+        {m_depthCombo, txt::kTipDepth},
     };
     for (const auto& [control, tip] : tips) {
         control->setToolTip(QString::fromLatin1(tip));
@@ -93,6 +113,7 @@ void CConverterDlg::DoDataExchange(bool saveAndValidate) {
         m_nIntent = m_intentCombo->currentIndex();
         m_bEmbedProfile = m_embedCheck->isChecked() ? 1 : 0;
         m_bMultipleFiles = m_multipleFilesCheck->isChecked() ? 1 : 0;
+        ExchangeChoices(true);
         return;
     }
     m_sourceImageEdit->setText(QString::fromStdString(m_strSourceImage));
@@ -102,6 +123,7 @@ void CConverterDlg::DoDataExchange(bool saveAndValidate) {
     m_intentCombo->setCurrentIndex(m_nIntent);
     m_embedCheck->setChecked(m_bEmbedProfile != 0);
     m_multipleFilesCheck->setChecked(m_bMultipleFiles != 0);
+    ExchangeChoices(false);
 }
 
 void CConverterDlg::RefreshHeldValues() {
@@ -109,6 +131,7 @@ void CConverterDlg::RefreshHeldValues() {
     m_nIntent = intent == -1 ? txt::kDefaultIntent : intent;
     m_bEmbedProfile = m_embedCheck->isChecked() ? 1 : 0;
     m_bMultipleFiles = m_multipleFilesCheck->isChecked() ? 1 : 0;
+    ExchangeChoices(true);
     DoDataExchange(false);
 }
 
@@ -122,11 +145,13 @@ void CConverterDlg::accept() {
     job.m_nIntent = m_nIntent;
     job.m_bMultipleFiles = m_bMultipleFiles != 0;
     job.m_bEmbedProfile = m_bEmbedProfile != 0;
+    ApplyChoices(job);
     const JobCheckResult check = CheckJob(job);
     if (!check.ok) {
         m_boxes.Show(this, check.message, IMessageBoxes::Icon::Error);
         return;
     }
+    RememberChoices();
     if (!job.m_bMultipleFiles) {
         m_strDestImage = job.m_strDestImage = check.destination;
         DoDataExchange(false);
@@ -135,16 +160,21 @@ void CConverterDlg::accept() {
     CConversionDlg status(this, m_boxes);
     status.SetJob(job);
     if (status.exec() == QDialog::Accepted) {
-        const std::string summary = RunSummary(status.Result());
-        m_boxes.Show(this,
-                     summary.empty() ? std::string(msg::kConversionComplete)
-                                     : std::string(msg::kConversionComplete) + "\n" + summary,
-                     IMessageBoxes::Icon::None);
+        std::string text = msg::kConversionComplete;
+        for (const std::string& line :
+             {RunSummary(status.Result()), OtherProfiles(status.Result())})
+            text += line.empty() ? "" : "\n" + line;
+        m_boxes.Show(this, text, IMessageBoxes::Icon::None);
         m_strDestImage.clear();
     } else {
         m_boxes.Show(this, msg::kConversionCancelled, IMessageBoxes::Icon::Error);
     }
     DoDataExchange(false);
+}
+
+void CConverterDlg::done(int result) {
+    RememberChoices();
+    QDialog::done(result);
 }
 
 void CConverterDlg::OnAboutBox() {

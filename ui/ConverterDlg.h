@@ -17,7 +17,9 @@ class IMessageBoxes;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QPushButton;
+struct JobSpec;
 
 class CConverterDlg : public QDialog {
     Q_OBJECT
@@ -30,6 +32,8 @@ public:
 
     // Convert (the button or Enter); the window stays open.
     void accept() override;
+    // Closing remembers the profiles and choices for the next session.
+    void done(int result) override;
 
 protected:
     // Files dropped on the window: a TIFF image goes to the source field, a
@@ -50,13 +54,23 @@ private:
     void CreateLabels();
     void CreatePathFields();
     void CreateOptionControls();
+    void CreateChoiceControls();
     void LayOutControls();
+    QLayout* CreateOutputRow();
     QLayout* CreateBottomRow();
     void OrderTabs();
     void OnInitDialog();
     void SetToolTips();
     // Moves the held values to the controls, or back when saveAndValidate.
     void DoDataExchange(bool saveAndValidate);
+    // The same for the choices beyond the paths and intent.
+    void ExchangeChoices(bool saveAndValidate);
+    // What the held choices ask of the job.
+    void ApplyChoices(JobSpec& job) const;
+    // The profiles and choices of the last session, or the defaults.
+    void RestoreChoices();
+    // Stores the profiles and choices shown for the next session.
+    void RememberChoices();
     // R1 to R4: takes intent, embed and folder mode from the controls and
     // shows all held values again.
     void RefreshHeldValues();
@@ -96,6 +110,16 @@ private:
     QComboBox* m_intentCombo = nullptr;
     QCheckBox* m_multipleFilesCheck = nullptr;
     int m_bMultipleFiles = 0;
+    bool m_bUseEmbedded = false;
+    bool m_bBlackPoint = false;
+    bool m_bKeepMetadata = false;
+    int m_nCompression = 0; // index in the window's list
+    int m_nDepth = 0;       // index in the window's list: as source, 8, 16
+    QCheckBox* m_useEmbeddedCheck = nullptr;
+    QCheckBox* m_blackPointCheck = nullptr;
+    QCheckBox* m_keepMetadataCheck = nullptr;
+    QComboBox* m_compressionCombo = nullptr;
+    QComboBox* m_depthCombo = nullptr;
     QLabel* m_sourceLabel = nullptr;
     QLabel* m_destLabel = nullptr;
     CPathEdit* m_sourceImageEdit = nullptr;

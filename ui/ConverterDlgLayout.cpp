@@ -63,6 +63,7 @@ void CConverterDlg::CreateControls() {
     CreateLabels();
     CreatePathFields();
     CreateOptionControls();
+    CreateChoiceControls();
     LayOutControls();
     OrderTabs();
 
@@ -135,6 +136,7 @@ void CConverterDlg::LayOutControls() {
     grid->addWidget(m_sourceProfileEdit, 2, 3);
     grid->addWidget(m_browseSourceProfileButton, 2, 4);
     grid->addWidget(m_multipleFilesCheck, 3, 0, Qt::AlignLeft);
+    grid->addWidget(m_useEmbeddedCheck, 3, 3, Qt::AlignLeft);
     grid->setRowMinimumHeight(4, DluY(this, 4));
     grid->addWidget(m_destLabel, 5, 0, Qt::AlignHCenter);
     grid->addWidget(m_destProfileLabel, 5, 3, Qt::AlignHCenter);
@@ -144,24 +146,40 @@ void CConverterDlg::LayOutControls() {
     grid->addWidget(m_browseDestProfileButton, 6, 4);
     grid->setRowMinimumHeight(7, DluY(this, 12));
     grid->addWidget(m_intentLabel, 8, 3, Qt::AlignHCenter);
-    grid->addWidget(m_embedCheck, 9, 0, Qt::AlignHCenter);
+    grid->addWidget(m_embedCheck, 9, 0, Qt::AlignLeft);
     grid->addWidget(m_intentCombo, 9, 3);
-    grid->setRowMinimumHeight(10, DluY(this, 8));
-    grid->addLayout(CreateBottomRow(), 11, 0, 1, 5);
+    grid->addWidget(m_keepMetadataCheck, 10, 0, Qt::AlignLeft);
+    grid->addWidget(m_blackPointCheck, 10, 3, Qt::AlignLeft);
+    grid->addLayout(CreateOutputRow(), 11, 0, 1, 2);
+    grid->setRowMinimumHeight(12, DluY(this, 8));
+    grid->addLayout(CreateBottomRow(), 13, 0, 1, 5);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 // Tab goes down the image side and the profile side row by row, then the
-// intent, embedding and commands; labels, links and the logo take no focus.
+// intent, compensation, embedding, metadata, output choices and commands; labels, links and the
+// logo take no focus.
 void CConverterDlg::OrderTabs() {
     QWidget* const tabOrder[] = {
-        m_sourceImageEdit,   m_browseSourceImageButton,
-        m_sourceProfileEdit, m_browseSourceProfileButton,
-        m_destImageEdit,     m_browseDestImageButton,
-        m_destProfileEdit,   m_browseDestProfileButton,
-        m_intentCombo,       m_embedCheck,
-        m_convertButton,     m_quitButton,
-        m_helpButton,        m_multipleFilesCheck,
+        m_sourceImageEdit,
+        m_browseSourceImageButton,
+        m_sourceProfileEdit,
+        m_browseSourceProfileButton,
+        m_useEmbeddedCheck,
+        m_destImageEdit,
+        m_browseDestImageButton,
+        m_destProfileEdit,
+        m_browseDestProfileButton,
+        m_intentCombo,
+        m_blackPointCheck,
+        m_embedCheck,
+        m_keepMetadataCheck,
+        m_compressionCombo,
+        m_depthCombo,
+        m_convertButton,
+        m_quitButton,
+        m_helpButton,
+        m_multipleFilesCheck,
     };
     for (size_t i = 1; i < std::size(tabOrder); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);

@@ -18,8 +18,9 @@
 inline const auto Q = [](const std::string& text) { return QString::fromStdString(text); };
 
 // Each box as "<icon>[ yes/no] <window>: <text>[ | <detail>]", the window being the class of
-// the parent, or "unseen" when the parent is not on screen or the box was asked
-// for off the interface thread (the user would not see it, or it would race).
+// the parent, or "unseen" when the parent is not on screen, is under another modal
+// window, or the box was asked for off the interface thread (the user would not see
+// it, or it would race).
 class FakeBoxes : public IMessageBoxes {
 public:
     QStringList shown;
@@ -28,8 +29,12 @@ public:
 
     Answer Show(QWidget* parent, const std::string& text, Icon icon, Buttons buttons,
                 const std::string& detail) override {
-        const bool seen =
-            parent && parent->isVisible() && qApp->thread() == QThread::currentThread();
+        // Over its owner, which is the window on top: a box owned by a window under a modal
+        // one, or by none, is placed away from where the user is looking.
+        QWidget* const modal = QApplication::activeModalWidget();
+        const bool seen = parent && parent->isVisible() &&
+                          (!modal || modal == parent->window()) &&
+                          qApp->thread() == QThread::currentThread();
         shown << QString("%1%2 %3: %4")
                          .arg(QStringList{"plain", "error", "question"}[int(icon)],
                               buttons == Buttons::YesNo ? " yes/no" : "",

@@ -62,6 +62,11 @@ private slots:
         m_home.mkdir("data/icc");
     }
 
+    // Every case starts with nothing remembered.
+    void init() {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Larkspur", "Chromaport").clear();
+    }
+
     // A fresh window converts one image with Relative Colorimetric and no embedding.
     // Folder mode turns existing images into their folders and leaves anything else
     // as typed, both ways.
@@ -184,6 +189,94 @@ private slots:
             const ts::Tiff image = ts::ReadTiff(s.file(output), &written);
             QCOMPARE(written, !cancel);
             QVERIFY(image.icc == (embed ? cmyk : ts::Bytes()));
+        }
+    }
+
+    // The choices beyond the paths reach the job as the tool's options set them, and the next
+    // session's window shows them again with both profiles. An image converted from a source
+    // profile other than its own is counted in the closing box; with "Use embedded profile"
+    // the source profile may be left empty, or serves images without one.
+    void choicesReachTheJobAndAreRemembered() {
+        ts::Scratch s;
+        s.mkdir("in");
+        for (const char* icc :
+             {"ghostscript/default_cmyk.icc", "sRGB.icc", "colord/AdobeRGB1998.icc"})
+            QVERIFY2(ts::MissingProfile(icc).empty(), ts::MissingProfile(icc).c_str());
+        ts::WriteBytes(s.file("d.icc"),
+                       ts::ReadBytes(ts::SystemProfile("ghostscript/default_cmyk.icc")));
+        ts::WriteBytes(s.file("s.icc"), ts::ReadBytes(ts::SystemProfile("sRGB.icc")));
+        ts::Tiff tagged;
+        tagged.icc = ts::ReadBytes(ts::SystemProfile("colord/AdobeRGB1998.icc"));
+        QVERIFY(ts::WriteTiff(s.file("in/a.tif"), tagged));
+        const QString done = "plain CConverterDlg: Profile conversion complete.";
+        struct Case {
+            bool useEmbedded, blackPoint, keep;
+            QString intent, compression, depth, fields;
+            QString job, boxes; // the job: source profile|embedded, BPC, metadata, compression,
+                                // depth, intent
+            uint16_t compressionCode, bits;
+        };
+        const Case cases[] = {
+            {false, true, false, "Perceptual ", "LZW", "16-bit", "~/in/a.tif|~/s.icc|~/o1|~/d.icc",
+             "~/s.icc|0 1 0 5 16 1",
+             done + "\nOne image carries a profile of its own; it was converted from the source "
+                    "profile, as asked.",
+             5, 16},
+            {true, false, true, "Absolute Colorimetric", "ZSTD", "8-bit",
+             "~/in/a.tif||~/o2|~/d.icc", "|1 0 1 50000 8 4", done, 50000, 8},
+            {true, true, false, "Relative Colorimetric", "Deflate", "As source",
+             "~/in/a.tif|~/s.icc|~/o3|~/d.icc", "~/s.icc|1 1 0 8 0 2", done, 8, 8},
+        };
+        int n = 0;
+        for (const Case& c : cases) {
+            const QString out = QString("o%1.tif").arg(++n);
+            {
+                Window w(s.path());
+                w.Fill(c.fields);
+                w.Intent()->setCurrentText(c.intent);
+                w.Get<QCheckBox>("useEmbeddedCheck")->setChecked(c.useEmbedded);
+                w.Get<QCheckBox>("blackPointCheck")->setChecked(c.blackPoint);
+                w.Get<QCheckBox>("keepMetadataCheck")->setChecked(c.keep);
+                w.Get<QComboBox>("compressionCombo")->setCurrentText(c.compression);
+                w.Get<QComboBox>("depthCombo")->setCurrentText(c.depth);
+                // Compensation means nothing to absolute colorimetric.
+                QCOMPARE(w.Get<QCheckBox>("blackPointCheck")->isEnabled(),
+                         c.intent != "Absolute Colorimetric");
+                QString job = "no run";
+                QTimer::singleShot(0, [&w, &job] {
+                    if (auto* r = w.dialog.findChild<CConversionDlg*>()) {
+                        const JobSpec& j = r->Job();
+                        job = Q(j.m_strSourceProfile + "|") + QString("%1 %2 %3 %4 %5 %6")
+                                                                  .arg(j.m_bEmbeddedSourceProfile)
+                                                                  .arg(j.m_bBlackPointCompensation)
+                                                                  .arg(j.m_bKeepMetadata)
+                                                                  .arg(int(j.m_nCompression))
+                                                                  .arg(j.m_nOutputDepth)
+                                                                  .arg(j.m_nIntent);
+                    }
+                });
+                w.Click("convertButton");
+                QCOMPARE(w.Tilde(job), c.job);
+                QCOMPARE(w.boxes.shown.join('\n'), c.boxes);
+                bool ok = false;
+                const ts::Tiff got = ts::ReadTiff(s.file(out.toStdString()), &ok);
+                QVERIFY(ok);
+                QCOMPARE(got.compression, c.compressionCode);
+                QCOMPARE(got.bits, c.bits);
+                w.dialog.close();
+            }
+            // The next session.
+            Window w(s.path());
+            QStringList fields = c.fields.split('|');
+            QCOMPARE(w.Tilde(w.Get<QLineEdit>("sourceProfileEdit")->text() + "|" +
+                             w.Get<QLineEdit>("destProfileEdit")->text()),
+                     fields[1] + "|" + fields[3]);
+            QCOMPARE(w.Intent()->currentText(), c.intent);
+            QCOMPARE(w.Get<QCheckBox>("useEmbeddedCheck")->isChecked(), c.useEmbedded);
+            QCOMPARE(w.Get<QCheckBox>("blackPointCheck")->isChecked(), c.blackPoint);
+            QCOMPARE(w.Get<QCheckBox>("keepMetadataCheck")->isChecked(), c.keep);
+            QCOMPARE(w.Get<QComboBox>("compressionCombo")->currentText(), c.compression);
+            QCOMPARE(w.Get<QComboBox>("depthCombo")->currentText(), c.depth);
         }
     }
 
