@@ -10,6 +10,7 @@ PACKAGES=(
   libtiff-dev liblcms2-dev libgtest-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   colord-data icc-profiles-free ghostscript
+  parallel
 )
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 
+#include "CliOptions.h"
 #include "RequireProfile.h"
 #include "Support.h"
 
@@ -21,7 +23,87 @@ bool Matches(const std::string& got, const std::string& want) {
     return got == want;
 }
 
+// The shell commands of a text: --help's example lines (from "  chromaport-cli"), or each
+// ```sh block of a Markdown file as one script; continued lines are joined.
+std::vector<std::string> Examples(const std::string& text, bool markdown) {
+    std::vector<std::string> scripts;
+    std::istringstream lines(text);
+    bool inBlock = false, continued = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (markdown && line.rfind("```", 0) == 0) {
+            inBlock = !inBlock && line == "```sh";
+            if (inBlock)
+                scripts.emplace_back();
+            continue;
+        }
+        const bool starts = markdown ? inBlock : line.rfind("  chromaport-cli ", 0) == 0;
+        if (!starts && !continued)
+            continue;
+        if (!markdown && !continued)
+            scripts.emplace_back();
+        continued = !line.empty() && line.back() == '\\';
+        scripts.back() += line + "\n";
+    }
+    // Blocks without the tool (building, installing) are not examples of it.
+    scripts.erase(std::remove_if(scripts.begin(), scripts.end(),
+                                 [](const std::string& s) {
+                                     return s.find("chromaport-cli") == std::string::npos;
+                                 }),
+                  scripts.end());
+    return scripts;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 } // namespace
+
+// Every example of --help and of the README, run as pasted (the tool's path and /data/ aside)
+// in a folder holding the images they name: sRGB images with their profile embedded, so
+// that those without -s take it, a 16-bit one and a grey one; the Slurm example as task 1
+// of 1. Each runs in a folder of its own and ends with status 0, saying nothing but the
+// folders it made.
+TEST(Cli, EveryExampleRunsAsPasted) {
+    std::ifstream readme(CHROMAPORT_SOURCE_DIR "/README.md");
+    const std::string markdown((std::istreambuf_iterator<char>(readme)),
+                               std::istreambuf_iterator<char>());
+    std::vector<std::string> examples = Examples(UsageText(), false);
+    EXPECT_EQ(examples.size(), 3u);
+    const std::vector<std::string> fromReadme = Examples(markdown, true);
+    EXPECT_GE(fromReadme.size(), 7u);
+    examples.insert(examples.end(), fromReadme.begin(), fromReadme.end());
+    ts::Tiff rgb, deep, grey;
+    rgb.icc = ts::ReadBytes(ts::RequireProfile("colord/sRGB.icc"));
+    deep = rgb, deep.bits = 16, deep.pixels.clear();
+    grey.samples = 1, grey.photometric = 1;
+    for (const std::string& example : examples) {
+        SCOPED_TRACE(example);
+        ts::Scratch d;
+        for (const char* folder : {"scans", "data", "data/scans"})
+            d.mkdir(folder);
+        for (const char* name : {"photo.tif", "scans/a.tif", "scans/b.tif", "data/scans/c.tif"})
+            ASSERT_TRUE(ts::WriteTiff(d.file(name), rgb));
+        ASSERT_TRUE(ts::WriteTiff(d.file("scan48.tif"), deep));
+        ASSERT_TRUE(ts::WriteTiff(d.file("scan.tif"), grey));
+        const std::string script = Replaced(Replaced(example, "/data/", d.file("data/")),
+                                            "build/chromaport-cli", "chromaport-cli");
+        const ts::Proc r = ts::Run({"/bin/sh", "-ec", script}, [&] {
+            const std::string cli = CHROMAPORT_CLI;
+            const std::string path = cli.substr(0, cli.rfind('/')) + ":" + getenv("PATH");
+            if (chdir(d.path().c_str()) != 0 || setenv("PATH", path.c_str(), 1) != 0)
+                _exit(126);
+            setenv("SLURM_ARRAY_TASK_ID", "1", 1), setenv("SLURM_ARRAY_TASK_MIN", "1", 1);
+            setenv("SLURM_ARRAY_TASK_COUNT", "1", 1);
+        });
+        EXPECT_EQ(r.code, 0) << r.err;
+        std::istringstream err(r.err);
+        for (std::string line; std::getline(err, line);)
+            EXPECT_EQ(line.rfind("chromaport-cli: made the folder '", 0), 0u) << line;
+    }
+}
 
 // {d} holds in.tif (sRGB, embedded, with an artist), links to it (link.tif, hard.tif), junk.tif, a
 // link loop, a junk file whose name holds an escape sequence, and the folders below.
