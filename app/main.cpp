@@ -1,5 +1,6 @@
-// Chromaport: one modal window; the program ends when it closes. Arguments
-// other than Qt's own are ignored.
+// Chromaport: one modal window; the program ends when it closes. The first
+// argument other than Qt's own, if any, is an image or folder to convert
+// (what a file manager's "Open with" passes); others are ignored.
 
 #include "AppNames.h"
 #include "ConverterDlg.h"
@@ -27,6 +28,9 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(new CToolTipStyle);
 
     CConverterDlg dialog;
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1)
+        dialog.OpenPath(arguments.at(1).toStdString());
     dialog.exec();
     return 0;
 }

@@ -11,8 +11,11 @@
 #include <cstring>
 #include <thread>
 
+#include <tiffio.h>
+
 #include "CliOptions.h"
 #include "ConversionRun.h"
+#include "IccCmm.h"
 #include "JobChecks.h"
 #include "Messages.h"
 #include "PathUtils.h"
@@ -84,6 +87,21 @@ int ExitStatus(const JobSpec& job, const RunResult& result) {
         ExplainEmptyFolder(job, result.m_nScanError);
     fprintf(stderr, "%s\n", msg::kConversionCancelled);
     return kExitFailed;
+}
+
+// The program's version, the libraries it runs with, and whether colours
+// take the fast exact path.
+void PrintVersion() {
+    const std::string tiff = TIFFGetVersion();
+    const size_t at = tiff.find("Version ");
+    const std::string tiffVersion = at == std::string::npos
+                                        ? tiff.substr(0, tiff.find('\n'))
+                                        : tiff.substr(at + 8, tiff.find('\n', at) - at - 8);
+    printf("chromaport-cli %s\n", CHROMAPORT_VERSION);
+    printf("Little CMS %s (compiled against %s), libtiff %s\n", icLibraryVersion().c_str(),
+           icCompiledLibraryVersion().c_str(), tiffVersion.c_str());
+    printf("Exact fast path: %s\n",
+           icExactFastPathAvailable() ? "active" : "off (the same colours, computed one by one)");
 }
 
 JobSpec JobFor(const CliOptions& options, const std::string& destination) {
@@ -207,7 +225,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        printf("chromaport-cli %s\n", CHROMAPORT_VERSION);
+        PrintVersion();
         return 0;
     }
     SilenceTiffLibraryMessages();

@@ -12,6 +12,7 @@
 #include "IccLcmsCapture.h"
 #include "IccLcmsContext.h"
 #include "IccLcmsEncoding.h"
+#include "IccLcmsInternals.h"
 #include "IccLcmsLink.h"
 
 namespace {
@@ -92,6 +93,30 @@ cmsColorSpaceSignature ChainOutputSpace(const std::vector<cmsHPROFILE>& profiles
 }
 
 } // namespace
+
+namespace {
+
+// Little CMS numbers a release major * 1000 + minor * 10 + patch.
+std::string VersionText(int encoded) {
+    std::string text = std::to_string(encoded / 1000) + "." + std::to_string(encoded / 10 % 100);
+    if (encoded % 10 != 0)
+        text += "." + std::to_string(encoded % 10);
+    return text;
+}
+
+} // namespace
+
+std::string icLibraryVersion() {
+    return VersionText(cmsGetEncodedCMMversion());
+}
+
+std::string icCompiledLibraryVersion() {
+    return VersionText(LCMS_VERSION);
+}
+
+bool icExactFastPathAvailable() {
+    return icLcmsInternalsMatch();
+}
 
 int icGetSpaceSamples(icColorSpaceSignature sig) {
     const cmsInt32Number n = cmsChannelsOfColorSpace(static_cast<cmsColorSpaceSignature>(sig));

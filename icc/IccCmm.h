@@ -71,6 +71,15 @@ private:
     std::unique_ptr<Impl> m_pImpl;
 };
 
+// The Little CMS release in use ("2.14", "2.13.1"), and the one the layer
+// was compiled against.
+std::string icLibraryVersion();
+std::string icCompiledLibraryVersion();
+// Whether the exact fast evaluator can be made with the library in use; when
+// it cannot, every colour is computed through Little CMS, with the same
+// results, more slowly.
+bool icExactFastPathAvailable();
+
 // The largest profile file the layer reads.
 constexpr size_t icMaxProfileBytes = size_t(256) << 20;
 

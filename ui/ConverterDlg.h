@@ -32,6 +32,9 @@ public:
 
     // Convert (the button or Enter); the window stays open.
     void accept() override;
+    // A path the program was started with ("Open with"): an image becomes the
+    // source image, a folder the source folder of folder mode.
+    void OpenPath(const std::string& path);
     // Closing remembers the profiles and choices for the next session.
     void done(int result) override;
 

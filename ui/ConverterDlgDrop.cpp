@@ -1,13 +1,16 @@
-// Files dropped on the main window outside its fields.
+// Files dropped on the main window outside its fields, or given to the
+// program when it starts.
 
 #include "ConverterDlg.h"
 
 #include "DroppedPaths.h"
 #include "PathEdit.h"
+#include "PathIdentity.h"
 #include "PathUtils.h"
 
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QFileInfo>
 
 void CConverterDlg::dragEnterEvent(QDragEnterEvent* event) {
     if (PlaceDroppedFiles(DroppedLocalPaths(*event->mimeData()), false)) {
@@ -25,6 +28,19 @@ void CConverterDlg::dropEvent(QDropEvent* event) {
     if (PlaceDroppedFiles(DroppedLocalPaths(*event->mimeData()), true)) {
         event->acceptProposedAction();
     }
+}
+
+void CConverterDlg::OpenPath(const std::string& path) {
+    std::string absolute = QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
+    const bool folder = IsExistingFolder(absolute);
+    if (folder && absolute.back() != '/')
+        absolute += '/';
+    if (m_multipleFilesCheck->isChecked() != folder) {
+        m_multipleFilesCheck->setChecked(folder);
+        OnMultipleFiles();
+    }
+    m_sourceImageEdit->setText(QString::fromStdString(absolute));
+    m_strSourceImage = absolute;
 }
 
 bool CConverterDlg::PlaceDroppedFiles(const std::vector<std::string>& paths, bool place) {

@@ -280,6 +280,35 @@ private slots:
         }
     }
 
+    // What "Open with" passes: an image fills the source field (leaving folder mode), a folder
+    // turns folder mode on with it as the source folder; a relative path is made absolute.
+    void openWithAnImageOrAFolder() {
+        ts::Scratch s;
+        s.mkdir("in");
+        QVERIFY(ts::WriteTiff(s.file("in/a.tif"), {}));
+        const struct {
+            QString path;
+            bool folderBefore, folderAfter;
+            QString field, label;
+        } cases[] = {
+            {"~/in/a.tif", true, false, "~/in/a.tif", "Source Image"},
+            {"~/in", false, true, "~/in/", "Source Folder"},
+            {"~/in/", true, true, "~/in/", "Source Folder"},
+            {"in/a.tif", false, false, "~/in/a.tif", "Source Image"},
+        };
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(Q(s.path()));
+        for (const auto& c : cases) {
+            Window w(s.path());
+            w.SetFolderMode(c.folderBefore);
+            w.dialog.OpenPath(QString(c.path).replace("~", w.dir).toStdString());
+            QCOMPARE(w.Get<QCheckBox>("multipleFilesCheck")->isChecked(), c.folderAfter);
+            QCOMPARE(w.Tilde(w.Get<QLineEdit>("sourceImageEdit")->text()), c.field);
+            QCOMPARE(w.Get<QLabel>("sourceLabel")->text(), c.label);
+        }
+        QDir::setCurrent(cwd);
+    }
+
     // Each "..." asks for the right thing (title, start folder, the name typed,
     // filters); the answer goes in its own field and everything else stays as
     // typed, also when the chooser is cancelled. Image folders are kept in the
