@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds into build/ and runs every test; then
+# Installs what is missing, builds into build/ and runs every test, builds
+# the Debian package and (as root) tries it installed; then
 # builds the engine's tests with AddressSanitizer and UndefinedBehaviorSanitizer
 # into build-asan/ and runs them, and runs each fuzz target for a minute.
 #
@@ -18,6 +19,7 @@ fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(nproc)"
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
+scripts/package-test.sh
 
 if [ "${QUICK:-0}" != 1 ]; then
   scripts/sanitize.sh

@@ -11,6 +11,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   colord-data icc-profiles-free ghostscript
   parallel
+  dpkg-dev lintian desktop-file-utils appstream man-db
 )
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
