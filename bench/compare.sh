@@ -498,12 +498,13 @@ print_machine() {
     echo "Chromaport benchmark  $(date -u '+%Y-%m-%d %H:%M UTC')"
     echo "Machine: $(nproc) cores, ${cpu:-unknown CPU}, $mem; load average at start $LOAD_START, at end $(cut -d' ' -f1-3 /proc/loadavg)"
     echo "Images: ${WIDTH}x${HEIGHT} (tall ${WIDTH}x${TALL_HEIGHT}), uncompressed, 8-bit (16-bit in the 16-bit cases); $RUNS runs each, medians"
-    echo "Tools: $("$CLI" --version) ($BUILD_TYPE), tificc $(first_match 'v[0-9.]* \[LittleCMS [0-9.]*\]' tificc),"
+    echo "Tools: $("$CLI" --version | head -n 1) ($BUILD_TYPE; $("$CLI" --version | sed -n 2p)),"
+    echo "       tificc $(first_match 'v[0-9.]* \[LittleCMS [0-9.]*\]' tificc),"
     echo "       cctiff $(first_match 'V[0-9.]*' cctiff), $(first_match 'ImageMagick [^ ]*' "$MAGICK" -version),"
     echo "       $(first_match 'vips-[0-9.]*' vips --version)"
     echo "Builds: chromaport-cli $(checkout_of "$BUILD_DIR")"
     if selected chromaport_base; then
-        echo "        chromaport base $(checkout_of "$BASE_BUILD_DIR"): $("$BASE_CLI" --version) ($BASE_TYPE)"
+        echo "        chromaport base $(checkout_of "$BASE_BUILD_DIR"): $("$BASE_CLI" --version | head -n 1) ($BASE_TYPE)"
     fi
     echo "Profiles: RGB $SRC_RGB, CMYK $DST_CMYK,"
     echo "          RGB->RGB to $DST_RGB, Lab $SRC_LAB; relative colorimetric"

@@ -118,9 +118,35 @@ bool icExactFastPathAvailable() {
     return icLcmsInternalsMatch();
 }
 
+// As Little CMS counts the channels of the spaces it knows.
 int icGetSpaceSamples(icColorSpaceSignature sig) {
-    const cmsInt32Number n = cmsChannelsOfColorSpace(static_cast<cmsColorSpaceSignature>(sig));
-    return (n >= 1 && n <= icMaxChannels) ? n : 0;
+    switch (sig) {
+    case icSigGrayData:
+        return 1;
+    case icSigXYZData:
+    case icSigLabData:
+    case icSigLuvData:
+    case icSigYCbCrData:
+    case icSigYxyData:
+    case icSigRgbData:
+    case icSigHsvData:
+    case icSigHlsData:
+    case icSigCmyData:
+        return 3;
+    case icSig('L', 'u', 'v', 'K'):
+    case icSigCmykData:
+        return 4;
+    default:
+        break;
+    }
+    // 'MCH1' to 'MCHF' and '1CLR' to 'FCLR': the count as one hexadecimal digit.
+    const bool mch = (sig >> 8) == icSig('\0', 'M', 'C', 'H');
+    const bool clr = (sig & 0xFFFFFF) == icSig('\0', 'C', 'L', 'R');
+    const char digit = mch ? char(sig & 0xFF) : clr ? char(sig >> 24) : '\0';
+    const int n = digit >= '1' && digit <= '9'   ? digit - '0'
+                  : digit >= 'A' && digit <= 'F' ? digit - 'A' + 10
+                                                 : 0;
+    return n <= icMaxChannels ? n : 0;
 }
 
 struct CIccCmm::Impl {

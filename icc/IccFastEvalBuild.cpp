@@ -10,6 +10,7 @@
 
 #include "IccDefs.h"
 #include "IccFastEvalImpl.h"
+#include "IccLcmsContext.h"
 #include "IccLcmsInternals.h"
 
 using icfast::kLaneChannels;
@@ -29,7 +30,7 @@ bool IsPerChannel(const cmsStage* s) {
 // A pipeline of copies of stages [from, to) of the list.
 PipelinePtr Slice(const std::vector<const cmsStage*>& stages, size_t from, size_t to,
                   cmsUInt32Number inputs, cmsUInt32Number outputs) {
-    PipelinePtr p(cmsPipelineAlloc(cmsGetStageContextID(stages.front()), inputs, outputs));
+    PipelinePtr p(cmsPipelineAlloc(icLcmsContext(), inputs, outputs));
     for (size_t i = from; p && i < to; ++i) {
         if (!cmsPipelineInsertStage(p.get(), cmsAT_END,
                                     cmsStageDup(const_cast<cmsStage*>(stages[i]))))

@@ -10,11 +10,16 @@
 
 namespace {
 
+// Little CMS refuses a plug-in that expects a later release than itself. The
+// plug-in records used here are the same from 2.12 on, so a build against
+// later headers still runs with an earlier library.
+constexpr cmsUInt32Number kPluginVersion = LCMS_VERSION < 2120 ? LCMS_VERSION : 2120;
+
 cmsPluginRenderingIntent IntentPlugin(cmsUInt32Number intent, const char* name,
                                       cmsPluginBase* next) {
     cmsPluginRenderingIntent p{};
     p.base.Magic = cmsPluginMagicNumber;
-    p.base.ExpectedVersion = LCMS_VERSION;
+    p.base.ExpectedVersion = kPluginVersion;
     p.base.Type = cmsPluginRenderingIntentSig;
     p.base.Next = next;
     p.Intent = intent;
@@ -26,9 +31,9 @@ cmsPluginRenderingIntent IntentPlugin(cmsUInt32Number intent, const char* name,
 
 cmsContext MakeContext() {
     static cmsPluginOptimization capture{
-        {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginOptimizationSig, nullptr}, icLcmsOptimize};
+        {cmsPluginMagicNumber, kPluginVersion, cmsPluginOptimizationSig, nullptr}, icLcmsOptimize};
     static cmsPluginInterpolation interp{
-        {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginInterpolationSig, &capture.base},
+        {cmsPluginMagicNumber, kPluginVersion, cmsPluginInterpolationSig, &capture.base},
         icLcmsInterpolators};
     static cmsPluginRenderingIntent absolute =
         IntentPlugin(INTENT_ABSOLUTE_COLORIMETRIC, "Absolute colorimetric", &interp.base);

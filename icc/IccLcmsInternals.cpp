@@ -1,22 +1,28 @@
-// The one place that depends on how Little CMS 2.14 works inside rather than
-// on its published interface: how floats are quantised for 16-bit tables,
-// how a tone curve tells it is a 16-bit table, and how double formats are
-// read into and written from the pipeline's floats. Everything here is used
-// only when the library at run time is the version it was written for.
+// The one place that depends on how Little CMS works inside rather than on
+// its published interface: how floats are quantised for 16-bit tables, how a
+// tone curve tells it is a 16-bit table, and how double formats are read into
+// and written from the pipeline's floats. These are the same in every release
+// from 2.12 to 2.19.1, each read and checked; everything here is used only
+// when the library at run time is one of them, and quantises as they do.
 #include "IccLcmsInternals.h"
 
 #include <lcms2_plugin.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "IccSimd.h"
 
 namespace {
 
-constexpr int kKnownVersion = 2140;
+// The releases whose internals were read: 2.12, 2.13, 2.13.1, 2.14 to 2.18,
+// and 2.19 (2.19.1 reports 2190 too).
+constexpr int kCheckedVersions[] = {2120, 2130, 2131, 2140, 2150, 2160, 2170, 2180, 2190};
 
-// The start of Little CMS 2.14's tone curve record.
+// The start of Little CMS's tone curve record (the same from 2.12 to 2.19.1).
 struct CurveHead {
     cmsInterpParams* interpParams;
     cmsUInt32Number nSegments; // zero for a 16-bit table
@@ -32,9 +38,38 @@ int QuickFloor(double v) {
 
 } // namespace
 
+namespace {
+
+// Whether the library quantises floats for 16-bit tables as icLcmsQuantise
+// does. A library built with CMS_DONT_USE_FAST_FLOOR rounds some halves the
+// other way, which neither its version nor its headers tell; the floats on
+// either side of every halfway point show it (about 2 ms, once a process).
+bool QuantiserAgrees() {
+    cmsContext ctx = cmsCreateContext(nullptr, nullptr); // without the layer's plug-ins
+    const cmsUInt16Number ends[2] = {0, 0xFFFF};
+    cmsToneCurve* identity = cmsBuildTabulatedToneCurve16(ctx, 2, ends);
+    bool agrees = identity != nullptr;
+    for (unsigned k = 1; agrees && k < 0xFFFF; ++k) {
+        const float half = float((k - 0.5) / 65535.0);
+        for (float v : {std::nextafter(half, 0.0f), half}) {
+            const float want = float(icLcmsQuantise(v) / 65535.0);
+            agrees = agrees && cmsEvalToneCurveFloat(identity, v) == want;
+        }
+    }
+    if (identity)
+        cmsFreeToneCurve(identity);
+    cmsDeleteContext(ctx);
+    return agrees;
+}
+
+} // namespace
+
 bool icLcmsInternalsMatch() {
-#if LCMS_VERSION == 2140 && !defined(CMS_USE_BIG_ENDIAN) && !defined(CMS_DONT_USE_FAST_FLOOR)
-    return cmsGetEncodedCMMversion() == kKnownVersion;
+#if LCMS_VERSION >= 2120 && LCMS_VERSION <= 2190 && !defined(CMS_USE_BIG_ENDIAN)
+    static const bool match = std::find(std::begin(kCheckedVersions), std::end(kCheckedVersions),
+                                        cmsGetEncodedCMMversion()) != std::end(kCheckedVersions) &&
+                              QuantiserAgrees();
+    return match;
 #else
     return false;
 #endif

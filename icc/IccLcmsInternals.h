@@ -10,7 +10,8 @@
 // 16-bit value encodes.
 constexpr double icMaxEncodeableXyz = 1.0 + 32767.0 / 32768.0;
 
-// Whether the library in use is the version this knowledge was written for.
+// Whether the library in use is one of the releases this knowledge was
+// checked against, and quantises as they do.
 bool icLcmsInternalsMatch();
 // The word a float becomes where Little CMS reads a 16-bit table.
 cmsUInt16Number icLcmsQuantise(cmsFloat32Number v);

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "IccLcmsContext.h"
 #include "IccPcsJoint.h"
 
 namespace {
@@ -74,12 +75,13 @@ void EvalJoint(const cmsFloat32Number in[], cmsFloat32Number out[], const cmsSta
         out[i] = static_cast<cmsFloat32Number>(v[i]);
 }
 
+// Joint stages are made only in the layer's context.
 void* DupJoint(cmsStage* mpe) {
-    return _cmsDupMem(cmsGetStageContextID(mpe), cmsStageData(mpe), sizeof(IccPcsJoint));
+    return _cmsDupMem(icLcmsContext(), cmsStageData(mpe), sizeof(IccPcsJoint));
 }
 
 void FreeJoint(cmsStage* mpe) {
-    _cmsFree(cmsGetStageContextID(mpe), cmsStageData(mpe));
+    _cmsFree(icLcmsContext(), cmsStageData(mpe));
 }
 
 cmsStage* AllocJointStage(cmsContext ctx, const IccPcsJoint& joint) {
