@@ -70,6 +70,7 @@ ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
     // whole on disk.
     if (failure.empty() && end == RowsEnd::Done && !plan.dest.Commit())
         end = RowsEnd::WriteFailed;
+    const std::string writeCause = end == RowsEnd::WriteFailed ? WriteCause(plan) : std::string();
     plan.dest.Close();
     if (!failure.empty())
         return {ImageStatus::Failed, failure, why};
@@ -83,6 +84,5 @@ ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
     case RowsEnd::WriteFailed:
         break;
     }
-    return {ImageStatus::Failed, FormatText(msg::kWriteFailed, plan.shownDest.c_str()),
-            std::string()};
+    return {ImageStatus::Failed, FormatText(msg::kWriteFailed, plan.shownDest.c_str()), writeCause};
 }

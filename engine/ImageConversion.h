@@ -124,5 +124,9 @@ inline ImageOutcome ConvertImage(ImagePlan& plan, const RunControl& control,
 // given, receives why.
 std::string BeginPage(ImagePlan& plan, uint32_t index, std::string* cause = nullptr);
 
+// Why the destination could not be written ("Cannot write '<path>': <the
+// system's reason>"), or "" when the system gave no reason.
+std::string WriteCause(const ImagePlan& plan);
+
 // The intent handed to the source step for an intent index 0..4.
 icRenderingIntent SourceIntentFor(int intentIndex);

@@ -321,6 +321,12 @@ void MakeKernel(ImagePlan& p, const PagePlan& page, const PagePlan* previous) {
 
 } // namespace
 
+std::string WriteCause(const ImagePlan& plan) {
+    const int error = plan.dest.GetError();
+    return error ? FormatText("Cannot write '%s': %s", plan.shownDest.c_str(), strerror(error))
+                 : std::string();
+}
+
 std::string BeginPage(ImagePlan& p, uint32_t index, std::string* cause) {
     const PagePlan& page = p.pages[index];
     // The source moves to the page, and its rows are decoded only with the
@@ -342,13 +348,16 @@ std::string BeginPage(ImagePlan& p, uint32_t index, std::string* cause) {
         write.metadata = &p.metadata;
     }
     if (index == 0 && !p.dest.Create(p.destPath.c_str(), write)) {
-        if (cause && p.dest.GetCreateError() != 0)
+        if (cause && p.dest.GetError() != 0)
             *cause = FormatText("Cannot open '%s': %s", p.shownDest.c_str(),
-                                strerror(p.dest.GetCreateError()));
+                                strerror(p.dest.GetError()));
         return FormatText(msg::kCannotCreateTiff, p.shownDest.c_str());
     }
-    if (index > 0 && !p.dest.NextPage(write))
+    if (index > 0 && !p.dest.NextPage(write)) {
+        if (cause)
+            *cause = WriteCause(p);
         return FormatText(msg::kWriteFailed, p.shownDest.c_str());
+    }
     p.sourceRow = AllocateRow(p.source.GetRowBytes());
     p.destRow = AllocateRow(p.dest.GetRowBytes());
     if (!p.sourceRow || !p.destRow)

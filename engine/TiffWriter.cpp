@@ -64,7 +64,7 @@ bool CTiffWriter::CompressionAvailable(TiffCompression compression) {
 bool CTiffWriter::OpenPending(const char* path, bool bigTiff) {
     std::string temp;
     const int fd = CreatePendingFile(path, temp);
-    m_nCreateError = fd < 0 ? errno : 0;
+    m_nError = fd < 0 ? errno : 0;
     m_pTiff = fd < 0 ? nullptr : TIFFFdOpen(fd, temp.c_str(), bigTiff ? "w8" : "w");
     if (!m_pTiff) {
         if (fd >= 0) {
@@ -103,10 +103,11 @@ bool CTiffWriter::Create(const char* path, const TiffWriteSpec& spec) {
 bool CTiffWriter::NextPage(const TiffWriteSpec& spec) {
     if (!m_pTiff || m_nStrip < m_nHeight || !Consistent(spec))
         return false;
+    errno = 0;
     const bool written = m_pMetadata ? m_pMetadata->FinishDirectory(m_pTiff, m_nPage)
                                      : TIFFWriteDirectory(m_pTiff) == 1;
     if (!written)
-        return false;
+        return Failed();
     ++m_nPage;
     BeginPage(spec);
     return true;
@@ -223,16 +224,24 @@ bool CTiffWriter::WriteRow(const unsigned char* row) {
 }
 
 bool CTiffWriter::WriteFileRow(unsigned char* row) {
-    if (m_bScanlines)
-        return TIFFWriteScanline(m_pTiff, row, m_nStrip, 0) == 1;
+    errno = 0;
     const uint64_t bytes = m_fileRow.empty() ? m_nRowBytes : m_fileRow.size();
-    return TIFFWriteEncodedStrip(m_pTiff, m_nStrip, row, static_cast<tmsize_t>(bytes)) >= 0;
+    const bool written = m_bScanlines ? TIFFWriteScanline(m_pTiff, row, m_nStrip, 0) == 1
+                                      : TIFFWriteEncodedStrip(m_pTiff, m_nStrip, row,
+                                                              static_cast<tmsize_t>(bytes)) >= 0;
+    return written || Failed();
+}
+
+bool CTiffWriter::Failed() {
+    m_nError = errno;
+    return false;
 }
 
 bool CTiffWriter::Commit() {
     if (!m_pTiff)
         return false;
     // The kept EXIF tags go after the rows, in a directory of their own.
+    errno = 0;
     bool written = m_pMetadata ? m_pMetadata->Finish(m_pTiff, m_nPage) : TIFFFlush(m_pTiff) == 1;
     // On disk before it takes the final name: renamed first, a power cut
     // could leave an empty or short file under that name.
@@ -242,8 +251,9 @@ bool CTiffWriter::Commit() {
     const std::string temp = m_strTempPath;
     m_strTempPath.clear();
     if (!written) {
+        Failed();
         DiscardPendingFile(temp);
         return false;
     }
-    return CommitPendingFile(temp, m_strFinalPath);
+    return CommitPendingFile(temp, m_strFinalPath) || Failed();
 }

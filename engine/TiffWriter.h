@@ -67,9 +67,9 @@ public:
     CTiffWriter(const CTiffWriter&) = delete;
     CTiffWriter& operator=(const CTiffWriter&) = delete;
 
-    // The system's reason the last Create failed to make its hidden file;
-    // 0 when the file was made.
-    int GetCreateError() const { return m_nCreateError; }
+    // The system's reason (errno) for the last failure to make the hidden
+    // file or to write to it; 0 when it gave none.
+    int GetError() const { return m_nError; }
     // Creates the hidden file and begins its first page.
     bool Create(const char* path, const TiffWriteSpec& spec);
     // Ends the page whose rows have all been written and begins the next;
@@ -98,6 +98,8 @@ private:
     void SetDescriptiveTags(const TiffWriteSpec& spec);
     void SetInkTags(const std::vector<std::string>& names);
     void SetPageTags(const TiffPageTags& page);
+    // Keeps errno as the reason of a failure; false.
+    bool Failed();
     bool WriteFileRow(unsigned char* row);
 
     TIFF* m_pTiff = nullptr;
@@ -112,6 +114,6 @@ private:
     uint32_t m_nStrip = 0;
     uint32_t m_nPage = 0;
     std::string m_strTempPath;  // the hidden file being written
-    int m_nCreateError = 0;     // errno of the last Create that failed
+    int m_nError = 0;           // see GetError
     std::string m_strFinalPath; // the name it is committed under
 };

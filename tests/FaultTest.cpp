@@ -51,7 +51,8 @@ using Change = std::function<void(const Scene&)>;
 
 const std::string kReadFailed =
     "Error: Source image must be 8-bit or 16-bit and only have standard layers.";
-const std::string kNoRoom = "Error: Could not write to @/out/b.tif.";
+const std::string kNoRoom =
+    "Error: Could not write to @/out/b.tif.\n  Cannot write '@/out/b.tif': File too large";
 const std::string kTooLarge = "Error: Source image is too large.";
 
 static Change Patch(uint16_t tag, uint32_t value) {
@@ -252,7 +253,9 @@ TEST(Fault, TheToolLeavesNoHalfImage) {
              const rlimit limit{1 << 20, RLIM_INFINITY};
              signal(SIGXFSZ, SIG_DFL), setrlimit(RLIMIT_FSIZE, &limit);
          },
-         1, "Error: Could not write to @/out/big.tif.\nConversion cancelled.\n"},
+         1,
+         "Error: Could not write to @/out/big.tif.\n  Cannot write '@/out/big.tif': File too "
+         "large\nConversion cancelled.\n"},
     };
     for (const auto& [label, inChild, code, err] : cases) {
         SCOPED_TRACE(label);
