@@ -86,13 +86,23 @@ std::string SpaceName(icColorSpaceSignature space) {
     return std::to_string(n) + "-colour";
 }
 
+std::string CannotOpen(const Shown& shown, int error) {
+    return error ? FormatText("Cannot open %s: %s", Quoted(shown).c_str(), strerror(error))
+                 : std::string();
+}
+
+std::string CannotWrite(const Shown& shown, int error) {
+    return error ? FormatText("Cannot write %s: %s", Quoted(shown).c_str(), strerror(error))
+                 : std::string();
+}
+
 std::string OfUnopened(const std::string& path, const Shown& shown) {
     struct stat st;
     if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         return Quoted(shown) + " is a folder.";
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return FormatText("Cannot open %s: %s", Quoted(shown).c_str(), strerror(errno));
+        return CannotOpen(shown, errno);
     close(fd);
     return std::string();
 }
@@ -169,7 +179,7 @@ std::string OfUnwritable(const std::string& path, const Shown& shown) {
     if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         return Quoted(shown) + " is not a regular file.";
     if (access(path.c_str(), W_OK) != 0)
-        return FormatText("Cannot open %s: %s", Quoted(shown).c_str(), strerror(errno));
+        return CannotOpen(shown, errno);
     return std::string();
 }
 

@@ -14,6 +14,11 @@ namespace cause {
 // How a path appears in a cause: as the message shows it.
 using Shown = std::string;
 
+// The system's reason for a failure to open or to write a file:
+// "Cannot open '<path>': <reason>", "Cannot write '<path>': <reason>"; ""
+// when error is 0.
+std::string CannotOpen(const Shown& shown, int error);
+std::string CannotWrite(const Shown& shown, int error);
 // Why a file or folder that was to be read or written could not be opened:
 // "Cannot open '<path>': <the system's reason>", "'<path>' is a folder." for
 // a folder where a file belongs, or "" when it opens as a file.

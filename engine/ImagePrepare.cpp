@@ -3,7 +3,6 @@
 // image of the file is checked before the destination is created.
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <utility>
 
@@ -142,10 +141,15 @@ private:
     // The page carries a profile other than the chosen one: the same file
     // (the same profile ID when both have one) is not another profile.
     void NoteOtherProfile() {
-        std::vector<unsigned char> own, chosen;
-        if (!m_plan.source.GetIccProfile(own) ||
-            !ReadRegularFile(m_spec.m_strSourceProfile, chosen, icMaxProfileBytes) ||
-            !IsOtherProfile(own, chosen))
+        std::vector<unsigned char> own;
+        if (!m_plan.source.GetIccProfile(own))
+            return;
+        // Read once a file, by the first page that carries a profile.
+        std::vector<unsigned char>& chosen = m_chosenProfile;
+        if (chosen.empty() &&
+            !ReadRegularFile(m_spec.m_strSourceProfile, chosen, icMaxProfileBytes))
+            return;
+        if (!IsOtherProfile(own, chosen))
             return;
         const std::string ownName = icSummariseProfile(own.data(), own.size()).description;
         std::string chosenName = icSummariseProfile(chosen.data(), chosen.size()).description;
@@ -292,6 +296,7 @@ private:
     std::string m_strRefusal;
     std::string m_strCause;
     std::string m_strNote;
+    std::vector<unsigned char> m_chosenProfile; // the source profile's bytes, for the note
 };
 
 // Whether two pages convert the same pixels the same way.
@@ -322,9 +327,7 @@ void MakeKernel(ImagePlan& p, const PagePlan& page, const PagePlan* previous) {
 } // namespace
 
 std::string WriteCause(const ImagePlan& plan) {
-    const int error = plan.dest.GetError();
-    return error ? FormatText("Cannot write '%s': %s", plan.shownDest.c_str(), strerror(error))
-                 : std::string();
+    return cause::CannotWrite(plan.shownDest, plan.dest.GetError());
 }
 
 std::string BeginPage(ImagePlan& p, uint32_t index, std::string* cause) {
@@ -348,9 +351,8 @@ std::string BeginPage(ImagePlan& p, uint32_t index, std::string* cause) {
         write.metadata = &p.metadata;
     }
     if (index == 0 && !p.dest.Create(p.destPath.c_str(), write)) {
-        if (cause && p.dest.GetError() != 0)
-            *cause = FormatText("Cannot open '%s': %s", p.shownDest.c_str(),
-                                strerror(p.dest.GetError()));
+        if (cause)
+            *cause = cause::CannotOpen(p.shownDest, p.dest.GetError());
         return FormatText(msg::kCannotCreateTiff, p.shownDest.c_str());
     }
     if (index > 0 && !p.dest.NextPage(write)) {
