@@ -135,6 +135,10 @@ public:
                (b >> 3) << 19;
     }
 
+    // The page of the table that holds a pixel's entry.
+    static constexpr size_t kPages = kBytes >> 12;
+    static uint32_t PageOf(const unsigned char* pixel) { return IndexOf(pixel) >> 10; }
+
     void Prefetch(uint32_t index) const { __builtin_prefetch(&m_values[index]); }
 
     // Entries hold the result mixed with kEmpty, so that the zeros of fresh

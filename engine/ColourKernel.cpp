@@ -235,7 +235,7 @@ std::unique_ptr<CIccFastEval> MakeFastEvalFor(const CIccCmm& cmm, const PixelLay
 
 CColourKernel::CColourKernel(const CIccCmm& cmm, const PixelLayout& layout, ColourPlan& plan,
                              uint64_t pixels)
-    : m_cmm(cmm), m_layout(layout),
+    : m_cmm(cmm), m_layout(layout), m_plan(plan),
       m_nCacheBits(plan.table == ColourTable::WorkerCache ? plan.cacheBits : 1),
       m_bNoTable(plan.table == ColourTable::None) {
     if (plan.evaluator)
@@ -244,6 +244,8 @@ CColourKernel::CColourKernel(const CIccCmm& cmm, const PixelLayout& layout, Colo
     plan.evaluatorBytes = m_eval && m_eval->HasBytes();
     if (plan.table == ColourTable::Dense)
         m_dense = CDenseColourTable::Make();
+    if (m_dense)
+        m_preview = std::make_unique<TablePreview>();
     else if (plan.table == ColourTable::Packed)
         m_packed = CPackedColourCache::Make(layout.source.PixelBytes());
     if ((plan.table == ColourTable::Dense && !m_dense) ||
@@ -252,6 +254,46 @@ CColourKernel::CColourKernel(const CIccCmm& cmm, const PixelLayout& layout, Colo
         plan.cacheBits = CacheBitsFor(pixels);
         m_nCacheBits = plan.cacheBits;
     }
+}
+
+// What the first rows say of the image's colours: how many pages of the
+// dense table they would touch. Colours spread over the whole cube, as in
+// noise, touch a new page for nearly every pixel, and each page costs a
+// fault and a read from memory for a colour that seldom comes again: the
+// evaluator alone is then quicker, and the memory stays small. Photos, even
+// grainy ones, touch a new page for one pixel in ten or fewer.
+struct CColourKernel::TablePreview {
+    static constexpr uint32_t kPixels = 4096; // enough to tell, a row or two
+    std::vector<bool> touched = std::vector<bool>(CDenseColourTable::kPages);
+    uint32_t pixels = 0, pages = 0;
+
+    // True once it has seen enough. Its count stops there, as past a few
+    // thousand even noise finds the pages it touches touched already.
+    bool Add(uint32_t width, const unsigned char* src) {
+        for (uint32_t x = 0; x < width && pixels < kPixels; ++x, ++pixels) {
+            const uint32_t page = CDenseColourTable::PageOf(src + size_t(x) * 3);
+            pages += touched[page] ? 0 : 1;
+            touched[page] = true;
+        }
+        return pixels == kPixels;
+    }
+    // Whether the colours are spread too widely for the table: noise
+    // touches a new page for nine pixels in ten.
+    bool Spread() const { return pages > pixels / 2; }
+};
+
+void CColourKernel::Preview(uint32_t width, const unsigned char* src) {
+    if (m_preview && m_preview->Add(width, src))
+        EndPreview();
+}
+
+void CColourKernel::EndPreview() {
+    if (m_preview && m_preview->Spread()) {
+        m_dense.reset();
+        m_bNoTable = true;
+        m_plan.table = ColourTable::None;
+    }
+    m_preview.reset();
 }
 
 CColourKernel::~CColourKernel() = default;

@@ -20,7 +20,8 @@ class CColourKernel {
 public:
     // Makes the plan's evaluator and shared table, noting in the plan what
     // could not be had: no evaluator for this transform, or no memory for the
-    // shared table (the workers' caches serve instead).
+    // shared table (the workers' caches serve instead); and, later, a shared
+    // table the preview let go. The plan must outlive the kernel.
     CColourKernel(const CIccCmm& cmm, const PixelLayout& layout, ColourPlan& plan, uint64_t pixels);
     ~CColourKernel();
     CColourKernel(const CColourKernel&) = delete;
@@ -43,14 +44,25 @@ public:
     bool ConvertRow(const RunControl& control, uint32_t width, const unsigned char* src,
                     unsigned char* dst, WorkerState& state) const;
 
+    // Whether the kernel still wants to see rows before any is converted:
+    // it weighs whether its shared table will pay for the pages it touches.
+    bool WantsPreview() const { return m_preview != nullptr; }
+    // Shows it the next row, and ends the preview with what it has seen;
+    // called on one thread, before the workers get any row.
+    void Preview(uint32_t width, const unsigned char* src);
+    void EndPreview();
+
 private:
     const CIccCmm& m_cmm;
     const PixelLayout m_layout;
+    ColourPlan& m_plan; // told what the preview decides
     unsigned m_nCacheBits;
     bool m_bNoTable; // every pixel converted: sources too wide for a key
     std::unique_ptr<CIccFastEval> m_eval;
     std::unique_ptr<CDenseColourTable> m_dense;
     std::unique_ptr<CPackedColourCache> m_packed;
+    struct TablePreview;
+    std::unique_ptr<TablePreview> m_preview;
 };
 
 // Converts the pixels of one row one by one through the transform, on the

@@ -6,7 +6,7 @@
 #include "TiffImage.h"
 #include "TiffWriter.h"
 
-CRowPipeline::CRowPipeline(CTiffImage& source, CTiffWriter& dest, const CColourKernel& kernel,
+CRowPipeline::CRowPipeline(CTiffImage& source, CTiffWriter& dest, CColourKernel& kernel,
                            const RunControl& control, uint32_t width, uint32_t height,
                            unsigned workers)
     : m_source(source), m_dest(dest), m_kernel(kernel), m_control(control), m_nWidth(width),
@@ -66,21 +66,37 @@ void CRowPipeline::Worker(CColourKernel::WorkerState& state) {
 }
 
 // Reads rows into free slots and hands them to the workers; false when the
-// next row could not be read.
+// next row could not be read. While the kernel previews the first rows they
+// wait, as its preview may change how rows are converted.
 bool CRowPipeline::FillAhead(uint32_t& nextRead, uint32_t nextWrite) {
+    bool read = true;
     while (nextRead < m_nHeight && nextRead - nextWrite < m_slots.size()) {
         Slot& slot = m_slots[nextRead % m_slots.size()];
-        if (!m_source.ReadRow(slot.src.data()))
-            return false;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            slot.state = SlotState::Ready;
-            ++m_nPublished;
+        if (!m_source.ReadRow(slot.src.data())) {
+            read = false;
+            break;
         }
-        m_workReady.notify_one();
         ++nextRead;
+        if (m_kernel.WantsPreview())
+            m_kernel.Preview(m_nWidth, slot.src.data());
+        else
+            Publish(nextRead);
     }
-    return true;
+    m_kernel.EndPreview();
+    Publish(nextRead);
+    return read;
+}
+
+void CRowPipeline::Publish(uint32_t rows) {
+    if (rows == m_nPublished)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (uint32_t row = m_nPublished; row < rows; ++row)
+            m_slots[row % m_slots.size()].state = SlotState::Ready;
+        m_nPublished = rows;
+    }
+    m_workReady.notify_all();
 }
 
 void CRowPipeline::WaitUntilDone(Slot& slot) {

@@ -24,7 +24,7 @@ class CRowPipeline {
 public:
     // Throws when the memory or the threads cannot be had; nothing is read
     // or written then.
-    CRowPipeline(CTiffImage& source, CTiffWriter& dest, const CColourKernel& kernel,
+    CRowPipeline(CTiffImage& source, CTiffWriter& dest, CColourKernel& kernel,
                  const RunControl& control, uint32_t width, uint32_t height, unsigned workers);
     ~CRowPipeline();
     CRowPipeline(const CRowPipeline&) = delete;
@@ -44,12 +44,14 @@ private:
 
     void Worker(CColourKernel::WorkerState& state);
     bool FillAhead(uint32_t& nextRead, uint32_t nextWrite);
+    // Hands the rows read up to this one to the workers.
+    void Publish(uint32_t rows);
     void WaitUntilDone(Slot& slot);
     void Shutdown();
 
     CTiffImage& m_source;
     CTiffWriter& m_dest;
-    const CColourKernel& m_kernel;
+    CColourKernel& m_kernel;
     const RunControl& m_control;
     const uint32_t m_nWidth;
     const uint32_t m_nHeight;

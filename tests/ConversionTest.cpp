@@ -69,6 +69,10 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
     cmyIn.inkSet = inks8.inkSet = topBit.inkSet = INKSET_MULTIINK;
     for (size_t i = 0; i < topBit.pixels.size(); ++i)
         topBit.pixels[i] = i % 8 < 7 ? 0x40 : i / 8 % 2 * 0x80;
+    ts::Tiff noise = Image(512, 512, 3, 2); // every byte random
+    uint32_t seed = 1;
+    for (unsigned char& b : noise.pixels)
+        b = static_cast<unsigned char>((seed = seed * 1664525u + 1013904223u) >> 24);
     struct Case {
         const char* name;
         ts::Tiff tiff;
@@ -112,6 +116,9 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
         // destination fit seven bytes, else each worker's own cache.
         {"big-rgb-cmyk", Image(512, 512, 3, 2), srgb2, cmyk, 2, 5, 4, 2, kCompressNone,
          "3 workers, dense table, evaluator with bytes"},
+        // Colours all over the cube: the first rows show the dense table will not pay.
+        {"big-noise-rgb-cmyk", noise, srgb2, cmyk, 2, 5, 4, 2, kCompressNone,
+         "3 workers, no table, evaluator with bytes"},
         {"big-rgba-cmyka", Image(512, 512, 4, 2, 1), srgb, ink4, 2, 5, 5, 2, kCompressNone,
          "3 workers, dense table, evaluator with bytes"},
         {"big-cmyk-rgb", Image(512, 512, 4, 5), ink4, srgb, 2, 2, 3, 2, kCompressNone,
@@ -179,14 +186,14 @@ TEST(Conversion, EveryLayoutOnEveryPathGivesLittleCmsValues) {
     }
 }
 
-// Every colour of a grid with `steps` levels a channel, over and over, for 2^18 pixels: big
-// enough for the evaluator and the shared tables.
+// Every colour of a grid with `steps` levels a channel, four pixels each, over and over, for
+// 2^18 pixels: big enough for the evaluator and the shared tables.
 ts::Tiff Grid(uint16_t samples, uint16_t photometric, uint32_t steps) {
     ts::Tiff t;
     t.width = t.height = 512, t.samples = samples, t.photometric = photometric;
     t.rowsPerStrip = 16;
     for (uint32_t i = 0; i < t.width * t.height; ++i)
-        for (uint32_t c = 0, n = i; c < samples; ++c, n /= steps)
+        for (uint32_t c = 0, n = i / 4; c < samples; ++c, n /= steps)
             t.pixels.push_back(uint8_t(n % steps * 255 / (steps - 1)));
     return t;
 }

@@ -21,7 +21,6 @@ Conversion Convert(Conversion o, unsigned threads) {
         o.status = "refused", o.message = prepared.refusal;
         return o;
     }
-    o.plan = prepared.plan->colour.Describe();
     ImageProgress progress;
     progress.rowDone = [&] {
         if (++o.rows == o.cancelAfter)
@@ -29,6 +28,7 @@ Conversion Convert(Conversion o, unsigned threads) {
     };
     progress.pageBegun = [&](uint32_t, uint32_t) { ++o.pages; };
     const ImageOutcome outcome = ConvertImage(*prepared.plan, control, progress);
+    o.plan = prepared.plan->colour.Describe(); // as the rows were converted
     static const char* const kStatus[] = {"converted", "failed", "cancelled"};
     o.status = kStatus[int(outcome.status)], o.message = outcome.message;
     return o;
