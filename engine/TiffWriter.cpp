@@ -1,5 +1,6 @@
 #include "TiffWriter.h"
 
+#include <fcntl.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -26,6 +27,10 @@ uint64_t WrittenSizeBound(uint64_t rowBytes, uint32_t height, uint64_t tagBytes,
 // Compressed strips of one row compress badly; strips of about this many
 // bytes compress well and keep what the library buffers small.
 constexpr uint64_t kCompressedStripBytes = uint64_t(256) << 10;
+
+// The disk starts on what was written once this much has gathered, so that
+// the wait for it before the file takes its name is for the last part only.
+constexpr uint64_t kWritebackBytes = uint64_t(4) << 20;
 
 // A format with extra channels needs somewhere they wait, and a kind for each.
 bool Consistent(const TiffWriteSpec& spec) {
@@ -229,7 +234,18 @@ bool CTiffWriter::WriteFileRow(unsigned char* row) {
     const bool written = m_bScanlines ? TIFFWriteScanline(m_pTiff, row, m_nStrip, 0) == 1
                                       : TIFFWriteEncodedStrip(m_pTiff, m_nStrip, row,
                                                               static_cast<tmsize_t>(bytes)) >= 0;
-    return written || Failed();
+    if (!written)
+        return Failed();
+    m_nUnsynced += bytes;
+    if (m_nUnsynced >= kWritebackBytes)
+        StartWriteback();
+    return true;
+}
+
+void CTiffWriter::StartWriteback() {
+    m_nUnsynced = 0;
+    // Advice only: Commit's fsync still waits for every byte.
+    sync_file_range(TIFFFileno(m_pTiff), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 bool CTiffWriter::Failed() {

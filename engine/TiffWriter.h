@@ -101,6 +101,7 @@ private:
     // Keeps errno as the reason of a failure; false.
     bool Failed();
     bool WriteFileRow(unsigned char* row);
+    void StartWriteback();
 
     TIFF* m_pTiff = nullptr;
     uint32_t m_nWidth = 0;
@@ -113,6 +114,7 @@ private:
     std::vector<unsigned char> m_fileRow; // a whole row, extra samples included
     uint32_t m_nStrip = 0;
     uint32_t m_nPage = 0;
+    uint64_t m_nUnsynced = 0;   // bytes handed over since writeback last began
     std::string m_strTempPath;  // the hidden file being written
     int m_nError = 0;           // see GetError
     std::string m_strFinalPath; // the name it is committed under
