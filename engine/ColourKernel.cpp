@@ -217,20 +217,28 @@ bool ConvertRowPixels(const RunControl& control, const CIccCmm& cmm, const Pixel
 }
 
 std::unique_ptr<CIccFastEval> MakeFastEvalFor(const CIccCmm& cmm, const PixelLayout& layout) {
-    // Its tables are indexed by byte.
-    if (!DecodesChannelByChannel(layout.source) || layout.source.bitsPerSample != 8)
+    // Its tables are indexed by sample.
+    const int bits = layout.source.bitsPerSample;
+    if (!DecodesChannelByChannel(layout.source) || (bits != 8 && bits != 16))
         return nullptr;
     const int n = layout.source.colourChannels;
-    std::vector<icFloatNumber> levels(size_t(n) * 256);
-    for (int k = 0; k < 256; ++k) {
-        unsigned char pixel[icMaxChannels];
+    const unsigned count = 1u << bits;
+    std::vector<icFloatNumber> levels(size_t(n) * count);
+    for (unsigned k = 0; k < count; ++k) {
+        unsigned char pixel[2 * icMaxChannels] = {};
         icFloatNumber v[icMaxChannels];
-        memset(pixel, k, sizeof pixel);
+        for (int c = 0; c < n; ++c)
+            StoreSample(static_cast<uint16_t>(k), pixel + c * bits / 8, bits / 8);
         DecodePixel(layout.source, pixel, v);
         for (int c = 0; c < n; ++c)
-            levels[size_t(c) * 256 + size_t(k)] = v[c];
+            levels[size_t(c) * count + k] = v[c];
     }
-    return cmm.MakeFastEval(levels.data(), ChannelEncoderFor(layout.dest));
+    IccFastEvalEnds ends;
+    ends.levels = levels.data();
+    ends.levelBits = bits;
+    ends.bytes = ChannelEncoderFor(layout.dest);
+    ends.words = ChannelWordEncoderFor(layout.dest);
+    return cmm.MakeFastEval(ends);
 }
 
 CColourKernel::CColourKernel(const CIccCmm& cmm, const PixelLayout& layout, ColourPlan& plan,

@@ -60,7 +60,7 @@ ColourPlan ChooseColourPlan(const JobSpec& job, const PixelLayout& layout, uint3
     plan.table = TableFor(layout, pixels);
     // With a shared table the workers' own caches stay unused.
     plan.cacheBits = plan.table == ColourTable::WorkerCache ? CacheBitsFor(pixels) : 1;
-    plan.evaluator = pixels >= kFastSetupPixels && layout.source.bitsPerSample == 8;
+    plan.evaluator = pixels >= kFastSetupPixels;
     return plan;
 }
 

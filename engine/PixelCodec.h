@@ -148,11 +148,12 @@ inline bool DecodesChannelByChannel(const PixelFormat& format) {
     return !(format.lab != LabEncoding::None && format.xyzAsLab);
 }
 
-// One output channel's byte from its value, when the format's bytes are made
-// channel by channel, one byte each; null when they are not (XYZ values
-// stored as CIELab bytes mix the channels on the way out; 16-bit samples
-// take two bytes).
+// One output channel's sample from its value, when the format's samples are
+// made channel by channel: a byte, or a 16-bit sample (then the byte
+// encoder is null). Both are null when XYZ values stored as CIELab mix the
+// channels on the way out.
 using ChannelEncoder = unsigned char (*)(int channel, icFloatNumber value);
+using ChannelWordEncoder = uint16_t (*)(int channel, icFloatNumber value);
 inline ChannelEncoder ChannelEncoderFor(const PixelFormat& format) {
     if ((format.lab != LabEncoding::None && format.xyzAsLab) || format.bitsPerSample != 8)
         return nullptr;
@@ -161,4 +162,13 @@ inline ChannelEncoder ChannelEncoderFor(const PixelFormat& format) {
             return channel == 0 ? EncodeUnsigned(v) : EncodeSigned(v);
         };
     return [](int, icFloatNumber v) { return EncodeUnsigned(v); };
+}
+inline ChannelWordEncoder ChannelWordEncoderFor(const PixelFormat& format) {
+    if ((format.lab != LabEncoding::None && format.xyzAsLab) || format.bitsPerSample != 16)
+        return nullptr;
+    if (format.lab != LabEncoding::None)
+        return [](int channel, icFloatNumber v) {
+            return channel == 0 ? EncodeUnsigned16(v) : EncodeSigned16(v);
+        };
+    return [](int, icFloatNumber v) { return EncodeUnsigned16(v); };
 }

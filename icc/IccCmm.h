@@ -13,6 +13,8 @@
 #include "IccDefs.h"
 
 class CIccFastEval;
+struct IccFastEvalEnds;
+using IccByteEncoder = unsigned char (*)(int channel, icFloatNumber value);
 
 class CIccCmm {
 public:
@@ -44,15 +46,15 @@ public:
     icStatusCMM Apply(icFloatNumber* DstPixels, const icFloatNumber* SrcPixels,
                       icUInt32Number nPixels) const;
 
-    // A faster evaluator of this begun transform for 8-bit pixels, checked on
-    // a sample to give exactly what Apply gives; null when none can be made
-    // (the link has no evaluator, or the check failed). levels[c * 256 + k]
-    // is the value Apply receives for level k of channel c; each channel's
-    // value must depend on its own level alone. With an encoder (see
-    // IccFastEval.h) it also gives bytes.
-    std::unique_ptr<CIccFastEval>
-    MakeFastEval(const icFloatNumber* levels,
-                 unsigned char (*encoder)(int, icFloatNumber) = nullptr) const;
+    // A faster evaluator of this begun transform for pixels of the ends'
+    // shape (IccFastEval.h), checked on a sample to give exactly what Apply
+    // gives; null when none can be made (the link has no evaluator, or the
+    // check failed). Each channel's value must depend on its own level alone.
+    std::unique_ptr<CIccFastEval> MakeFastEval(const IccFastEvalEnds& ends) const;
+    // The same for 8-bit pixels: levels[c * 256 + k] is the value Apply
+    // receives for level k of channel c; with an encoder it also gives bytes.
+    std::unique_ptr<CIccFastEval> MakeFastEval(const icFloatNumber* levels,
+                                               IccByteEncoder encoder = nullptr) const;
 
     icColorSpaceSignature GetSourceSpace() const;
     icColorSpaceSignature GetDestSpace() const;

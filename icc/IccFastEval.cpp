@@ -14,7 +14,6 @@
 using icfast::kLaneChannels;
 using icfast::kLaneGroup;
 using icfast::kLanes;
-using icfast::kLevels;
 using icfast::kMaxStageChannels;
 using icfast::kWords;
 using icfast::Quantise;
@@ -32,7 +31,7 @@ void IccFastEvalImpl::Finish(const float* values, double* result) const {
 const float* IccFastEvalImpl::RunSteps(const unsigned char* levels, float* a, float* b,
                                        size_t count) const {
     for (unsigned c = 0; c < inputs; ++c)
-        a[c] = inTable[c * kLevels + levels[c]];
+        a[c] = inTable[(c << levelBits) + LevelAt(levels, c)];
     for (size_t i = 0; i < count; ++i) {
         RunStep(steps[i], a, b);
         std::swap(a, b);
@@ -70,18 +69,60 @@ void IccFastEvalImpl::Apply(const unsigned char* levels, double* result) const {
         result[c] = outTable[c * kWords + out16[c]];
 }
 
+void IccFastEvalImpl::Encode(unsigned c, double value, unsigned char* samples) const {
+    if (encoder != nullptr) {
+        samples[c] = encoder(static_cast<int>(c), value);
+        return;
+    }
+    const uint16_t word = wordEncoder(static_cast<int>(c), value);
+    memcpy(samples + 2 * c, &word, sizeof word);
+}
+
+namespace {
+
+// The samples of colours' table words: out16[i * step + c] is colour i's
+// word on channel c.
+void StoreSamples(const IccFastEvalImpl& e, const cmsUInt16Number* out16, unsigned step,
+                  unsigned char* const* samples, unsigned n) {
+    if (!e.byteTable.empty()) {
+        for (unsigned i = 0; i < n; ++i)
+            for (unsigned c = 0; c < e.outputs; ++c)
+                samples[i][c] = e.byteTable[c * kWords + out16[i * step + c]];
+        return;
+    }
+    for (unsigned i = 0; i < n; ++i)
+        for (unsigned c = 0; c < e.outputs; ++c)
+            memcpy(samples[i] + 2 * c, &e.wordTable[c * kWords + out16[i * step + c]], 2);
+}
+
+// The first values of the lanes, from the levels of n colours; lanes past
+// the last colour repeat it.
+template <typename Level>
+void GatherLanes(const IccFastEvalImpl& e, const unsigned char* const* levels, unsigned n,
+                 unsigned lanes, float* a) {
+    for (unsigned c = 0; c < e.inputs; ++c) {
+        const float* table = &e.inTable[c << e.levelBits];
+        for (unsigned i = 0; i < lanes; ++i) {
+            Level level;
+            memcpy(&level, levels[std::min(i, n - 1)] + c * sizeof(Level), sizeof level);
+            a[c * kLanes + i] = table[level];
+        }
+    }
+}
+
+} // namespace
+
 void IccFastEvalImpl::ApplyBytes(const unsigned char* levels, unsigned char* bytes) const {
-    if (byteTable.empty()) {
+    if (byteTable.empty() && wordTable.empty()) {
         double result[kMaxStageChannels];
         Apply(levels, result);
         for (unsigned c = 0; c < outputs; ++c)
-            bytes[c] = encoder(static_cast<int>(c), result[c]);
+            Encode(c, result[c], bytes);
         return;
     }
     cmsUInt16Number out16[kMaxStageChannels];
     StepsToLastTable(levels, out16);
-    for (unsigned c = 0; c < outputs; ++c)
-        bytes[c] = byteTable[c * kWords + out16[c]];
+    StoreSamples(*this, out16, 0, &bytes, 1);
 }
 
 void IccFastEvalImpl::ApplyLanes(const unsigned char* const* levels, unsigned char* const* bytes,
@@ -90,9 +131,10 @@ void IccFastEvalImpl::ApplyLanes(const unsigned char* const* levels, unsigned ch
     // groups of kLaneGroup.
     const unsigned lanes = (n + kLaneGroup - 1) / kLaneGroup * kLaneGroup;
     float a[kLaneChannels * kLanes], b[kLaneChannels * kLanes];
-    for (unsigned c = 0; c < inputs; ++c)
-        for (unsigned i = 0; i < lanes; ++i)
-            a[c * kLanes + i] = inTable[c * kLevels + levels[std::min(i, n - 1)][c]];
+    if (levelBits == 8)
+        GatherLanes<uint8_t>(*this, levels, n, lanes, a);
+    else
+        GatherLanes<uint16_t>(*this, levels, n, lanes, a);
     float *x = a, *y = b;
     for (size_t k = 0; k + (curvesIntoLast ? 2 : 1) < steps.size(); ++k) {
         RunStepLanes(steps[k], x, y, lanes);
@@ -119,9 +161,7 @@ void IccFastEvalImpl::ApplyLanes(const unsigned char* const* levels, unsigned ch
             last.params->Interpolation.Lerp16(words, out16 + i * step, last.params);
         }
     }
-    for (unsigned i = 0; i < n; ++i)
-        for (unsigned c = 0; c < outputs; ++c)
-            bytes[i][c] = byteTable[c * kWords + out16[i * step + c]];
+    StoreSamples(*this, out16, step, bytes, n);
 }
 
 CIccFastEval::CIccFastEval(std::unique_ptr<IccFastEvalImpl> impl) : m_pImpl(std::move(impl)) {}
@@ -147,7 +187,7 @@ void CIccFastEval::ApplyBytes(const unsigned char* const* levels, unsigned char*
 }
 
 bool CIccFastEval::HasBytes() const {
-    return m_pImpl->encoder != nullptr;
+    return m_pImpl->encoder != nullptr || m_pImpl->wordEncoder != nullptr;
 }
 
 void CIccFastEval::ApplyBytes(const unsigned char* levels, unsigned char* bytes) const {

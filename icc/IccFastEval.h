@@ -1,6 +1,6 @@
 #pragma once
 // A faster evaluation of a begun transform for pixels whose channels take 256
-// levels each, as 8-bit images give them. It walks the same stage list Little
+// or 65536 levels each, as 8-bit and 16-bit images give them. It walks the same stage list Little
 // CMS evaluates, with the same float arithmetic in the same order: stages
 // whose input takes few values become tables filled by Little CMS itself,
 // matrices, Lab/XYZ and table interpolation are computed directly by the same
@@ -8,6 +8,7 @@
 // transform's own, bit for bit; CIccCmm::MakeFastEval checks that on a
 // sample before handing one out.
 
+#include <cstdint>
 #include <memory>
 
 #include "IccDefs.h"
@@ -15,8 +16,22 @@
 struct IccFastEvalImpl;
 
 // How the caller turns one output channel's value (as CIccCmm::Apply gives
-// it) into its byte, when its encoding works channel by channel.
+// it) into its byte or its 16-bit sample, when its encoding works channel by
+// channel.
 using IccByteEncoder = unsigned char (*)(int channel, icFloatNumber value);
+using IccWordEncoder = uint16_t (*)(int channel, icFloatNumber value);
+
+// The pixels an evaluator takes and gives. Source pixels are one sample a
+// channel, of levelBits (8 or 16) bits in the machine's byte order, and
+// levels[c << levelBits | k] is the value CIccCmm::Apply receives for level
+// k of channel c. With an encoder it also gives the destination's samples:
+// bytes, or 16-bit samples in the machine's order.
+struct IccFastEvalEnds {
+    const icFloatNumber* levels = nullptr;
+    int levelBits = 8;
+    IccByteEncoder bytes = nullptr;
+    IccWordEncoder words = nullptr;
+};
 
 class CIccFastEval {
 public:
@@ -25,10 +40,10 @@ public:
     CIccFastEval(const CIccFastEval&) = delete;
     CIccFastEval& operator=(const CIccFastEval&) = delete;
 
-    // Converts one pixel given as level indices (one byte a channel) into
-    // the values CIccCmm::Apply gives for those levels. Thread-safe.
+    // Converts one source pixel (its levels) into the values CIccCmm::Apply
+    // gives for those levels. Thread-safe.
     void Apply(const unsigned char* levels, icFloatNumber* out) const;
-    // Whether it was made with an encoder, and the encoder's bytes of what
+    // Whether it was made with an encoder, and the encoder's samples of what
     // Apply gives, found in tables where the link allows.
     bool HasBytes() const;
     void ApplyBytes(const unsigned char* levels, unsigned char* bytes) const;

@@ -14,7 +14,6 @@
 #include "IccLcmsInternals.h"
 
 using icfast::kLaneChannels;
-using icfast::kLevels;
 using icfast::kMaxStageChannels;
 using icfast::kWords;
 using icfast::PipelinePtr;
@@ -113,11 +112,12 @@ bool FillInTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages,
     PipelinePtr lead;
     if (leading > 0 && !(lead = Slice(stages, 0, leading, e.inputs, e.inputs)))
         return false;
-    e.inTable.resize(e.inputs * kLevels);
-    for (unsigned k = 0; k < kLevels; ++k) {
+    const unsigned count = 1u << e.levelBits;
+    e.inTable.resize(size_t(e.inputs) * count);
+    for (unsigned k = 0; k < count; ++k) {
         double icc[icMaxChannels], lcms[icMaxChannels];
         for (unsigned c = 0; c < e.inputs; ++c)
-            icc[c] = levels[c * kLevels + k];
+            icc[c] = levels[(c << e.levelBits) + k];
         icToLcms(src, static_cast<int>(e.inputs), icc, lcms);
         float f[kMaxStageChannels], g[kMaxStageChannels];
         for (unsigned c = 0; c < e.inputs; ++c)
@@ -125,7 +125,7 @@ bool FillInTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages,
         if (lead)
             cmsPipelineEvalFloat(f, g, lead.get());
         for (unsigned c = 0; c < e.inputs; ++c)
-            e.inTable[c * kLevels + k] = lead ? g[c] : f[c];
+            e.inTable[(c << e.levelBits) + k] = lead ? g[c] : f[c];
     }
     return true;
 }
@@ -200,16 +200,19 @@ bool MakeSteps(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, s
     return true;
 }
 
-// The encoder's bytes of the word table, and whether the lanes may run the
+// The encoder's samples of the word table, and whether the lanes may run the
 // list.
-void AddByteTable(IccFastEvalImpl& e, IccByteEncoder encoder) {
-    e.encoder = encoder;
-    if (encoder != nullptr && !e.outTable.empty()) {
-        e.byteTable.resize(e.outTable.size());
-        for (size_t i = 0; i < e.outTable.size(); ++i)
-            e.byteTable[i] = encoder(static_cast<int>(i / kWords), e.outTable[i]);
-    }
-    e.lanes = !e.byteTable.empty() && e.inputs <= kLaneChannels;
+void AddSampleTable(IccFastEvalImpl& e, const IccFastEvalEnds& ends) {
+    e.encoder = ends.bytes;
+    e.wordEncoder = ends.bytes ? nullptr : ends.words;
+    const size_t n = e.outTable.size();
+    e.byteTable.resize(e.encoder ? n : 0);
+    e.wordTable.resize(e.wordEncoder ? n : 0);
+    for (size_t i = 0; i < e.byteTable.size(); ++i)
+        e.byteTable[i] = e.encoder(static_cast<int>(i / kWords), e.outTable[i]);
+    for (size_t i = 0; i < e.wordTable.size(); ++i)
+        e.wordTable[i] = e.wordEncoder(static_cast<int>(i / kWords), e.outTable[i]);
+    e.lanes = n > 0 && (e.encoder || e.wordEncoder) && e.inputs <= kLaneChannels;
     for (const Step& step : e.steps)
         e.lanes = e.lanes && step.in <= kLaneChannels && step.out <= kLaneChannels;
 }
@@ -218,20 +221,21 @@ void AddByteTable(IccFastEvalImpl& e, IccByteEncoder encoder) {
 
 std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEncoding src,
                                               int srcChannels, IccLcmsEncoding dst, int dstChannels,
-                                              const double* levels, IccByteEncoder encoder) {
+                                              const IccFastEvalEnds& ends) {
     // Every encoding reads and writes channel by channel, which the level
     // and word tables rely on.
-    if (!icLcmsInternalsMatch() || link == nullptr)
+    if (!icLcmsInternalsMatch() || link == nullptr || (ends.levelBits != 8 && ends.levelBits != 16))
         return nullptr;
     std::unique_ptr<IccFastEvalImpl> e = NewEval(link, srcChannels, dst, dstChannels);
     if (!e)
         return nullptr;
+    e->levelBits = static_cast<unsigned>(ends.levelBits);
     std::vector<const cmsStage*> stages;
     for (const cmsStage* s = cmsPipelineGetPtrToFirstStage(e->link.get()); s; s = cmsStageNext(s))
         stages.push_back(s);
     const Parts parts = PartsOf(stages);
     const size_t through = parts.quantisedEnd ? parts.end : stages.size();
-    if (!FillInTable(*e, stages, parts.leading, src, levels) ||
+    if (!FillInTable(*e, stages, parts.leading, src, ends.levels) ||
         !MakeSteps(*e, stages, parts.leading, through))
         return nullptr;
     if (parts.quantisedEnd) {
@@ -240,6 +244,6 @@ std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEn
         e->curvesIntoLast = e->steps.size() >= 2 && e->steps[e->steps.size() - 2].AllTabulated() &&
                             WordsSurviveFloats();
     }
-    AddByteTable(*e, encoder);
+    AddSampleTable(*e, ends);
     return std::make_unique<CIccFastEval>(std::move(e));
 }

@@ -9,9 +9,9 @@
 #include "IccFastEval.h"
 #include "IccLcmsEncoding.h"
 
-// levels[c * 256 + k] is channel c's ICC float value at level k. Null when
-// the link has stages the evaluator cannot take apart, or its source levels
-// mix channels.
+// The ends' levels are the ICC float values of each channel's levels. Null
+// when the link has stages the evaluator cannot take apart, or its source
+// levels mix channels.
 std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEncoding src,
                                               int srcChannels, IccLcmsEncoding dst, int dstChannels,
-                                              const double* levels, IccByteEncoder encoder);
+                                              const IccFastEvalEnds& ends);

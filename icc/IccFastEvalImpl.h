@@ -2,6 +2,7 @@
 // What a fast evaluator holds: filled by its compiler (IccFastEvalBuild.cpp),
 // run by CIccFastEval (IccFastEval.cpp). Only icc/ includes this.
 
+#include <cstring>
 #include <vector>
 
 #include "IccFastEval.h"
@@ -12,14 +13,29 @@ struct IccFastEvalImpl {
     icfast::PipelinePtr link; // owns the stages the steps point into
     unsigned inputs = 0, outputs = 0;
     IccLcmsEncoding dst = IccLcmsEncoding::Plain;
-    std::vector<float> inTable; // inputs x 256: levels through the leading curves
+    unsigned levelBits = 8;
+    std::vector<float> inTable; // inputs << levelBits: levels through the leading curves
     std::vector<icfast::Step> steps;
     // When the list ends in a 16-bit table and per-channel stages, the last
     // step's words map straight to the final values: outputs x 65536.
     std::vector<double> outTable;
-    // The caller's bytes of the same words, when it encodes channel by channel.
+    // The caller's samples of the same words, when it encodes channel by
+    // channel: bytes or 16-bit samples, as its encoder makes.
     IccByteEncoder encoder = nullptr;
+    IccWordEncoder wordEncoder = nullptr;
     std::vector<unsigned char> byteTable;
+    std::vector<uint16_t> wordTable;
+
+    // Channel c's level in a source pixel.
+    unsigned LevelAt(const unsigned char* pixel, unsigned c) const {
+        if (levelBits == 8)
+            return pixel[c];
+        uint16_t v;
+        memcpy(&v, pixel + 2 * c, sizeof v);
+        return v;
+    }
+    // Stores the encoder's sample of channel c's value.
+    void Encode(unsigned c, double value, unsigned char* samples) const;
 
     void Apply(const unsigned char* levels, double* result) const;
     void ApplyBytes(const unsigned char* levels, unsigned char* bytes) const;

@@ -180,41 +180,61 @@ TEST(Colour, TheFastEvaluatorServesTheCommonPairs) {
         {srgb, ts::RequireProfile("compatibleWithAdobeRGB1998.icc")},
         // A table of three outputs last.
         {srgb, ts::MakeProfile(dir.path(), ts::IntentTables(), "rgb-tables.icc")}};
-    const auto encode = [](int, icFloatNumber v) {
+    const IccByteEncoder bytes = [](int, icFloatNumber v) {
         return static_cast<unsigned char>(std::clamp(v * 255.0 + 0.5, 0.0, 255.0));
     };
-    std::vector<icFloatNumber> levels(4 * 256);
-    for (size_t i = 0; i < levels.size(); ++i)
-        levels[i] = icFloatNumber(i % 256) / 255.0;
+    const IccWordEncoder words = [](int, icFloatNumber v) {
+        return static_cast<uint16_t>(std::clamp(v * 65535.0 + 0.5, 0.0, 65535.0));
+    };
     constexpr unsigned kColours = 777;
     for (const auto& [from, to] : cases) {
-        SCOPED_TRACE(from + " -> " + to);
         const auto cmm = Begun(from, to, icPerceptual);
         ASSERT_TRUE(cmm);
-        // XYZ destinations take values only: no encoder, no byte tables.
-        ASSERT_TRUE(cmm->MakeFastEval(levels.data()));
-        const auto eval = cmm->MakeFastEval(levels.data(), encode);
-        ASSERT_TRUE(eval);
         const int in = cmm->GetSourceSamples(), out = cmm->GetDestSamples();
-        std::vector<std::array<unsigned char, 16>> colours(kColours), batched(kColours);
-        std::vector<const unsigned char*> sources(kColours);
-        std::vector<unsigned char*> dests(kColours);
-        for (unsigned i = 0; i < kColours; ++i) {
-            for (int c = 0; c < in; ++c)
-                colours[i][c] = static_cast<unsigned char>((i * 97 + c * 71) * (c + 3));
-            sources[i] = colours[i].data(), dests[i] = batched[i].data();
-        }
-        eval->ApplyBytes(sources.data(), dests.data(), kColours);
-        for (unsigned i = 0; i < kColours; ++i) {
-            unsigned char bytes[16];
-            icFloatNumber v[16], want[16];
-            for (int c = 0; c < in; ++c)
-                v[c] = levels[colours[i][c]];
-            eval->ApplyBytes(colours[i].data(), bytes);
-            cmm->Apply(want, v);
-            for (int c = 0; c < out; ++c) {
-                ASSERT_EQ(bytes[c], encode(c, want[c])) << i << " " << c;
-                ASSERT_EQ(batched[i][c], bytes[c]) << i << " " << c;
+        // 8-bit pixels to bytes, 16-bit ones to 16-bit samples.
+        for (const int bits : {8, 16}) {
+            SCOPED_TRACE(from + " -> " + to + " " + std::to_string(bits));
+            const unsigned top = (1u << bits) - 1, size = unsigned(bits) / 8;
+            std::vector<icFloatNumber> levels(4u << bits);
+            for (size_t i = 0; i < levels.size(); ++i)
+                levels[i] = icFloatNumber(i & top) / top;
+            IccFastEvalEnds ends;
+            ends.levels = levels.data(), ends.levelBits = bits;
+            // XYZ destinations take values only: no encoder, no sample tables.
+            ASSERT_TRUE(cmm->MakeFastEval(ends));
+            ends.bytes = bits == 8 ? bytes : nullptr;
+            ends.words = bits == 16 ? words : nullptr;
+            const auto eval = cmm->MakeFastEval(ends);
+            ASSERT_TRUE(eval);
+            const auto sample = [&](const unsigned char* p, int c) {
+                uint16_t v = 0;
+                std::memcpy(&v, p + c * size, size);
+                return v;
+            };
+            std::vector<std::array<unsigned char, 32>> colours(kColours), batched(kColours);
+            std::vector<const unsigned char*> sources(kColours);
+            std::vector<unsigned char*> dests(kColours);
+            for (unsigned i = 0; i < kColours; ++i) {
+                for (int c = 0; c < in; ++c) {
+                    const uint16_t v =
+                        uint16_t((i * 97 + c * 71) * (c + 3) * (size == 2 ? 263 : 1));
+                    std::memcpy(&colours[i][c * size], &v, size);
+                }
+                sources[i] = colours[i].data(), dests[i] = batched[i].data();
+            }
+            eval->ApplyBytes(sources.data(), dests.data(), kColours);
+            for (unsigned i = 0; i < kColours; ++i) {
+                unsigned char one[32];
+                icFloatNumber v[16], want[16];
+                for (int c = 0; c < in; ++c)
+                    v[c] = levels[(unsigned(c) << bits) + sample(colours[i].data(), c)];
+                eval->ApplyBytes(colours[i].data(), one);
+                cmm->Apply(want, v);
+                for (int c = 0; c < out; ++c) {
+                    ASSERT_EQ(sample(one, c), size == 1 ? bytes(c, want[c]) : words(c, want[c]))
+                        << i << " " << c;
+                    ASSERT_EQ(sample(batched[i].data(), c), sample(one, c)) << i << " " << c;
+                }
             }
         }
     }

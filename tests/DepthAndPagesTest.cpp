@@ -9,9 +9,11 @@
 
 namespace {
 
-ts::Tiff Image(uint16_t samples, uint16_t photometric, uint16_t alpha, uint16_t bits) {
+ts::Tiff Image(uint16_t samples, uint16_t photometric, uint16_t alpha, uint16_t bits,
+               uint32_t side = 0) {
     ts::Tiff t;
-    t.width = 37, t.height = 9, t.samples = samples, t.photometric = photometric;
+    t.width = side ? side : 37, t.height = side ? side : 9;
+    t.samples = samples, t.photometric = photometric;
     t.extraSamples = alpha, t.bits = bits, t.rowsPerStrip = 4;
     t.inkSet = photometric == 5 && samples - alpha != 4 ? INKSET_MULTIINK : 0;
     t.pixels = ts::Pattern(t, 7);
@@ -110,6 +112,20 @@ TEST(Depth, SixteenBitSamplesInEverySpaceAndByteOrder) {
                     Converted(job, noisy, depth, threads);
                     EXPECT_TRUE(ts::ReadBytes(job.dest) == first) << threads;
                 }
+            }
+        }
+        // From 2^18 pixels on, the evaluator takes 16-bit samples too, whatever the depth out.
+        ASSERT_TRUE(ts::WriteTiff(job.source, Image(c.samples, c.photometric, c.alpha, 16, 512)));
+        for (int depth : {16, 8}) {
+            ts::Conversion deep = job;
+            deep.depth = depth;
+            ts::Bytes first;
+            for (unsigned threads : {0u, 2u}) {
+                const ts::Conversion o = ts::Convert(deep, threads);
+                EXPECT_EQ(o.plan.find("evaluator with bytes") != std::string::npos, threads > 0)
+                    << depth << " " << o.plan;
+                first = threads ? first : ts::ReadBytes(job.dest);
+                EXPECT_TRUE(ts::ReadBytes(job.dest) == first) << depth;
             }
         }
     }
