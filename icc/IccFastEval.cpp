@@ -59,12 +59,23 @@ void IccFastEvalImpl::StepsToLastTable(const unsigned char* levels, cmsUInt16Num
     s.params->Interpolation.Lerp16(in16, out16, s.params);
 }
 
+void IccFastEvalImpl::TailValues(const cmsUInt16Number* words, double* result) const {
+    float f[kMaxStageChannels], g[kMaxStageChannels];
+    for (unsigned c = 0; c < outputs; ++c)
+        f[c] = static_cast<float>(words[c]) / 65535.0f;
+    if (tail)
+        cmsPipelineEvalFloat(f, g, tail.get());
+    Finish(tail ? g : f, result);
+}
+
 void IccFastEvalImpl::Apply(const unsigned char* levels, double* result) const {
     float a[kMaxStageChannels], b[kMaxStageChannels];
-    if (outTable.empty())
+    if (!quantisedEnd)
         return Finish(RunSteps(levels, a, b, steps.size()), result);
     cmsUInt16Number out16[kMaxStageChannels];
     StepsToLastTable(levels, out16);
+    if (outTable.empty())
+        return TailValues(out16, result);
     for (unsigned c = 0; c < outputs; ++c)
         result[c] = outTable[c * kWords + out16[c]];
 }

@@ -6,12 +6,14 @@
 
 #include <lcms2_plugin.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "IccDefs.h"
 #include "IccFastEvalImpl.h"
 #include "IccLcmsContext.h"
 #include "IccLcmsInternals.h"
+#include "IccParallel.h"
 
 using icfast::kLaneChannels;
 using icfast::kMaxStageChannels;
@@ -46,8 +48,10 @@ std::vector<cmsUInt16Number> TabulateCurve(const cmsToneCurve* curve) {
     if (!icLcmsCurveIsTable16(curve))
         return table;
     table.resize(kWords);
-    for (unsigned q = 0; q < kWords; ++q)
-        table[q] = cmsEvalToneCurve16(curve, static_cast<cmsUInt16Number>(q));
+    icParallelFor(kWords, [&](unsigned from, unsigned to) {
+        for (unsigned q = from; q < to; ++q)
+            table[q] = cmsEvalToneCurve16(curve, static_cast<cmsUInt16Number>(q));
+    });
     return table;
 }
 
@@ -112,40 +116,53 @@ bool FillInTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages,
     PipelinePtr lead;
     if (leading > 0 && !(lead = Slice(stages, 0, leading, e.inputs, e.inputs)))
         return false;
-    const unsigned count = 1u << e.levelBits;
-    e.inTable.resize(size_t(e.inputs) * count);
-    for (unsigned k = 0; k < count; ++k) {
-        double icc[icMaxChannels], lcms[icMaxChannels];
-        for (unsigned c = 0; c < e.inputs; ++c)
-            icc[c] = levels[(c << e.levelBits) + k];
-        icToLcms(src, static_cast<int>(e.inputs), icc, lcms);
-        float f[kMaxStageChannels], g[kMaxStageChannels];
-        for (unsigned c = 0; c < e.inputs; ++c)
-            f[c] = icLcmsUnrollDouble(src, static_cast<int>(c), lcms[c]);
-        if (lead)
-            cmsPipelineEvalFloat(f, g, lead.get());
-        for (unsigned c = 0; c < e.inputs; ++c)
-            e.inTable[(c << e.levelBits) + k] = lead ? g[c] : f[c];
-    }
+    e.inTable.resize(size_t(e.inputs) << e.levelBits);
+    icParallelFor(1u << e.levelBits, [&](unsigned first, unsigned end) {
+        for (unsigned k = first; k < end; ++k) {
+            double icc[icMaxChannels], lcms[icMaxChannels];
+            for (unsigned c = 0; c < e.inputs; ++c)
+                icc[c] = levels[(c << e.levelBits) + k];
+            icToLcms(src, static_cast<int>(e.inputs), icc, lcms);
+            float f[kMaxStageChannels], g[kMaxStageChannels];
+            for (unsigned c = 0; c < e.inputs; ++c)
+                f[c] = icLcmsUnrollDouble(src, static_cast<int>(c), lcms[c]);
+            if (lead)
+                cmsPipelineEvalFloat(f, g, lead.get());
+            for (unsigned c = 0; c < e.inputs; ++c)
+                e.inTable[(c << e.levelBits) + k] = lead ? g[c] : f[c];
+        }
+    });
     return true;
 }
 
-bool FillOutTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, size_t from) {
-    PipelinePtr tail;
-    if (from < stages.size() && !(tail = Slice(stages, from, stages.size(), e.outputs, e.outputs)))
+// The word tables: what every word of the last table becomes, as values
+// when there is no encoder, as the encoder's samples when there is one
+// (Apply then finds the values through the tail itself).
+bool FillWordTables(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, size_t from) {
+    if (from < stages.size() &&
+        !(e.tail = Slice(stages, from, stages.size(), e.outputs, e.outputs)))
         return false;
-    e.outTable.resize(size_t(e.outputs) * kWords);
-    for (unsigned q = 0; q < kWords; ++q) {
-        float f[kMaxStageChannels], g[kMaxStageChannels];
-        for (unsigned c = 0; c < e.outputs; ++c)
-            f[c] = static_cast<float>(q) / 65535.0f;
-        if (tail)
-            cmsPipelineEvalFloat(f, g, tail.get());
-        double result[kMaxStageChannels];
-        e.Finish(tail ? g : f, result);
-        for (unsigned c = 0; c < e.outputs; ++c)
-            e.outTable[c * kWords + q] = result[c];
-    }
+    const size_t n = size_t(e.outputs) * kWords;
+    e.outTable.resize(e.encoder || e.wordEncoder ? 0 : n);
+    e.byteTable.resize(e.encoder ? n : 0);
+    e.wordTable.resize(e.wordEncoder ? n : 0);
+    icParallelFor(kWords, [&](unsigned first, unsigned end) {
+        for (unsigned q = first; q < end; ++q) {
+            cmsUInt16Number words[kMaxStageChannels];
+            double result[kMaxStageChannels];
+            std::fill_n(words, e.outputs, static_cast<cmsUInt16Number>(q));
+            e.TailValues(words, result);
+            for (unsigned c = 0; c < e.outputs; ++c) {
+                const size_t i = c * kWords + q;
+                if (!e.outTable.empty())
+                    e.outTable[i] = result[c];
+                else if (e.encoder)
+                    e.byteTable[i] = e.encoder(static_cast<int>(c), result[c]);
+                else
+                    e.wordTable[i] = e.wordEncoder(static_cast<int>(c), result[c]);
+            }
+        }
+    });
     return true;
 }
 
@@ -200,21 +217,12 @@ bool MakeSteps(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, s
     return true;
 }
 
-// The encoder's samples of the word table, and whether the lanes may run the
-// list.
-void AddSampleTable(IccFastEvalImpl& e, const IccFastEvalEnds& ends) {
-    e.encoder = ends.bytes;
-    e.wordEncoder = ends.bytes ? nullptr : ends.words;
-    const size_t n = e.outTable.size();
-    e.byteTable.resize(e.encoder ? n : 0);
-    e.wordTable.resize(e.wordEncoder ? n : 0);
-    for (size_t i = 0; i < e.byteTable.size(); ++i)
-        e.byteTable[i] = e.encoder(static_cast<int>(i / kWords), e.outTable[i]);
-    for (size_t i = 0; i < e.wordTable.size(); ++i)
-        e.wordTable[i] = e.wordEncoder(static_cast<int>(i / kWords), e.outTable[i]);
-    e.lanes = n > 0 && (e.encoder || e.wordEncoder) && e.inputs <= kLaneChannels;
+// Whether the lanes may run the list: they end in a sample table.
+bool LanesServe(const IccFastEvalImpl& e) {
+    bool lanes = !(e.byteTable.empty() && e.wordTable.empty()) && e.inputs <= kLaneChannels;
     for (const Step& step : e.steps)
-        e.lanes = e.lanes && step.in <= kLaneChannels && step.out <= kLaneChannels;
+        lanes = lanes && step.in <= kLaneChannels && step.out <= kLaneChannels;
+    return lanes;
 }
 
 } // namespace
@@ -230,6 +238,8 @@ std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEn
     if (!e)
         return nullptr;
     e->levelBits = static_cast<unsigned>(ends.levelBits);
+    e->encoder = ends.bytes;
+    e->wordEncoder = ends.bytes ? nullptr : ends.words;
     std::vector<const cmsStage*> stages;
     for (const cmsStage* s = cmsPipelineGetPtrToFirstStage(e->link.get()); s; s = cmsStageNext(s))
         stages.push_back(s);
@@ -239,11 +249,12 @@ std::unique_ptr<CIccFastEval> icBuildFastEval(const cmsPipeline* link, IccLcmsEn
         !MakeSteps(*e, stages, parts.leading, through))
         return nullptr;
     if (parts.quantisedEnd) {
-        if (!FillOutTable(*e, stages, parts.end))
+        e->quantisedEnd = true;
+        if (!FillWordTables(*e, stages, parts.end))
             return nullptr;
         e->curvesIntoLast = e->steps.size() >= 2 && e->steps[e->steps.size() - 2].AllTabulated() &&
                             WordsSurviveFloats();
     }
-    AddSampleTable(*e, ends);
+    e->lanes = LanesServe(*e);
     return std::make_unique<CIccFastEval>(std::move(e));
 }

@@ -16,9 +16,14 @@ struct IccFastEvalImpl {
     unsigned levelBits = 8;
     std::vector<float> inTable; // inputs << levelBits: levels through the leading curves
     std::vector<icfast::Step> steps;
-    // When the list ends in a 16-bit table and per-channel stages, the last
-    // step's words map straight to the final values: outputs x 65536.
+    // When the list ends in a 16-bit table and per-channel stages (the
+    // tail), the last step's words map straight to the final values:
+    // outputs x 65536, kept when there is no encoder.
+    bool quantisedEnd = false;
+    icfast::PipelinePtr tail;
     std::vector<double> outTable;
+    // The final values of the last table's words, one a channel.
+    void TailValues(const cmsUInt16Number* words, double* result) const;
     // The caller's samples of the same words, when it encodes channel by
     // channel: bytes or 16-bit samples, as its encoder makes.
     IccByteEncoder encoder = nullptr;
