@@ -15,6 +15,7 @@
 #include "FileRead.h"
 #include "TiffMetadata.h"
 #include "TiffRawIfd.h"
+#include "TiffSourceIo.h"
 
 namespace {
 
@@ -40,11 +41,11 @@ TIFF* OpenCapped(int fd, const char* path, uint64_t maxAllocation, bool* refused
             options, tmsize_t(std::min<uint64_t>(std::max<uint64_t>(maxAllocation, 1),
                                                  uint64_t(std::numeric_limits<tmsize_t>::max()))));
         TIFFOpenOptionsSetErrorHandlerExtR(options, NoteRefusedAllocation, refused);
-        tif = TIFFFdOpenExt(fd, path, "rm", options);
+        tif = OpenBufferedSource(fd, path, "rm", options);
         TIFFOpenOptionsFree(options);
-    }
-    if (!tif)
+    } else {
         close(fd);
+    }
     return tif;
 }
 
@@ -348,6 +349,10 @@ void CTiffImage::HandOut(const PixelFormat& format, CExtraCarrier* extras) {
 bool CTiffImage::ReadRow(unsigned char* row) {
     if (!m_pTiff || !m_bRowsReadable || m_nRow >= m_nHeight)
         return false;
+    // Rows come from the file as it is once checked, not as it was when
+    // its directory was read ahead.
+    if (m_nRow == 0)
+        ForgetReadAhead(m_pTiff);
     // The library decodes one row at a time, even from a strip holding the
     // whole image, so memory stays a row and the codec's state.
     unsigned char* target = m_pExtras ? m_fileRow.data() : row;

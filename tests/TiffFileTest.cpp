@@ -40,7 +40,10 @@ TEST(TiffFile, ReadsEveryRowOfTheLayoutsItTakes) {
         {1, 1, TCM_ADDITIVE, [](T& t) { t.planar = 2, t.rowsPerStrip = 3, t.compression = 8, t.height = 7; }},
         {1, 1, TCM_ADDITIVE, [](T& t) { t.tiled = true, t.width = 37, t.height = 21, t.compression = 5; }},
         {1, 1, TCM_SUBTRACTIVE, [](T& t) { t.tiled = true, t.planar = 2, t.photometric = 5, t.samples = 4, t.bits = 16, t.width = 17, t.height = 33; }},
-        {1, 0, TCM_ADDITIVE, [](T& t) { t.tiled = true, t.samples = 1, t.bits = 1, t.width = 40; }}};
+        {1, 0, TCM_ADDITIVE, [](T& t) { t.tiled = true, t.samples = 1, t.bits = 1, t.width = 40; }},
+        // Files larger than what is read ahead at once: strips of a row, and one strip.
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.width = 1000, t.height = 400; }},
+        {1, 1, TCM_ADDITIVE, [](T& t) { t.width = 700, t.height = 600, t.rowsPerStrip = 0; }}};
     // clang-format on
     for (uint16_t o = 2; o <= 8; ++o)
         cases.push_back({1, 1, TCM_ADDITIVE, [o](T& t) { t.orientation = o; }});
