@@ -83,8 +83,9 @@ unsigned PipelineWorkersFor(unsigned wanted, uint64_t sourceRowBytes, uint64_t d
     // Memory for the fast way stays within a fixed budget whatever rows a
     // file claims; a wider image gets fewer workers, a huge one none.
     constexpr uint64_t kBudget = uint64_t(96) << 20;
-    const uint64_t perWorker = kRowsPerWorker * (uint64_t(sourceRowBytes) + destRowBytes) +
-                               uint64_t(width) * sizeof(std::pair<uint32_t, uint32_t>) +
-                               CColourCache::BytesFor(CColourCache::kDefaultBits);
+    const uint64_t perWorker =
+        uint64_t(kRowsPerWorker) * RowsPerBatch(width) * (uint64_t(sourceRowBytes) + destRowBytes) +
+        uint64_t(width) * sizeof(std::pair<uint32_t, uint32_t>) +
+        CColourCache::BytesFor(CColourCache::kDefaultBits);
     return static_cast<unsigned>(std::min<uint64_t>(wanted, kBudget / perWorker));
 }

@@ -2,6 +2,7 @@
 // How the colours of one image are computed, chosen once before its first
 // row. Every way writes the same bytes; they differ in speed and memory.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -35,9 +36,18 @@ struct ColourPlan {
     std::string Describe() const;
 };
 
-// Rows in flight per worker: enough to keep every core busy while the run's
-// thread reads and writes, few enough that memory stays a handful of rows.
+// Batches of rows in flight per worker: enough to keep every core busy while
+// the run's thread reads and writes, few enough that memory stays a handful
+// of batches.
 constexpr unsigned kRowsPerWorker = 4;
+// Rows are handed to the workers in batches of about this many pixels (and
+// at most kMaxBatch rows), as waking a thread costs as much as converting
+// a few thousand pixels of a photo.
+constexpr uint32_t kBatchPixels = 32768;
+constexpr uint32_t kMaxBatch = 16;
+inline uint32_t RowsPerBatch(uint32_t width) {
+    return width >= kBatchPixels ? 1 : std::min(kMaxBatch, kBatchPixels / std::max(width, 1u));
+}
 // Bytes past the end of each row buffer of the pipeline, so that a pixel is
 // read and written with whole eight-byte moves.
 constexpr size_t kRowSlack = 8;

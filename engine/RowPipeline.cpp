@@ -12,7 +12,9 @@ CRowPipeline::CRowPipeline(CTiffImage& source, CTiffWriter& dest, CColourKernel&
     : m_source(source), m_dest(dest), m_kernel(kernel), m_control(control), m_nWidth(width),
       m_nHeight(height) {
     workers = std::max(1u, workers);
-    m_slots.resize(workers * kRowsPerWorker);
+    m_nWorkers = workers;
+    m_nBatch = RowsPerBatch(width);
+    m_slots.resize(workers * kRowsPerWorker * m_nBatch);
     for (Slot& slot : m_slots) {
         slot.src.resize(source.GetRowBytes() + kRowSlack);
         slot.dst.assign(dest.GetRowBytes() + kRowSlack, 0);
@@ -45,29 +47,41 @@ void CRowPipeline::Shutdown() {
 
 void CRowPipeline::Worker(CColourKernel::WorkerState& state) {
     for (;;) {
-        uint32_t row;
+        uint32_t first, count;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_workReady.wait(lock, [&] { return m_bQuit || m_nClaimed < m_nPublished; });
             if (m_bQuit)
                 return;
-            row = m_nClaimed++;
+            // A share of the rows waiting, so that the others find some too.
+            const uint32_t waiting = m_nPublished - m_nClaimed;
+            first = m_nClaimed;
+            count = std::min(m_nBatch, (waiting + m_nWorkers - 1) / m_nWorkers);
+            m_nClaimed += count;
         }
-        Slot& slot = m_slots[row % m_slots.size()];
-        const bool complete =
-            m_kernel.ConvertRow(m_control, m_nWidth, slot.src.data(), slot.dst.data(), state);
+        bool complete[kMaxBatch];
+        for (uint32_t i = 0; i < count; ++i) {
+            Slot& slot = m_slots[(first + i) % m_slots.size()];
+            complete[i] =
+                m_kernel.ConvertRow(m_control, m_nWidth, slot.src.data(), slot.dst.data(), state);
+        }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            slot.complete = complete;
-            slot.state = SlotState::Done;
+            for (uint32_t i = 0; i < count; ++i) {
+                Slot& slot = m_slots[(first + i) % m_slots.size()];
+                slot.complete = complete[i];
+                slot.state = SlotState::Done;
+            }
         }
         m_rowDone.notify_all();
     }
 }
 
 // Reads rows into free slots and hands them to the workers; false when the
-// next row could not be read. While the kernel previews the first rows they
-// wait, as its preview may change how rows are converted.
+// next row could not be read. Rows go in batches, so that a worker wakes
+// once for several, but the next row to be written never waits. While the
+// kernel previews the first rows they all wait, as its preview may change
+// how rows are converted.
 bool CRowPipeline::FillAhead(uint32_t& nextRead, uint32_t nextWrite) {
     bool read = true;
     while (nextRead < m_nHeight && nextRead - nextWrite < m_slots.size()) {
@@ -79,11 +93,11 @@ bool CRowPipeline::FillAhead(uint32_t& nextRead, uint32_t nextWrite) {
         ++nextRead;
         if (m_kernel.WantsPreview())
             m_kernel.Preview(m_nWidth, slot.src.data());
-        else
-            Publish(nextRead);
     }
     m_kernel.EndPreview();
-    Publish(nextRead);
+    if (nextRead - m_nPublished >= m_nBatch || nextRead == m_nHeight || !read ||
+        nextWrite >= m_nPublished)
+        Publish(nextRead);
     return read;
 }
 
@@ -129,10 +143,8 @@ RowsEnd CRowPipeline::Run(const std::function<void()>& rowDone) {
             end = RowsEnd::WriteFailed;
             break;
         }
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            slot.state = SlotState::Free;
-        }
+        // No worker looks at the slot again before it is published anew.
+        slot.state = SlotState::Free;
         rowDone();
     }
     Shutdown();

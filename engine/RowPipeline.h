@@ -60,6 +60,8 @@ private:
     std::condition_variable m_workReady;
     std::condition_variable m_rowDone;
     std::vector<Slot> m_slots;
+    uint32_t m_nWorkers = 1;
+    uint32_t m_nBatch = 1;     // rows a worker takes at most, and the run's hands out at least
     uint32_t m_nPublished = 0; // rows handed to the workers
     uint32_t m_nClaimed = 0;   // rows a worker has taken
     bool m_bQuit = false;
