@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "MemoryPages.h"
 #include "RunState.h"
 #include "TiffImage.h"
 #include "TiffWriter.h"
@@ -15,9 +16,13 @@ CRowPipeline::CRowPipeline(CTiffImage& source, CTiffWriter& dest, CColourKernel&
     m_nWorkers = workers;
     m_nBatch = RowsPerBatch(width);
     m_slots.resize(workers * kRowsPerWorker * m_nBatch);
-    for (Slot& slot : m_slots) {
-        slot.src.resize(source.GetRowBytes() + kRowSlack);
-        slot.dst.assign(dest.GetRowBytes() + kRowSlack, 0);
+    // One block for every row buffer, its pages asked for at once.
+    const size_t srcBytes = source.GetRowBytes() + kRowSlack;
+    const size_t dstBytes = dest.GetRowBytes() + kRowSlack;
+    ResizePrepared(m_rows, m_slots.size() * (srcBytes + dstBytes));
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+        m_slots[i].src = m_rows.data() + i * (srcBytes + dstBytes);
+        m_slots[i].dst = m_slots[i].src + srcBytes;
     }
     for (unsigned i = 0; i < workers; ++i)
         m_states.push_back(kernel.MakeWorkerState(width));
@@ -62,8 +67,7 @@ void CRowPipeline::Worker(CColourKernel::WorkerState& state) {
         bool complete[kMaxBatch];
         for (uint32_t i = 0; i < count; ++i) {
             Slot& slot = m_slots[(first + i) % m_slots.size()];
-            complete[i] =
-                m_kernel.ConvertRow(m_control, m_nWidth, slot.src.data(), slot.dst.data(), state);
+            complete[i] = m_kernel.ConvertRow(m_control, m_nWidth, slot.src, slot.dst, state);
         }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -86,13 +90,13 @@ bool CRowPipeline::FillAhead(uint32_t& nextRead, uint32_t nextWrite) {
     bool read = true;
     while (nextRead < m_nHeight && nextRead - nextWrite < m_slots.size()) {
         Slot& slot = m_slots[nextRead % m_slots.size()];
-        if (!m_source.ReadRow(slot.src.data())) {
+        if (!m_source.ReadRow(slot.src)) {
             read = false;
             break;
         }
         ++nextRead;
         if (m_kernel.WantsPreview())
-            m_kernel.Preview(m_nWidth, slot.src.data());
+            m_kernel.Preview(m_nWidth, slot.src);
     }
     m_kernel.EndPreview();
     if (nextRead - m_nPublished >= m_nBatch || nextRead == m_nHeight || !read ||
@@ -139,7 +143,7 @@ RowsEnd CRowPipeline::Run(const std::function<void()>& rowDone) {
         // even when workers have already converted rows beyond it.
         if (!slot.complete || m_control.CancelRequested())
             end = RowsEnd::Cancelled;
-        if (!m_dest.WriteRow(slot.dst.data())) {
+        if (!m_dest.WriteRow(slot.dst)) {
             end = RowsEnd::WriteFailed;
             break;
         }

@@ -37,7 +37,8 @@ public:
 private:
     enum class SlotState { Free, Ready, Done };
     struct Slot {
-        std::vector<unsigned char> src, dst;
+        unsigned char* src = nullptr; // a row and kRowSlack bytes, in m_rows
+        unsigned char* dst = nullptr;
         SlotState state = SlotState::Free;
         bool complete = false;
     };
@@ -60,6 +61,7 @@ private:
     std::condition_variable m_workReady;
     std::condition_variable m_rowDone;
     std::vector<Slot> m_slots;
+    std::vector<unsigned char> m_rows;
     uint32_t m_nWorkers = 1;
     uint32_t m_nBatch = 1;     // rows a worker takes at most, and the run's hands out at least
     uint32_t m_nPublished = 0; // rows handed to the workers

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 
+#include "MemoryPages.h"
+
 namespace {
 
 // Bytes read ahead of what libtiff asks: a few hundred rows of a photo.
@@ -113,6 +115,7 @@ TIFF* OpenBufferedSource(int fd, const char* path, const char* mode, TIFFOpenOpt
         return nullptr;
     }
     s->fd = fd;
+    PrepareForWriting(s->window.get(), kAhead);
     TIFF* tif =
         TIFFClientOpenExt(path, mode, s, Read, Write, Seek, Close, Size, Map, Unmap, options);
     if (!tif) {

@@ -14,6 +14,7 @@
 #include "IccLcmsContext.h"
 #include "IccLcmsInternals.h"
 #include "IccParallel.h"
+#include "MemoryPages.h"
 
 using icfast::kLaneChannels;
 using icfast::kMaxStageChannels;
@@ -47,7 +48,7 @@ std::vector<cmsUInt16Number> TabulateCurve(const cmsToneCurve* curve) {
     std::vector<cmsUInt16Number> table;
     if (!icLcmsCurveIsTable16(curve))
         return table;
-    table.resize(kWords);
+    ResizePrepared(table, kWords);
     icParallelFor(kWords, [&](unsigned from, unsigned to) {
         for (unsigned q = from; q < to; ++q)
             table[q] = cmsEvalToneCurve16(curve, static_cast<cmsUInt16Number>(q));
@@ -116,7 +117,7 @@ bool FillInTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages,
     PipelinePtr lead;
     if (leading > 0 && !(lead = Slice(stages, 0, leading, e.inputs, e.inputs)))
         return false;
-    e.inTable.resize(size_t(e.inputs) << e.levelBits);
+    ResizePrepared(e.inTable, size_t(e.inputs) << e.levelBits);
     icParallelFor(1u << e.levelBits, [&](unsigned first, unsigned end) {
         for (unsigned k = first; k < end; ++k) {
             double icc[icMaxChannels], lcms[icMaxChannels];
@@ -143,9 +144,9 @@ bool FillWordTables(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stag
         !(e.tail = Slice(stages, from, stages.size(), e.outputs, e.outputs)))
         return false;
     const size_t n = size_t(e.outputs) * kWords;
-    e.outTable.resize(e.encoder || e.wordEncoder ? 0 : n);
-    e.byteTable.resize(e.encoder ? n : 0);
-    e.wordTable.resize(e.wordEncoder ? n : 0);
+    ResizePrepared(e.outTable, e.encoder || e.wordEncoder ? 0 : n);
+    ResizePrepared(e.byteTable, e.encoder ? n : 0);
+    ResizePrepared(e.wordTable, e.wordEncoder ? n : 0);
     icParallelFor(kWords, [&](unsigned first, unsigned end) {
         for (unsigned q = first; q < end; ++q) {
             cmsUInt16Number words[kMaxStageChannels];
