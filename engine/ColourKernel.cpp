@@ -252,8 +252,6 @@ CColourKernel::CColourKernel(const CIccCmm& cmm, const PixelLayout& layout, Colo
     plan.evaluatorBytes = m_eval && m_eval->HasBytes();
     if (plan.table == ColourTable::Dense)
         m_dense = CDenseColourTable::Make();
-    if (m_dense)
-        m_preview = std::make_unique<TablePreview>();
     else if (plan.table == ColourTable::Packed)
         m_packed = CPackedColourCache::Make(layout.source.PixelBytes());
     if ((plan.table == ColourTable::Dense && !m_dense) ||
@@ -262,32 +260,50 @@ CColourKernel::CColourKernel(const CIccCmm& cmm, const PixelLayout& layout, Colo
         plan.cacheBits = CacheBitsFor(pixels);
         m_nCacheBits = plan.cacheBits;
     }
+    // A source of more than seven bytes a pixel has no table to weigh.
+    if (!m_bNoTable)
+        m_preview = std::make_unique<TablePreview>(m_dense != nullptr, layout.source.PixelBytes());
 }
 
-// What the first rows say of the image's colours: how many pages of the
-// dense table they would touch. Colours spread over the whole cube, as in
-// noise, touch a new page for nearly every pixel, and each page costs a
-// fault and a read from memory for a colour that seldom comes again: the
-// evaluator alone is then quicker, and the memory stays small. Photos, even
-// grainy ones, touch a new page for one pixel in ten or fewer.
+// What the first rows say of the image's colours. With the dense table:
+// how many of its pages they would touch. Colours spread over the whole
+// cube, as in noise, touch a new page for nearly every pixel, and each page
+// costs a fault and a read from memory for a colour that seldom comes again:
+// the evaluator alone is then quicker, and the memory stays small. Photos,
+// even grainy ones, touch a new page for one pixel in ten or fewer. With a
+// cache: how many colours they hold. When nearly every pixel is a colour of
+// its own, as in most 16-bit images, a cache only adds a lookup and a store
+// to each pixel.
 struct CColourKernel::TablePreview {
     static constexpr uint32_t kPixels = 4096; // enough to tell, a row or two
-    std::vector<bool> touched = std::vector<bool>(CDenseColourTable::kPages);
-    uint32_t pixels = 0, pages = 0;
+    const bool dense;
+    const int pixelBytes;
+    std::vector<uint64_t> seen; // pages, or colours
 
-    // True once it has seen enough. Its count stops there, as past a few
-    // thousand even noise finds the pages it touches touched already.
-    bool Add(uint32_t width, const unsigned char* src) {
-        for (uint32_t x = 0; x < width && pixels < kPixels; ++x, ++pixels) {
-            const uint32_t page = CDenseColourTable::PageOf(src + size_t(x) * 3);
-            pages += touched[page] ? 0 : 1;
-            touched[page] = true;
-        }
-        return pixels == kPixels;
+    TablePreview(bool denseTable, int bytes) : dense(denseTable), pixelBytes(bytes) {
+        seen.reserve(kPixels);
     }
-    // Whether the colours are spread too widely for the table: noise
-    // touches a new page for nine pixels in ten.
-    bool Spread() const { return pages > pixels / 2; }
+    // True once it has seen enough. It stops there, as past a few thousand
+    // pixels even noise finds the pages it touches touched already.
+    bool Add(uint32_t width, const unsigned char* src) {
+        for (uint32_t x = 0; x < width && seen.size() < kPixels; ++x) {
+            const unsigned char* pixel = src + size_t(x) * size_t(pixelBytes);
+            seen.push_back(dense ? CDenseColourTable::PageOf(pixel)
+                                 : CColourCache::KeyOf(pixel, pixelBytes));
+        }
+        return seen.size() == kPixels;
+    }
+    // Whether the table will not pay: more than one new page in two pixels,
+    // or more than nine colours of their own in ten. Fewer pixels than it
+    // wants tell nothing.
+    bool Spread() {
+        const size_t n = seen.size();
+        if (n < kPixels)
+            return false;
+        std::sort(seen.begin(), seen.end());
+        const size_t distinct = size_t(std::unique(seen.begin(), seen.end()) - seen.begin());
+        return dense ? distinct > n / 2 : distinct > n * 9 / 10;
+    }
 };
 
 void CColourKernel::Preview(uint32_t width, const unsigned char* src) {
@@ -298,6 +314,7 @@ void CColourKernel::Preview(uint32_t width, const unsigned char* src) {
 void CColourKernel::EndPreview() {
     if (m_preview && m_preview->Spread()) {
         m_dense.reset();
+        m_packed.reset();
         m_bNoTable = true;
         m_plan.table = ColourTable::None;
     }
