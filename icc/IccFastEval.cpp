@@ -147,9 +147,23 @@ void IccFastEvalImpl::ApplyLanes(const unsigned char* const* levels, unsigned ch
     else
         GatherLanes<uint16_t>(*this, levels, n, lanes, a);
     float *x = a, *y = b;
-    for (size_t k = 0; k + (curvesIntoLast ? 2 : 1) < steps.size(); ++k) {
+    // A list that ends in a table stops before it (and the curves into it).
+    const size_t run = !quantisedEnd ? steps.size() : steps.size() - (curvesIntoLast ? 2 : 1);
+    for (size_t k = 0; k < run; ++k) {
         RunStepLanes(steps[k], x, y, lanes);
         std::swap(x, y);
+    }
+    if (!quantisedEnd) {
+        for (unsigned i = 0; i < n; ++i) {
+            float values[kLaneChannels];
+            double result[kMaxStageChannels];
+            for (unsigned c = 0; c < outputs; ++c)
+                values[c] = x[c * kLanes + i];
+            Finish(values, result);
+            for (unsigned c = 0; c < outputs; ++c)
+                Encode(c, result[c], bytes[i]);
+        }
+        return;
     }
     const Step& last = steps.back();
     // The table's input words channel-major, its output words colour-major.

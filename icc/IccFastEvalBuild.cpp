@@ -218,9 +218,12 @@ bool MakeSteps(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages, s
     return true;
 }
 
-// Whether the lanes may run the list: they end in a sample table.
+// Whether the lanes may run the list: they give samples, from a sample
+// table when the list ends in a 16-bit one.
 bool LanesServe(const IccFastEvalImpl& e) {
-    bool lanes = !(e.byteTable.empty() && e.wordTable.empty()) && e.inputs <= kLaneChannels;
+    const bool tables = !(e.byteTable.empty() && e.wordTable.empty());
+    bool lanes = (e.encoder || e.wordEncoder) && (tables || !e.quantisedEnd) &&
+                 e.inputs <= kLaneChannels && e.outputs <= kLaneChannels;
     for (const Step& step : e.steps)
         lanes = lanes && step.in <= kLaneChannels && step.out <= kLaneChannels;
     return lanes;

@@ -5,6 +5,7 @@
 
 #include "IccFastLab.h"
 #include "IccLcmsInternals.h"
+#include "IccLcmsInterp.h"
 #include "IccSimd.h"
 
 namespace icfast {
@@ -53,6 +54,20 @@ IC_SIMD_CLONES void RunMatrixLanes(const Step& s, const float* in, float* out, u
         }
 }
 
+// RunStep's 16-bit table, the points interpolated together where the table
+// allows; false, with nothing written, where it does not.
+bool RunClut16Lanes(const Step& s, const float* in, float* out, unsigned n) {
+    cmsUInt16Number in16[kLaneChannels * kLanes], out16[kLanes * 4];
+    for (unsigned c = 0; c < s.in; ++c)
+        icLcmsQuantiseMany(in + c * kLanes, in16 + c * kLanes, n, 1);
+    if (!icLcmsLerp16Lanes(s.params, in16, kLanes, out16, n))
+        return false;
+    for (unsigned o = 0; o < s.out; ++o)
+        for (unsigned i = 0; i < n; ++i)
+            out[o * kLanes + i] = static_cast<float>(out16[i * 4 + o]) / 65535.0f;
+    return true;
+}
+
 } // namespace
 
 void Quantise(const float* in, cmsUInt16Number* out, unsigned n) {
@@ -94,6 +109,8 @@ void RunStepLanes(const Step& s, const float* in, float* out, unsigned n) {
         return RunMatrixLanes(s, in, out, n);
     if (s.kind == Step::Kind::XyzToLab)
         return icFastXyzToLabLanes(in, out, n, kLanes);
+    if (s.kind == Step::Kind::Clut16 && s.in <= kLaneChannels && RunClut16Lanes(s, in, out, n))
+        return;
     if (s.AllTabulated()) {
         cmsUInt16Number words[kLanes];
         for (unsigned c = 0; c < s.in; ++c) {

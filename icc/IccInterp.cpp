@@ -154,11 +154,12 @@ using icsimd::I4;
 // weight are added too: their products are +0, which leaves the sums as they
 // are, and the grid has two points along every input, so they lie in the
 // table.
-[[gnu::always_inline]] inline __m128 SumCorners3(const IccGrid& g, const uint16_t* table,
-                                                 const size_t* corner, const F4* weight,
-                                                 unsigned lane, int32_t base) {
+template <unsigned corners>
+[[gnu::always_inline]] inline __m128 SumCorners(const IccGrid& g, const uint16_t* table,
+                                                const size_t* corner, const F4* weight,
+                                                unsigned lane, int32_t base) {
     __m128 sum = _mm_setzero_ps();
-    for (unsigned k = 0; k < 8; ++k) {
+    for (unsigned k = 0; k < corners; ++k) {
         const uint16_t* entry = table + size_t(base) + corner[k];
         const __m128 values = EntryValues(g, entry);
         sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weight[k][lane]), values));
@@ -166,20 +167,26 @@ using icsimd::I4;
     return sum;
 }
 
-// LerpGrid's cells, fractions and listed weights for four points at
-// once, one a lane, each lane computing as LerpGrid does.
-IC_SIMD_CLONES void LerpGrid3Lanes(const IccGrid& g, const uint16_t* table, const float* in,
-                                   unsigned inStride, float* out, unsigned count) {
-    size_t corner[8];
-    for (unsigned k = 0; k < 8; ++k)
-        corner[k] =
-            (k & 1 ? g.stride[0] : 0) + (k & 2 ? g.stride[1] : 0) + (k & 4 ? g.stride[2] : 0);
+// LerpGrid's cells, fractions and listed weights for four points at once,
+// one a lane, each lane computing as LerpGrid does, for tables of three and
+// four inputs.
+template <unsigned inputs>
+[[gnu::always_inline]] inline void LerpGridLanes(const IccGrid& g, const uint16_t* table,
+                                                 const float* in, unsigned inStride, float* out,
+                                                 unsigned count) {
+    constexpr unsigned corners = 1u << inputs;
+    size_t corner[corners];
+    for (unsigned k = 0; k < corners; ++k) {
+        corner[k] = 0;
+        for (unsigned c = 0; c < inputs; ++c)
+            corner[k] += k & (1u << c) ? g.stride[c] : 0;
+    }
     const F4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
     const F4 one = zero + 1.0f;
     for (unsigned i = 0; i < count; i += 4) {
         I4 base = {0, 0, 0, 0};
-        F4 frac[3];
-        for (unsigned c = 0; c < 3; ++c) {
+        F4 frac[inputs];
+        for (unsigned c = 0; c < inputs; ++c) {
             F4 v = icsimd::Load<F4>(in + c * inStride + i);
             v = v > 0.0f ? v : zero; // NaN too
             v = v > 1.0f ? one : v;
@@ -190,32 +197,41 @@ IC_SIMD_CLONES void LerpGrid3Lanes(const IccGrid& g, const uint16_t* table, cons
             frac[c] = pos - __builtin_convertvector(cell, F4);
             base += cell * static_cast<int32_t>(g.stride[c]);
         }
-        F4 w[8];
-        w[0] = one - frac[0];
-        w[1] = frac[0];
-        w[2] = w[0] * frac[1];
-        w[3] = w[1] * frac[1];
-        w[0] = w[0] * (one - frac[1]);
-        w[1] = w[1] * (one - frac[1]);
-        for (unsigned k = 0; k < 4; ++k) {
-            w[k + 4] = w[k] * frac[2];
-            w[k] = w[k] * (one - frac[2]);
-        }
+        // The listed weights: each input doubles the list, the new half
+        // times frac, the old half times 1 - frac.
+        F4 w[corners];
+        w[0] = one;
+        for (unsigned c = 0, n = 1; c < inputs; ++c, n *= 2)
+            for (unsigned k = 0; k < n; ++k) {
+                w[k + n] = w[k] * frac[c];
+                w[k] = w[k] * (one - frac[c]);
+            }
         for (unsigned lane = 0; lane < 4; ++lane)
-            _mm_storeu_ps(out + (i + lane) * 4, SumCorners3(g, table, corner, w, lane, base[lane]));
+            _mm_storeu_ps(out + (i + lane) * 4,
+                          SumCorners<corners>(g, table, corner, w, lane, base[lane]));
     }
+}
+
+IC_SIMD_CLONES void LerpGrid3Lanes(const IccGrid& g, const uint16_t* table, const float* in,
+                                   unsigned inStride, float* out, unsigned count) {
+    LerpGridLanes<3>(g, table, in, inStride, out, count);
+}
+
+IC_SIMD_CLONES void LerpGrid4Lanes(const IccGrid& g, const uint16_t* table, const float* in,
+                                   unsigned inStride, float* out, unsigned count) {
+    LerpGridLanes<4>(g, table, in, inStride, out, count);
 }
 #endif
 
 } // namespace
 
-bool icLerpGrid3LanesFit(const IccGrid& g) {
+bool icLerpGridLanesFit(const IccGrid& g) {
 #if defined(__SSE2__)
-    if (g.inputs != 3 || (g.outputs != 3 && g.outputs != 4))
+    if ((g.inputs != 3 && g.inputs != 4) || (g.outputs != 3 && g.outputs != 4))
         return false;
     // Every entry's index fits the lanes' 32-bit offsets.
     uint64_t entries = g.outputs;
-    for (unsigned c = 0; c < 3; ++c) {
+    for (unsigned c = 0; c < g.inputs; ++c) {
         if (g.last[c] == 0 || g.last[c] > 65535)
             return false;
         entries *= g.last[c] + 1;
@@ -227,10 +243,13 @@ bool icLerpGrid3LanesFit(const IccGrid& g) {
 #endif
 }
 
-void icLerpGrid3Lanes(const IccGrid& grid, const uint16_t* table, const float* in,
-                      unsigned inStride, float* out, unsigned count) {
+void icLerpGridLanes(const IccGrid& grid, const uint16_t* table, const float* in, unsigned inStride,
+                     float* out, unsigned count) {
 #if defined(__SSE2__)
-    LerpGrid3Lanes(grid, table, in, inStride, out, count);
+    if (grid.inputs == 3)
+        LerpGrid3Lanes(grid, table, in, inStride, out, count);
+    else
+        LerpGrid4Lanes(grid, table, in, inStride, out, count);
 #else
     (void)grid, (void)table, (void)in, (void)inStride, (void)out, (void)count;
 #endif

@@ -29,9 +29,9 @@ void icLerpGrid(const IccGrid& grid, const float* table, const float* in, float*
 void icLerpGrid(const IccGrid& grid, const uint16_t* table, const float* in, float* out);
 
 // The same for `count` points (a multiple of 4) of a 16-bit table of three
-// inputs and three or four outputs, quicker; only for grids that
-// icLerpGrid3LanesFit. Input c of point i is in[c * inStride + i]; output o
+// or four inputs and three or four outputs, quicker; only for grids that
+// icLerpGridLanesFit. Input c of point i is in[c * inStride + i]; output o
 // of point i goes to out[i * 4 + o].
-bool icLerpGrid3LanesFit(const IccGrid& grid);
-void icLerpGrid3Lanes(const IccGrid& grid, const uint16_t* table, const float* in,
-                      unsigned inStride, float* out, unsigned count);
+bool icLerpGridLanesFit(const IccGrid& grid);
+void icLerpGridLanes(const IccGrid& grid, const uint16_t* table, const float* in, unsigned inStride,
+                     float* out, unsigned count);

@@ -47,10 +47,10 @@ void Lerp16(const cmsUInt16Number in[], cmsUInt16Number out[], const cmsInterpPa
 }
 
 // Lerp16's positions and rounding, four points a step.
-IC_SIMD_CLONES void WordsToPositions(const cmsUInt16Number* in, unsigned stride, float* position,
-                                     unsigned count) {
+IC_SIMD_CLONES void WordsToPositions(const cmsUInt16Number* in, unsigned inputs, unsigned stride,
+                                     float* position, unsigned count) {
     using icsimd::I4;
-    for (unsigned c = 0; c < 3; ++c)
+    for (unsigned c = 0; c < inputs; ++c)
         for (unsigned i = 0; i < count; i += 4) {
             const cmsUInt16Number* w = in + c * stride + i;
             const I4 words = {w[0], w[1], w[2], w[3]};
@@ -80,13 +80,13 @@ bool icLcmsLerp16Lanes(const cmsInterpParams* p, const cmsUInt16Number* in, unsi
     if (p->Interpolation.Lerp16 != Lerp16)
         return false;
     const IccGrid grid = GridOf(p);
-    if (!icLerpGrid3LanesFit(grid) || count % 4 != 0 || count > kMaxLanes)
+    if (!icLerpGridLanesFit(grid) || count % 4 != 0 || count > kMaxLanes)
         return false;
-    float position[3 * kMaxLanes];
-    WordsToPositions(in, stride, position, count);
+    float position[4 * kMaxLanes];
+    WordsToPositions(in, grid.inputs, stride, position, count);
     float values[4 * kMaxLanes];
-    icLerpGrid3Lanes(grid, static_cast<const cmsUInt16Number*>(p->Table), position, kMaxLanes,
-                     values, count);
+    icLerpGridLanes(grid, static_cast<const cmsUInt16Number*>(p->Table), position, kMaxLanes,
+                    values, count);
     ValuesToWords(values, grid.outputs, out, count);
     return true;
 }

@@ -9,7 +9,7 @@ cmsInterpFunction icLcmsInterpolators(cmsUInt32Number nInputs, cmsUInt32Number n
                                       cmsUInt32Number dwFlags);
 
 // The table interpolation of `count` points (a multiple of 4, at most 64) at
-// once, for a 16-bit table of three inputs and three or four outputs
+// once, for a 16-bit table of three or four inputs and three or four outputs
 // interpolated by the plug-in. Input c of point i is in[c * stride + i];
 // output o goes to out[i * 4 + o]. False, with nothing written, for any other
 // table.
