@@ -15,7 +15,7 @@
 #include "FileRead.h"
 #include "TiffMetadata.h"
 #include "TiffRawIfd.h"
-#include "TiffSourceIo.h"
+#include "TiffFileIo.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "TiffFileIo.h"
 #include "TiffRawIfd.h"
 
 namespace {
@@ -350,7 +351,7 @@ bool CTiffMetadata::FinishDirectory(TIFF* dest, uint32_t index) const {
     TIFFCreateDirectory(dest);
     const int fd = TIFFFileno(dest);
     RawTiffLayout layout;
-    return written && ReadRawLayout(fd, layout) &&
+    return written && FlushBufferedSink(dest) && ReadRawLayout(fd, layout) &&
            WriteExactRationals(fd, layout, exifOffset, m_exifTags) &&
            PointToExif(fd, layout, index, exifOffset);
 }

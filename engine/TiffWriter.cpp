@@ -11,6 +11,7 @@
 
 #include "ExtraCarrier.h"
 #include "PendingFile.h"
+#include "TiffFileIo.h"
 #include "TiffMetadata.h"
 
 namespace {
@@ -70,12 +71,10 @@ bool CTiffWriter::OpenPending(const char* path, bool bigTiff) {
     std::string temp;
     const int fd = CreatePendingFile(path, temp);
     m_nError = fd < 0 ? errno : 0;
-    m_pTiff = fd < 0 ? nullptr : TIFFFdOpen(fd, temp.c_str(), bigTiff ? "w8" : "w");
+    m_pTiff = fd < 0 ? nullptr : OpenBufferedSink(fd, temp.c_str(), bigTiff ? "w8" : "w");
     if (!m_pTiff) {
-        if (fd >= 0) {
-            close(fd);
+        if (fd >= 0)
             DiscardPendingFile(temp);
-        }
         TIFFError(path, "Can not open output image");
         return false;
     }
@@ -244,8 +243,10 @@ bool CTiffWriter::WriteFileRow(unsigned char* row) {
 
 void CTiffWriter::StartWriteback() {
     m_nUnsynced = 0;
-    // Advice only: Commit's fsync still waits for every byte.
-    sync_file_range(TIFFFileno(m_pTiff), 0, 0, SYNC_FILE_RANGE_WRITE);
+    // Advice only: Commit's fsync still waits for every byte. A failure to
+    // flush shows again when the next write or Commit flushes.
+    if (FlushBufferedSink(m_pTiff))
+        sync_file_range(TIFFFileno(m_pTiff), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 bool CTiffWriter::Failed() {
@@ -261,7 +262,7 @@ bool CTiffWriter::Commit() {
     bool written = m_pMetadata ? m_pMetadata->Finish(m_pTiff, m_nPage) : TIFFFlush(m_pTiff) == 1;
     // On disk before it takes the final name: renamed first, a power cut
     // could leave an empty or short file under that name.
-    written = written && fsync(TIFFFileno(m_pTiff)) == 0;
+    written = written && FlushBufferedSink(m_pTiff) && fsync(TIFFFileno(m_pTiff)) == 0;
     TIFFClose(m_pTiff);
     m_pTiff = nullptr;
     const std::string temp = m_strTempPath;

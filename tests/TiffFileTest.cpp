@@ -74,8 +74,9 @@ TEST(TiffFile, ReadsEveryRowOfTheLayoutsItTakes) {
 TEST(TiffFile, WritesTheLayoutAndTagsItWasGiven) {
     ts::Scratch s;
     const ts::Bytes icc = {'i', 'c', 'c', 0, 255};
+    const ts::Bytes large(1536 << 10, 'p'); // more than the writer holds back at once
     // destination space, samples, compression, resolution given and written, its unit,
-    // profile, BigTIFF; photometric written
+    // profile (the large one in BigTIFF), BigTIFF; photometric written
     // clang-format off
     const std::tuple<icColorSpaceSignature, uint16_t, TiffCompression, float, float, uint16_t,
                      bool, bool, uint16_t> cases[] = {
@@ -91,7 +92,8 @@ TEST(TiffFile, WritesTheLayoutAndTagsItWasGiven) {
         spec.width = 5, spec.height = 3, spec.xResolution = res, spec.yResolution = res / 2;
         spec.resolutionUnit = unit, spec.compression = compression;
         spec.bigTiffThreshold = big ? 0 : kBigTiffThreshold;
-        spec.profile = embed ? icc.data() : nullptr, spec.profileSize = 5;
+        const ts::Bytes& profile = big ? large : icc;
+        spec.profile = embed ? profile.data() : nullptr, spec.profileSize = profile.size();
         ts::Bytes rows(25 * samples);
         std::iota(rows.begin(), rows.end(), 0);
         CTiffWriter out;
@@ -104,7 +106,7 @@ TEST(TiffFile, WritesTheLayoutAndTagsItWasGiven) {
                                   got.yRes, got.resUnit, got.icc, got.bigTiff, got.pixels),
                   std::make_tuple(true, photometric, uint16_t(compression),
                                   compression == kCompressNone ? 1u : 3u, x, x / 2, unit,
-                                  embed ? icc : ts::Bytes(), big,
+                                  embed ? profile : ts::Bytes(), big,
                                   ts::Bytes(rows.begin(), rows.begin() + 15 * samples)));
     }
 }
