@@ -10,12 +10,13 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "MemoryPages.h"
 
-// Memory for a table shared by the workers of an image: mapped, not
-// allocated, so only the pages of colours the image has cost anything. The
+// Memory for a table of colours: mapped, not allocated, so only the pages of
+// colours the image has cost anything, and a table let go unused nothing. The
 // pages stay small even where the system would make them huge: huge pages
 // take about a tenth off an image of pure noise, which touches every page
 // anyway, but make a photo touch 70 MB instead of 20. Null when the address
@@ -64,11 +65,23 @@ private:
 class CColourCache {
 public:
     // 2^bits slots of 16 bytes, direct-mapped: a new colour replaces the one
-    // in its slot, so memory never grows and recent colours stay.
+    // in its slot, so memory never grows and recent colours stay. Mapped
+    // like the shared tables: a cache let go before its first use costs
+    // nothing. Throws std::bad_alloc when the memory cannot be had.
     static constexpr unsigned kDefaultBits = 18;
-    explicit CColourCache(unsigned bits = kDefaultBits) : m_nShift(64 - bits) {
-        ResizePrepared(m_table, size_t(1) << bits);
+    explicit CColourCache(unsigned bits = kDefaultBits)
+        : m_nShift(64 - bits), m_nBytes(BytesFor(bits)),
+          m_table(static_cast<Entry*>(MapSharedTable(m_nBytes))) {
+        if (!m_table)
+            throw std::bad_alloc();
     }
+    ~CColourCache() { munmap(m_table, m_nBytes); }
+    CColourCache(const CColourCache&) = delete;
+    CColourCache& operator=(const CColourCache&) = delete;
+
+    // Asks for every page at once, before a cache is used: its lookups then
+    // never read the system's page of zeros (see CFirstTouch).
+    void Prepare() { PrepareForWriting(m_table, m_nBytes); }
 
     static constexpr size_t BytesFor(unsigned bits) { return (size_t(1) << bits) * 16; }
 
@@ -116,7 +129,8 @@ private:
     }
 
     unsigned m_nShift;
-    std::vector<Entry> m_table;
+    size_t m_nBytes;
+    Entry* m_table; // zeros are empty slots: no key is zero
 };
 
 // The results of every 3-byte source colour, shared by all workers of an

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "IccCmm.h"
 #include "IccFastEval.h"
@@ -101,11 +102,12 @@ public:
                 DecodePixel(m_layout.source, m_src + m_x[i] * ns, m_in + i * nv);
             m_cmm.Apply(m_out, m_in, m_n);
         }
-        for (uint32_t i = 0; i < m_n; ++i) {
-            unsigned char* out = m_dst + m_x[i] * nd;
-            if (!bytes)
-                EncodePixel(m_layout.dest, m_out + i * nw, out);
-            m_table.Insert(m_table.Key(m_src + m_x[i] * ns), PackDest(out, int(nd)));
+        for (uint32_t i = 0; i < m_n && !bytes; ++i)
+            EncodePixel(m_layout.dest, m_out + i * nw, m_dst + m_x[i] * nd);
+        if constexpr (!std::is_same_v<Table, NoTable>) {
+            for (uint32_t i = 0; i < m_n; ++i)
+                m_table.Insert(m_table.Key(m_src + m_x[i] * ns),
+                               PackDest(m_dst + m_x[i] * nd, int(nd)));
         }
         m_n = 0;
     }

@@ -51,6 +51,9 @@ public:
     // called on one thread, before the workers get any row.
     void Preview(uint32_t width, const unsigned char* src);
     void EndPreview();
+    // Whether each worker's own cache remembers colours (once the preview
+    // has ended): the caller then prepares them (CColourCache::Prepare).
+    bool UsesWorkerCaches() const { return !m_bNoTable && !m_dense && !m_packed; }
 
 private:
     const CIccCmm& m_cmm;

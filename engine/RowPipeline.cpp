@@ -99,6 +99,12 @@ bool CRowPipeline::FillAhead(uint32_t& nextRead, uint32_t nextWrite) {
             m_kernel.Preview(m_nWidth, slot.src);
     }
     m_kernel.EndPreview();
+    if (!m_bCachesReady) {
+        for (auto& state : m_states)
+            if (m_kernel.UsesWorkerCaches())
+                state->cache.Prepare();
+        m_bCachesReady = true;
+    }
     if (nextRead - m_nPublished >= m_nBatch || nextRead == m_nHeight || !read ||
         nextWrite >= m_nPublished)
         Publish(nextRead);

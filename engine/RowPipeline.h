@@ -67,6 +67,7 @@ private:
     uint32_t m_nPublished = 0; // rows handed to the workers
     uint32_t m_nClaimed = 0;   // rows a worker has taken
     bool m_bQuit = false;
+    bool m_bCachesReady = false; // the workers' caches prepared, once the preview ended
     std::vector<std::unique_ptr<CColourKernel::WorkerState>> m_states;
     std::vector<std::thread> m_workers;
 };

@@ -13,9 +13,9 @@
 
 #include "ExtraCarrier.h"
 #include "FileRead.h"
+#include "TiffFileIo.h"
 #include "TiffMetadata.h"
 #include "TiffRawIfd.h"
-#include "TiffFileIo.h"
 
 namespace {
 
