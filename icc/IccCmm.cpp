@@ -1,7 +1,6 @@
 #include "IccCmm.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include <lcms2.h>
@@ -9,6 +8,7 @@
 #include "FileRead.h"
 #include "IccFastEval.h"
 #include "IccFastEvalBuild.h"
+#include "IccFastEvalCheck.h"
 #include "IccLcmsCapture.h"
 #include "IccLcmsContext.h"
 #include "IccLcmsEncoding.h"
@@ -296,45 +296,6 @@ icStatusCMM CIccCmm::Apply(icFloatNumber* DstPixels, const icFloatNumber* SrcPix
     return icCmmStatOk;
 }
 
-namespace {
-
-// A fixed spread of level combinations: every high byte on every channel
-// (with a pseudo-random low byte at 16 bits), the corners, and pseudo-random
-// mixtures. Each level takes bits / 8 bytes of the pixel.
-void SampleLevels(unsigned index, int channels, int bits, unsigned char* pixel) {
-    const unsigned top = (1u << bits) - 1;
-    uint32_t x = index * 2654435761u + 0x9E3779B9u;
-    for (int c = 0; c < channels; ++c) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        unsigned level = x >> (32 - bits);
-        if (index < 256)
-            level = bits == 8 ? index : index << 8 | x >> 24;
-        else if (index < 256u + 2u * unsigned(channels))
-            level = int(index - 256) / 2 == c && (index & 1) ? top : 0;
-        if (bits == 8) {
-            pixel[c] = static_cast<unsigned char>(level);
-        } else {
-            const uint16_t word = static_cast<uint16_t>(level);
-            memcpy(pixel + 2 * c, &word, sizeof word);
-        }
-    }
-}
-
-// Whether the evaluator's sample of channel c is the ends' encoder's of
-// the value.
-bool SameSample(const IccFastEvalEnds& ends, const unsigned char* samples, int c,
-                icFloatNumber value) {
-    if (ends.bytes != nullptr)
-        return samples[c] == ends.bytes(c, value);
-    uint16_t word;
-    memcpy(&word, samples + 2 * c, sizeof word);
-    return word == ends.words(c, value);
-}
-
-} // namespace
-
 std::unique_ptr<CIccFastEval> CIccCmm::MakeFastEval(const icFloatNumber* levels,
                                                     IccByteEncoder encoder) const {
     IccFastEvalEnds ends;
@@ -349,43 +310,11 @@ std::unique_ptr<CIccFastEval> CIccCmm::MakeFastEval(const IccFastEvalEnds& ends)
         return nullptr;
     std::unique_ptr<CIccFastEval> eval = icBuildFastEval(
         d.link.get(), d.src.encoding, d.src.channels, d.dst.encoding, d.dst.channels, ends);
-    if (!eval)
-        return nullptr;
     // A disagreement on any sample means the evaluator does not know this
     // link (or this library) as well as it thinks: Little CMS alone serves.
-    // The samples are checked as the pipeline asks for them, many at a time.
-    constexpr unsigned kSamples = 512;
-    constexpr size_t kPixelBytes = 2 * icMaxChannels;
-    std::vector<unsigned char> at(kSamples * kPixelBytes), samples(kSamples * kPixelBytes);
-    std::vector<const unsigned char*> from(kSamples);
-    std::vector<unsigned char*> to(kSamples);
-    for (unsigned i = 0; i < kSamples; ++i) {
-        from[i] = &at[i * kPixelBytes];
-        to[i] = &samples[i * kPixelBytes];
-        SampleLevels(i, d.src.channels, ends.levelBits, &at[i * kPixelBytes]);
-    }
-    const bool encodes = eval->HasBytes();
-    if (encodes)
-        eval->ApplyBytes(from.data(), to.data(), kSamples);
-    for (unsigned i = 0; i < kSamples; ++i) {
-        icFloatNumber in[icMaxChannels], want[icMaxChannels], got[icMaxChannels];
-        for (int c = 0; c < d.src.channels; ++c) {
-            unsigned level = from[i][c];
-            if (ends.levelBits == 16) {
-                uint16_t word;
-                memcpy(&word, from[i] + 2 * c, sizeof word);
-                level = word;
-            }
-            in[c] = ends.levels[(unsigned(c) << ends.levelBits) + level];
-        }
-        Apply(want, in);
-        eval->Apply(from[i], got);
-        if (memcmp(want, got, sizeof(icFloatNumber) * size_t(d.dst.channels)) != 0)
-            return nullptr;
-        for (int c = 0; encodes && c < d.dst.channels; ++c)
-            if (!SameSample(ends, to[i], c, want[c]))
-                return nullptr;
-    }
+    const auto apply = [this](icFloatNumber* out, const icFloatNumber* in) { Apply(out, in); };
+    if (!eval || !icFastEvalAgrees(*eval, ends, d.src.channels, d.dst.channels, apply))
+        return nullptr;
     return eval;
 }
 
