@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -14,6 +15,7 @@
 #include "IccCmm.h"
 #include "IccFastEval.h"
 #include "IccFastLab.h"
+#include "IccParallel.h"
 #include "RequireProfile.h"
 #include "Support.h"
 
@@ -237,6 +239,24 @@ TEST(Colour, TheFastEvaluatorServesTheCommonPairs) {
                 }
             }
         }
+    }
+}
+
+// The evaluator's tables are filled in parts on several threads: every item exactly once,
+// whatever the count, small ones on the calling thread alone.
+TEST(Colour, TablesFilledInPartsGetEveryItemOnce) {
+    for (const unsigned count : {0u, 1u, 4095u, 4096u, 8191u, 65536u, 100003u}) {
+        SCOPED_TRACE(count);
+        std::vector<std::atomic<int>> seen(count);
+        std::atomic<int> parts{0};
+        icParallelFor(count, [&](unsigned from, unsigned to) {
+            ++parts;
+            for (unsigned i = from; i < to; ++i)
+                ++seen[i];
+        });
+        EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const auto& n) { return n == 1; }),
+                  std::ptrdiff_t(count));
+        EXPECT_LE(parts.load(), count < 8192 ? 1 : 4);
     }
 }
 

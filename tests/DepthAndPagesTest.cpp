@@ -114,20 +114,31 @@ TEST(Depth, SixteenBitSamplesInEverySpaceAndByteOrder) {
                 }
             }
         }
-        // From 2^18 pixels on, the evaluator takes 16-bit samples too, whatever the depth out.
-        ASSERT_TRUE(ts::WriteTiff(job.source, Image(c.samples, c.photometric, c.alpha, 16, 512)));
+        // From 2^18 pixels on, the evaluator takes 16-bit samples too, whatever the depth out,
+        // without a table for pixels nearly all of their own colour.
+        ts::Tiff big = Image(c.samples, c.photometric, c.alpha, 16, 512);
+        ASSERT_TRUE(ts::WriteTiff(job.source, big));
         for (int depth : {16, 8}) {
             ts::Conversion deep = job;
             deep.depth = depth;
             ts::Bytes first;
             for (unsigned threads : {0u, 2u}) {
                 const ts::Conversion o = ts::Convert(deep, threads);
-                EXPECT_EQ(o.plan.find("evaluator with bytes") != std::string::npos, threads > 0)
+                EXPECT_EQ(o.plan.find("no table, evaluator with bytes") != std::string::npos,
+                          threads > 0)
                     << depth << " " << o.plan;
                 first = threads ? first : ts::ReadBytes(job.dest);
                 EXPECT_TRUE(ts::ReadBytes(job.dest) == first) << depth;
             }
         }
+        // Colours four pixels each keep a table, where a pixel's colour samples (alpha goes
+        // round the colour tables) make a key.
+        const size_t pixel = size_t(c.samples) * 2;
+        for (size_t i = 0; i < big.pixels.size(); ++i)
+            big.pixels[i] = big.pixels[i / (4 * pixel) * (4 * pixel) + i % pixel];
+        ASSERT_TRUE(ts::WriteTiff(job.source, big));
+        EXPECT_EQ(ts::Convert(job, 2).plan.find("no table") == std::string::npos,
+                  (c.samples - c.alpha) * 2 <= 7);
     }
 }
 
