@@ -45,7 +45,7 @@ public:
                     unsigned char* dst, WorkerState& state) const;
 
     // Whether the kernel still wants to see rows before any is converted:
-    // it weighs whether its shared table will pay for the pages it touches.
+    // it weighs whether its table (shared or the workers') will pay.
     bool WantsPreview() const { return m_preview != nullptr; }
     // Shows it the next row, and ends the preview with what it has seen;
     // called on one thread, before the workers get any row.
@@ -60,7 +60,7 @@ private:
     const PixelLayout m_layout;
     ColourPlan& m_plan; // told what the preview decides
     unsigned m_nCacheBits;
-    bool m_bNoTable; // every pixel converted: sources too wide for a key
+    bool m_bNoTable; // every pixel converted: sources too wide for a key, or too spread
     std::unique_ptr<CIccFastEval> m_eval;
     std::unique_ptr<CDenseColourTable> m_dense;
     std::unique_ptr<CPackedColourCache> m_packed;

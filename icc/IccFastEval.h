@@ -1,12 +1,12 @@
 #pragma once
 // A faster evaluation of a begun transform for pixels whose channels take 256
-// or 65536 levels each, as 8-bit and 16-bit images give them. It walks the same stage list Little
-// CMS evaluates, with the same float arithmetic in the same order: stages
-// whose input takes few values become tables filled by Little CMS itself,
-// matrices, Lab/XYZ and table interpolation are computed directly by the same
-// code, and any other stage is handed to Little CMS. Its results are the
-// transform's own, bit for bit; CIccCmm::MakeFastEval checks that on a
-// sample before handing one out.
+// or 65536 levels each, as 8-bit and 16-bit images give them. It walks the
+// same stage list Little CMS evaluates, with the same float arithmetic in the
+// same order: stages whose input takes few values become tables filled by
+// Little CMS itself, matrices, Lab/XYZ and table interpolation are computed
+// directly by the same code, and any other stage is handed to Little CMS. Its
+// results are the transform's own, bit for bit; CIccCmm::MakeFastEval checks
+// that on a sample before handing one out.
 
 #include <cstdint>
 #include <memory>
