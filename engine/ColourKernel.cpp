@@ -148,10 +148,17 @@ bool ConvertRowWith(const RunControl& control, const CIccCmm& cmm, const PixelLa
     copies.clear();
     // Keys of new colours are read a few pixels ahead so that their slots
     // are on their way from memory by the time they are looked up.
-    constexpr uint32_t kAhead = 24;
+    // Each key is made once, when its pixel is read ahead, and kept until
+    // the pixel is looked up: a pixel looked up is one whose bytes differ
+    // from its left neighbour's, as every pixel read ahead is.
+    constexpr uint32_t kAhead = 24, kKept = 32;
+    static_assert(kKept > kAhead && (kKept & (kKept - 1)) == 0, "keys kept in a ring");
+    uint64_t keys[kKept];
     uint64_t aheadBytes = kNoPixel;
-    for (uint32_t x = 0; x < std::min(width, kAhead); ++x)
-        table.Prefetch(table.Key(src + x * ns));
+    for (uint32_t x = 0; x < std::min(width, kAhead); ++x) {
+        keys[x] = table.Key(src + x * ns);
+        table.Prefetch(keys[x]);
+    }
     uint64_t prevBytes = kNoPixel, value = 0;
     uint32_t prevX = 0;
     bool found = false;
@@ -160,8 +167,11 @@ bool ConvertRowWith(const RunControl& control, const CIccCmm& cmm, const PixelLa
             return false;
         if (x + kAhead < width) {
             const uint64_t ahead = bytesAt(x + kAhead);
-            if (ahead != aheadBytes)
-                table.Prefetch(table.Key(src + (x + kAhead) * ns));
+            if (ahead != aheadBytes) {
+                const uint64_t key = table.Key(src + (x + kAhead) * ns);
+                keys[(x + kAhead) % kKept] = key;
+                table.Prefetch(key);
+            }
             aheadBytes = ahead;
         }
         const uint64_t bytes = bytesAt(x);
@@ -174,7 +184,7 @@ bool ConvertRowWith(const RunControl& control, const CIccCmm& cmm, const PixelLa
         }
         prevBytes = bytes;
         prevX = x;
-        found = table.Find(table.Key(src + x * ns), value);
+        found = table.Find(keys[x % kKept], value);
         if (found)
             memcpy(dst + x * nd, &value, sizeof value);
         else
