@@ -31,7 +31,7 @@ void IccFastEvalImpl::Finish(const float* values, double* result) const {
 const float* IccFastEvalImpl::RunSteps(const unsigned char* levels, float* a, float* b,
                                        size_t count) const {
     for (unsigned c = 0; c < inputs; ++c)
-        a[c] = inTable[(c << levelBits) + LevelAt(levels, c)];
+        a[c] = InLevels(c)[LevelAt(levels, c)];
     for (size_t i = 0; i < count; ++i) {
         RunStep(steps[i], a, b);
         std::swap(a, b);
@@ -112,7 +112,7 @@ template <typename Level>
 void GatherLanes(const IccFastEvalImpl& e, const unsigned char* const* levels, unsigned n,
                  unsigned lanes, float* a) {
     for (unsigned c = 0; c < e.inputs; ++c) {
-        const float* table = &e.inTable[c << e.levelBits];
+        const float* table = e.InLevels(c);
         for (unsigned i = 0; i < lanes; ++i) {
             Level level;
             memcpy(&level, levels[std::min(i, n - 1)] + c * sizeof(Level), sizeof level);

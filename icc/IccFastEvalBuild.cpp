@@ -7,6 +7,7 @@
 #include <lcms2_plugin.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "IccDefs.h"
@@ -133,6 +134,19 @@ bool FillInTable(IccFastEvalImpl& e, const std::vector<const cmsStage*>& stages,
                 e.inTable[(c << e.levelBits) + k] = lead ? g[c] : f[c];
         }
     });
+    // Channels with the same levels share one table.
+    const size_t count = size_t(1) << e.levelBits;
+    e.inStride = count;
+    bool same = true;
+    for (unsigned c = 1; c < e.inputs && same; ++c)
+        same = std::equal(e.inTable.begin(), e.inTable.begin() + long(count),
+                          e.inTable.begin() + long(c * count),
+                          [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; });
+    if (same) {
+        e.inStride = 0;
+        e.inTable.resize(count);
+        e.inTable.shrink_to_fit();
+    }
     return true;
 }
 
