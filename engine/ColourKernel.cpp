@@ -126,55 +126,78 @@ private:
     icFloatNumber m_out[kBatch * icMaxChannels];
 };
 
+// A pixel's bytes as a number (sources here have at most seven bytes a
+// pixel, and the row has room to spare).
+inline uint64_t BytesAt(const unsigned char* src, size_t ns, uint64_t mask, uint32_t x) {
+    uint64_t v;
+    memcpy(&v, src + x * ns, sizeof v);
+    return v & mask;
+}
+
+constexpr uint64_t kNoPixel = ~uint64_t(0);
+
+// Keys of new colours, read a few pixels ahead so that their slots are on
+// their way from memory by the time they are looked up. Each key is made
+// once, when its pixel is read ahead, and kept until the pixel is looked up:
+// a pixel looked up is one whose bytes differ from its left neighbour's, as
+// every pixel read ahead is.
+template <typename Table> class KeysAhead {
+public:
+    KeysAhead(const Table& table, const unsigned char* src, size_t ns, uint64_t mask,
+              uint32_t width)
+        : m_table(table), m_src(src), m_ns(ns), m_mask(mask), m_width(width) {
+        for (uint32_t x = 0; x < std::min(width, kAhead); ++x) {
+            m_keys[x] = table.Key(src + x * ns);
+            table.Prefetch(m_keys[x]);
+        }
+    }
+    // Reads ahead of pixel x, before it is looked up.
+    void Pass(uint32_t x) {
+        if (x + kAhead >= m_width)
+            return;
+        const uint64_t ahead = BytesAt(m_src, m_ns, m_mask, x + kAhead);
+        if (ahead != m_aheadBytes) {
+            const uint64_t key = m_table.Key(m_src + (x + kAhead) * m_ns);
+            m_keys[(x + kAhead) % kKept] = key;
+            m_table.Prefetch(key);
+        }
+        m_aheadBytes = ahead;
+    }
+    uint64_t KeyOf(uint32_t x) const { return m_keys[x % kKept]; }
+
+private:
+    static constexpr uint32_t kAhead = 24, kKept = 32;
+    static_assert(kKept > kAhead && (kKept & (kKept - 1)) == 0, "keys kept in a ring");
+    const Table& m_table;
+    const unsigned char* m_src;
+    size_t m_ns;
+    uint64_t m_mask;
+    uint32_t m_width;
+    uint64_t m_aheadBytes = kNoPixel;
+    uint64_t m_keys[kKept];
+};
+
 template <typename Table>
 bool ConvertRowWith(const RunControl& control, const CIccCmm& cmm, const PixelLayout& layout,
                     const CIccFastEval* eval, uint32_t width, const unsigned char* src,
                     unsigned char* dst, CColourKernel::WorkerState& state, Table table) {
     const size_t ns = size_t(layout.source.PixelBytes());
     const size_t nd = size_t(layout.dest.PixelBytes());
-    MissBatch<Table> misses(cmm, layout, src, dst, eval, table);
-    // A pixel's bytes as a number (sources here have at most seven bytes a
-    // pixel, and the row has room to spare).
     const uint64_t mask = CColourCache::MaskFor(int(ns));
-    const auto bytesAt = [&](uint32_t x) {
-        uint64_t v;
-        memcpy(&v, src + x * ns, sizeof v);
-        return v & mask;
-    };
-    constexpr uint64_t kNoPixel = ~uint64_t(0);
+    MissBatch<Table> misses(cmm, layout, src, dst, eval, table);
+    KeysAhead<Table> keys(table, src, ns, mask, width);
     // A run of one colour whose first pixel was found takes its value at
     // once; the rest of a run whose first pixel missed copy it once known.
     std::vector<std::pair<uint32_t, uint32_t>>& copies = state.copies;
     copies.clear();
-    // Keys of new colours are read a few pixels ahead so that their slots
-    // are on their way from memory by the time they are looked up.
-    // Each key is made once, when its pixel is read ahead, and kept until
-    // the pixel is looked up: a pixel looked up is one whose bytes differ
-    // from its left neighbour's, as every pixel read ahead is.
-    constexpr uint32_t kAhead = 24, kKept = 32;
-    static_assert(kKept > kAhead && (kKept & (kKept - 1)) == 0, "keys kept in a ring");
-    uint64_t keys[kKept];
-    uint64_t aheadBytes = kNoPixel;
-    for (uint32_t x = 0; x < std::min(width, kAhead); ++x) {
-        keys[x] = table.Key(src + x * ns);
-        table.Prefetch(keys[x]);
-    }
     uint64_t prevBytes = kNoPixel, value = 0;
     uint32_t prevX = 0;
     bool found = false;
     for (uint32_t x = 0; x < width; ++x) {
         if (x % kCancelPollPixels == 0 && control.CancelRequested())
             return false;
-        if (x + kAhead < width) {
-            const uint64_t ahead = bytesAt(x + kAhead);
-            if (ahead != aheadBytes) {
-                const uint64_t key = table.Key(src + (x + kAhead) * ns);
-                keys[(x + kAhead) % kKept] = key;
-                table.Prefetch(key);
-            }
-            aheadBytes = ahead;
-        }
-        const uint64_t bytes = bytesAt(x);
+        keys.Pass(x);
+        const uint64_t bytes = BytesAt(src, ns, mask, x);
         if (bytes == prevBytes) {
             if (found)
                 memcpy(dst + x * nd, &value, sizeof value); // the row has room to spare
@@ -184,7 +207,7 @@ bool ConvertRowWith(const RunControl& control, const CIccCmm& cmm, const PixelLa
         }
         prevBytes = bytes;
         prevX = x;
-        found = table.Find(keys[x % kKept], value);
+        found = table.Find(keys.KeyOf(x), value);
         if (found)
             memcpy(dst + x * nd, &value, sizeof value);
         else
