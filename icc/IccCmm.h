@@ -11,10 +11,7 @@
 #include <vector>
 
 #include "IccDefs.h"
-
-class CIccFastEval;
-struct IccFastEvalEnds;
-using IccByteEncoder = unsigned char (*)(int channel, icFloatNumber value);
+#include "IccFastEval.h"
 
 class CIccCmm {
 public:
